@@ -1,0 +1,115 @@
+#pragma once
+// Contract between the stand-in client's C interface (standin/oci) and its SQL engine
+// (standin/engine). The engine knows servers, users, schemas, Oracle SQL and Oracle's types and
+// rules; the C layer knows handles, attributes, defines, external types, trace and faults.
+//
+// Additions are allowed (mark them with a comment at the end of the header); changes to what is
+// declared here must keep both sides building.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace standin {
+
+// An Oracle error as the server reports it. `message` is the full published text with its
+// "ORA-nnnnn: " prefix and without a trailing line feed (the C layer appends it).
+struct OraError : std::runtime_error {
+  OraError(int code, std::string message, int parseOffset = 0)
+      : std::runtime_error(message), code(code), message(std::move(message)),
+        parseOffset(parseOffset) {}
+  int code;
+  std::string message;
+  int parseOffset;  // byte offset into the statement text for parse errors, else 0
+};
+
+// The published text of an Oracle error, "ORA-nnnnn: ..." with the arguments put in where the
+// text has placeholders. Unknown codes give a generic text that still carries the number.
+std::string oraMessage(int code, const std::vector<std::string>& args = {});
+[[noreturn]] void raise(int code, const std::vector<std::string>& args = {}, int parseOffset = 0);
+
+// Oracle internal type codes as a select-list describe reports them.
+enum class OraType : uint16_t {
+  Varchar2 = 1, Number = 2, Long = 8, Date = 12, Raw = 23, Char = 96,
+  Clob = 112, Blob = 113, Timestamp = 180,
+};
+
+// One select-list item, as OCIParamGet + OCIAttrGet report it.
+struct ColumnDesc {
+  std::string name;        // as Oracle reports it: unquoted names upper case
+  OraType type;
+  uint16_t dataSize;       // OCI_ATTR_DATA_SIZE
+  int16_t precision;       // OCI_ATTR_PRECISION (0 for NUMBER without precision)
+  int8_t scale;            // OCI_ATTR_SCALE (-127 for FLOAT/NUMBER without precision)
+  bool nullable;           // OCI_ATTR_IS_NULL
+};
+
+struct DateTime {
+  int year, month, day, hour, minute, second;
+};
+
+// What a value of the current row is; NUMBER values come as Integer when they are integral and fit
+// in 64 bits, else as Real, and always also as their exact decimal text (numberText).
+enum class ValueKind { Null, Integer, Real, Text, Date, Bytes };
+
+// Statement kinds (OCI_ATTR_STMT_TYPE values).
+enum class StmtType : uint16_t {
+  Unknown = 0, Select = 1, Update = 2, Delete = 3, Insert = 4, Create = 5, Drop = 6, Alter = 7,
+  Begin = 8, Declare = 9,
+};
+
+class Cursor {
+ public:
+  virtual ~Cursor() = default;
+  virtual StmtType type() const = 0;
+  // OCI_ATTR_SQLFNCODE of the statement (valid after execute).
+  virtual uint16_t sqlFunctionCode() const = 0;
+  // Select-list description; empty for statements other than queries. Valid after prepare.
+  virtual const std::vector<ColumnDesc>& columns() const = 0;
+  // Runs the statement. Queries start their row iteration; DML returns rows affected;
+  // DDL and ALTER SESSION take effect (DDL commits). Throws OraError.
+  virtual uint64_t execute() = 0;
+  // Moves to the next row of an executed query; false at the end. Throws OraError.
+  virtual bool step() = 0;
+
+  // Access to the current row. No call allocates: views point into engine-owned memory
+  // valid until the next step().
+  virtual ValueKind kind(int col) const = 0;
+  virtual int64_t asInteger(int col) const = 0;
+  virtual double asReal(int col) const = 0;
+  virtual std::string_view asText(int col) const = 0;          // VARCHAR2/CHAR/CLOB/LONG text
+  virtual std::string_view numberText(int col) const = 0;      // exact decimal text of a NUMBER
+  virtual DateTime asDate(int col) const = 0;
+  virtual std::string_view asBytes(int col) const = 0;         // RAW/BLOB bytes
+};
+
+class Session {
+ public:
+  virtual ~Session() = default;
+  // Parses Oracle SQL (one statement, no trailing ";" except for PL/SQL). Throws OraError with
+  // the parse offset on syntax errors, ORA-00942/ORA-00904 on unknown names.
+  virtual std::unique_ptr<Cursor> prepare(std::string_view sql) = 0;
+  virtual void commit() = 0;
+  virtual void rollback() = 0;
+  // NLS parameters of the session (NLS_DATE_FORMAT, NLS_NUMERIC_CHARACTERS, ...), upper-case names.
+  virtual std::string nls(const std::string& name) const = 0;
+  virtual const std::string& user() const = 0;
+};
+
+class Server {
+ public:
+  virtual ~Server() = default;
+  // Resolves a server text: a name in the data folder (default beside the library, overridable by
+  // environment) or a path to a server folder. Unknown: ORA-12154.
+  static std::shared_ptr<Server> attach(std::string_view serverText);
+  // ORA-01017 for an unknown user or a wrong password.
+  virtual std::unique_ptr<Session> logon(std::string_view user, std::string_view password) = 0;
+  // Settings of the server (fault injection, reported version, ...), read from its folder.
+  virtual const std::map<std::string, std::string>& settings() const = 0;
+  virtual const std::string& path() const = 0;
+};
+
+}  // namespace standin
