@@ -689,4 +689,52 @@ void sqlld2(Lda_Def* lda, OraText* cname, sb4* cnlen);
 
 /* ---- Additions by the client loader (append constants below this line) ------------------- */
 
+/* Added for the loader: the types that the object, collection, large-object, direct-path and XML
+ * entry points of the loader's table are declared with. Opaque where callers only hold
+ * pointers; enumerations with their published values. */
+typedef struct OCIType OCIType;
+typedef struct OCIRef OCIRef;
+typedef struct OCIComplexObject OCIComplexObject;
+typedef struct OCIColl OCIColl;
+typedef OCIColl OCITable;
+typedef struct OCIString OCIString;
+typedef struct OCIDirPathCtx OCIDirPathCtx;
+typedef struct OCIDirPathColArray OCIDirPathColArray;
+typedef struct OCIDirPathStream OCIDirPathStream;
+typedef struct OCIXMLType OCIXMLType;
+typedef struct OCIDOMDocument OCIDOMDocument;
+typedef struct OCINumber {
+  ub1 OCINumberPart[OCI_NUMBER_SIZE];
+} OCINumber;
+typedef struct OCITime {
+  ub1 OCITimeHH;
+  ub1 OCITimeMI;
+  ub1 OCITimeSS;
+} OCITime;
+typedef struct OCIDate {
+  sb2 OCIDateYYYY;
+  ub1 OCIDateMM;
+  ub1 OCIDateDD;
+  OCITime OCIDateTime;
+} OCIDate;
+typedef ub2 OCIDuration;
+typedef ub2 OCITypeCode;
+typedef sb2 OCIInd;
+typedef ub1 OCIObjectPropId;
+typedef enum OCIPinOpt {
+  OCI_PIN_DEFAULT = 1,
+  OCI_PIN_ANY = 3,
+  OCI_PIN_RECENT = 4,
+  OCI_PIN_LATEST = 5
+} OCIPinOpt;
+typedef enum OCILockOpt { OCI_LOCK_NONE = 1, OCI_LOCK_X = 2, OCI_LOCK_X_NOWAIT = 3 } OCILockOpt;
+typedef enum OCIRefreshOpt { OCI_REFRESH_LOADED = 1 } OCIRefreshOpt;
+typedef enum OCITypeGetOpt { OCI_TYPEGET_HEADER = 0, OCI_TYPEGET_ALL = 1 } OCITypeGetOpt;
+typedef sb4 (*OCICallbackInBind)(void* ictxp, OCIBind* bindp, ub4 iter, ub4 index, void** bufpp,
+                                 ub4* alenp, ub1* piecep, void** indp);
+typedef sb4 (*OCICallbackOutBind)(void* octxp, OCIBind* bindp, ub4 iter, ub4 index, void** bufpp,
+                                  ub4** alenp, ub1* piecep, void** indp, ub2** rcodep);
+typedef sb4 (*OCICallbackLobRead)(void* ctxp, const void* bufp, ub4 len, ub1 piece);
+typedef sb4 (*OCICallbackLobWrite)(void* ctxp, void* bufp, ub4* lenp, ub1* piece);
+
 #endif /* TARNWICK_ORACLE_OCI_H */
