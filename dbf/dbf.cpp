@@ -1,0 +1,497 @@
+#include "dbf/dbf.h"
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <new>
+#include <utility>
+
+// Sections: file hooks and message sink; small byte and file helpers; UTF-8 cutting and the
+// code page 866 converter; dbf_create; the open table (dbf_open, dbf_append, dbf_close).
+
+namespace tarnwick {
+
+namespace {
+
+constexpr size_t kHeaderSize = 32;
+constexpr size_t kDescriptorSize = 32;
+constexpr size_t kMaxNameBytes = 11;
+constexpr uint8_t kVersionPlain = 0x03;
+constexpr uint8_t kVersionWithMemo = 0xF5;
+constexpr uint8_t kCodePage866Mark = 0x65;
+constexpr uint8_t kTerminator = 0x0D;
+constexpr size_t kMemoFileSize = 512;
+constexpr int kOpenAttempts = 10;
+
+// ---- hooks and message sink ------------------------------------------------------------------
+
+DbfFileHooks& hooks() {
+  static DbfFileHooks instance = dbf_default_hooks();
+  return instance;
+}
+
+void default_message(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+std::function<void(const std::string&)>& message_handler() {
+  static std::function<void(const std::string&)> instance = default_message;
+  return instance;
+}
+
+// ---- helpers ---------------------------------------------------------------------------------
+
+void put_le16(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void put_le32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+uint32_t get_le16(const uint8_t* p) {
+  return p[0] | (uint32_t{p[1]} << 8);
+}
+
+uint32_t get_le32(const uint8_t* p) {
+  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+// Writes all `count` bytes at `offset`, continuing after partial writes; false when a call fails
+// or makes no progress.
+bool write_all(int fd, const void* buf, size_t count, off_t offset) {
+  const char* p = static_cast<const char*>(buf);
+  while (count > 0) {
+    const ssize_t done = hooks().pwrite(fd, p, count, offset);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    p += done;
+    count -= static_cast<size_t>(done);
+    offset += done;
+  }
+  return true;
+}
+
+// Reads up to `count` bytes at `offset`; returns how many arrived before end of file or an error.
+size_t read_all(int fd, void* buf, size_t count, off_t offset) {
+  char* p = static_cast<char*>(buf);
+  size_t total = 0;
+  while (total < count) {
+    const ssize_t done = hooks().pread(fd, p + total, count - total, offset + total);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) break;
+    total += static_cast<size_t>(done);
+  }
+  return total;
+}
+
+class FileHandle {
+ public:
+  FileHandle() = default;
+  explicit FileHandle(int fd) : fd_(fd) {}
+  FileHandle(FileHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileHandle& operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+      reset();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() { reset(); }
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+  // Closes the file; false when the close reports an error (data may not have reached the disk).
+  bool close() {
+    if (fd_ < 0) return true;
+    const int rc = hooks().close(std::exchange(fd_, -1));
+    return rc == 0;
+  }
+
+ private:
+  void reset() { close(); }
+  int fd_ = -1;
+};
+
+// Writes `size` bytes as the whole content of a new file at `path`. On failure the incomplete
+// file is removed.
+bool write_new_file(const std::string& path, const uint8_t* data, size_t size) {
+  FileHandle file(hooks().open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!file.valid()) return false;
+  const bool written = write_all(file.get(), data, size, 0);
+  const bool closed = file.close();
+  if (written && closed) return true;
+  hooks().unlink(path.c_str());
+  return false;
+}
+
+// ---- UTF-8 and code page 866 -----------------------------------------------------------------
+
+// Length of the well-formed UTF-8 sequence at the start of s[0..n), or 0 when the first byte does
+// not start one (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, cut short).
+size_t utf8_sequence_length(const unsigned char* s, size_t n) {
+  const unsigned char b0 = s[0];
+  if (b0 < 0x80) return 1;
+  size_t len;
+  unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    len = 2;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    len = 3;
+    if (b0 == 0xE0) lo = 0xA0;
+    if (b0 == 0xED) hi = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    len = 4;
+    if (b0 == 0xF0) lo = 0x90;
+    if (b0 == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (n < len) return 0;
+  if (s[1] < lo || s[1] > hi) return 0;
+  for (size_t i = 2; i < len; ++i) {
+    if (s[i] < 0x80 || s[i] > 0xBF) return 0;
+  }
+  return len;
+}
+
+// Appends exactly `width` characters to `out`: the first `width` characters of `value`, then
+// spaces. A byte that does not start a well-formed sequence counts as one character and becomes
+// "?", so `out` is always well-formed UTF-8.
+void append_field_text(std::string& out, const std::string& value, size_t width) {
+  const auto* s = reinterpret_cast<const unsigned char*>(value.data());
+  const size_t n = value.size();
+  size_t pos = 0;
+  size_t chars = 0;
+  while (chars < width && pos < n) {
+    const size_t len = utf8_sequence_length(s + pos, n - pos);
+    if (len == 0) {
+      out.push_back('?');
+      ++pos;
+    } else {
+      out.append(value, pos, len);
+      pos += len;
+    }
+    ++chars;
+  }
+  out.append(width - chars, ' ');
+}
+
+// UTF-8 to code page 866 through glibc's iconv; one descriptor per open table.
+class Cp866Converter {
+ public:
+  Cp866Converter() : cd_(iconv_open("CP866", "UTF-8")) {}
+  Cp866Converter(const Cp866Converter&) = delete;
+  Cp866Converter& operator=(const Cp866Converter&) = delete;
+  ~Cp866Converter() {
+    if (valid()) iconv_close(cd_);
+  }
+
+  bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+  // Converts well-formed UTF-8 `in` into exactly out_size bytes at `out`, one byte per character;
+  // a character that code page 866 lacks becomes "?". False when the character count of `in`
+  // differs from out_size.
+  bool convert(const std::string& in, char* out, size_t out_size) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char* src = const_cast<char*>(in.data());
+    size_t src_left = in.size();
+    char* dst = out;
+    size_t dst_left = out_size;
+    while (src_left > 0) {
+      if (iconv(cd_, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1)) break;
+      if (errno != EILSEQ || dst_left == 0) return false;
+      const size_t len =
+          utf8_sequence_length(reinterpret_cast<const unsigned char*>(src), src_left);
+      if (len == 0) return false;
+      *dst++ = '?';
+      --dst_left;
+      src += len;
+      src_left -= len;
+    }
+    return dst_left == 0;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+// A length text: decimal digits only. Returns false for anything else or values above 2^31.
+bool parse_length(const std::string& text, uint32_t& value) {
+  if (text.empty() || text.size() > 10) return false;
+  uint64_t v = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (v > 0x7FFFFFFFu) return false;
+  value = static_cast<uint32_t>(v);
+  return true;
+}
+
+// ---- the open table --------------------------------------------------------------------------
+
+struct OpenTable {
+  FileHandle file;
+  std::array<uint8_t, kHeaderSize> header{};
+  std::vector<std::array<uint8_t, kDescriptorSize>> descriptors;
+  uint32_t header_length = 0;
+  uint32_t record_length = 0;
+  uint32_t record_count = 0;
+  Cp866Converter converter;
+  std::string utf8_record;   // the record as UTF-8, reused for every append
+  std::vector<char> record;  // the record in code page 866, exactly record_length bytes
+
+  uint32_t field_length(size_t i) const { return descriptors[i][16]; }
+  off_t record_offset(uint32_t index) const {
+    return static_cast<off_t>(header_length) +
+           static_cast<off_t>(index) * static_cast<off_t>(record_length);
+  }
+};
+
+std::unique_ptr<OpenTable>& open_table() {
+  static std::unique_ptr<OpenTable> instance;
+  return instance;
+}
+
+}  // namespace
+
+// ---- public: hooks, messages, paths ----------------------------------------------------------
+
+DbfFileHooks dbf_default_hooks() {
+  DbfFileHooks h;
+  h.open = [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); };
+  h.pread = [](int fd, void* buf, size_t count, off_t offset) {
+    return ::pread(fd, buf, count, offset);
+  };
+  h.pwrite = [](int fd, const void* buf, size_t count, off_t offset) {
+    return ::pwrite(fd, buf, count, offset);
+  };
+  h.ftruncate = [](int fd, off_t length) { return ::ftruncate(fd, length); };
+  h.fstat = [](int fd, struct stat* st) { return ::fstat(fd, st); };
+  h.close = [](int fd) { return ::close(fd); };
+  h.unlink = [](const char* path) { return ::unlink(path); };
+  return h;
+}
+
+void dbf_set_hooks(DbfFileHooks replacement) {
+  DbfFileHooks defaults = dbf_default_hooks();
+  if (!replacement.open) replacement.open = defaults.open;
+  if (!replacement.pread) replacement.pread = defaults.pread;
+  if (!replacement.pwrite) replacement.pwrite = defaults.pwrite;
+  if (!replacement.ftruncate) replacement.ftruncate = defaults.ftruncate;
+  if (!replacement.fstat) replacement.fstat = defaults.fstat;
+  if (!replacement.close) replacement.close = defaults.close;
+  if (!replacement.unlink) replacement.unlink = defaults.unlink;
+  hooks() = std::move(replacement);
+}
+
+void dbf_set_message_handler(std::function<void(const std::string&)> handler) {
+  message_handler() = handler ? std::move(handler) : default_message;
+}
+
+std::string dbf_memo_path(const std::string& path) {
+  const size_t n = path.size();
+  if (n >= 5 && path[n - 4] == '.' && path[n - 5] != '/' &&
+      path.find_first_of("/.", n - 3) == std::string::npos) {
+    return path.substr(0, n - 3) + "FPT";
+  }
+  return path + ".FPT";
+}
+
+int dbf_open_retry(const char* path, int flags, mode_t mode) {
+  int fd = -1;
+  for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    fd = hooks().open(path, flags, mode);
+    if (fd >= 0) return fd;
+    if (errno != EINTR && errno != EAGAIN && errno != EBUSY && errno != ETXTBSY) break;
+  }
+  return -1;
+}
+
+// ---- dbf_create ------------------------------------------------------------------------------
+
+bool dbf_create(const char* path, const char* const* names, const char* types,
+                const int32_t* lengths, const int32_t* decimals) {
+  if (path == nullptr || *path == '\0' || names == nullptr || types == nullptr ||
+      lengths == nullptr || decimals == nullptr) {
+    return false;
+  }
+  size_t n = 0;
+  while (names[n] != nullptr) ++n;
+  size_t n_lengths = 0;
+  while (lengths[n_lengths] != 0) ++n_lengths;
+  size_t n_decimals = 0;
+  while (decimals[n_decimals] != -1) ++n_decimals;
+  if (std::strlen(types) != n || n_lengths != n || n_decimals != n) return false;
+
+  // Limits of the format: one byte for a length or decimal count, 16 bits for the header and
+  // record lengths, 11 bytes for a name. A table that breaks one would be unreadable.
+  const uint64_t header_length = kHeaderSize + kDescriptorSize * uint64_t{n} + 1;
+  uint64_t record_length = 1;
+  for (size_t i = 0; i < n; ++i) {
+    const size_t name_bytes = std::strlen(names[i]);
+    if (name_bytes == 0 || name_bytes > kMaxNameBytes) return false;
+    if (lengths[i] < 1 || lengths[i] > 255) return false;
+    if (decimals[i] < 0 || decimals[i] > 255) return false;
+    record_length += static_cast<uint64_t>(lengths[i]);
+  }
+  if (header_length > 0xFFFF || record_length > 0xFFFF) return false;
+
+  const bool with_memo = std::strchr(types, 'M') != nullptr;
+  const std::string table_path = path;
+  const std::string memo_path = dbf_memo_path(table_path);
+  // The memo companion must never be written over its own table.
+  if (with_memo && memo_path == table_path) return false;
+
+  std::vector<uint8_t> image;
+  try {
+    image.assign(header_length, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return false;
+
+  image[0] = with_memo ? kVersionWithMemo : kVersionPlain;
+  image[1] = static_cast<uint8_t>(local.tm_year % 100);
+  image[2] = static_cast<uint8_t>(local.tm_mon + 1);
+  image[3] = static_cast<uint8_t>(local.tm_mday);
+  put_le16(&image[8], static_cast<uint32_t>(header_length));
+  put_le16(&image[10], static_cast<uint32_t>(record_length));
+  image[29] = kCodePage866Mark;
+  uint32_t displacement = 1;
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t* d = &image[kHeaderSize + kDescriptorSize * i];
+    std::memcpy(d, names[i], std::strlen(names[i]));
+    d[11] = static_cast<uint8_t>(types[i]);
+    put_le32(d + 12, displacement);
+    d[16] = static_cast<uint8_t>(lengths[i]);
+    d[17] = static_cast<uint8_t>(decimals[i]);
+    displacement += static_cast<uint32_t>(lengths[i]);
+  }
+  image[header_length - 1] = kTerminator;
+
+  hooks().unlink(memo_path.c_str());
+  hooks().unlink(table_path.c_str());
+
+  if (!write_new_file(table_path, image.data(), image.size())) return false;
+  if (!with_memo) return true;
+
+  // Next free block 8 (big-endian at offset 0), block size 64 (big-endian at offset 6).
+  std::array<uint8_t, kMemoFileSize> memo{};
+  memo[3] = 0x08;
+  memo[7] = 0x40;
+  if (!write_new_file(memo_path, memo.data(), memo.size())) {
+    message_handler()("Не могу создать файл " + memo_path);
+    return false;
+  }
+  return true;
+}
+
+// ---- dbf_open / dbf_append / dbf_close -------------------------------------------------------
+
+int dbf_open(const char* path) {
+  dbf_close();
+  if (path == nullptr) return -2;
+  FileHandle file(dbf_open_retry(path, O_RDWR | O_CLOEXEC, 0));
+  if (!file.valid()) return -2;
+
+  std::unique_ptr<OpenTable> table;
+  try {
+    table = std::make_unique<OpenTable>();
+    table->file = std::move(file);
+    const int fd = table->file.get();
+    if (read_all(fd, table->header.data(), kHeaderSize, 0) != kHeaderSize) return -2;
+    table->record_count = get_le32(&table->header[4]);
+    table->header_length = get_le16(&table->header[8]);
+    table->record_length = get_le16(&table->header[10]);
+    if (table->header_length < kHeaderSize + 1 || table->record_length < 1) return -2;
+
+    const size_t count = (table->header_length - 1) / kDescriptorSize - 1;
+    table->descriptors.reserve(count);
+    uint32_t sum = 1;
+    for (size_t i = 0; i < count; ++i) {
+      std::array<uint8_t, kDescriptorSize> d{};
+      const off_t offset = static_cast<off_t>(kHeaderSize + kDescriptorSize * i);
+      if (read_all(fd, d.data(), d.size(), offset) != d.size()) return -2;
+      table->descriptors.push_back(d);
+      sum += d[16];
+    }
+    // Records are built field by field; a record length that disagrees with the fields, or a
+    // file that ends before its counted records, would make every later record land wrongly.
+    if (sum != table->record_length) return -2;
+    struct stat st {};
+    if (hooks().fstat(fd, &st) != 0) return -2;
+    if (st.st_size < table->record_offset(table->record_count)) return -2;
+
+    if (!table->converter.valid()) return -1;
+    table->utf8_record.reserve(4 * size_t{table->record_length});
+    table->record.resize(table->record_length);
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+  open_table() = std::move(table);
+  return 0;
+}
+
+int dbf_append(const std::vector<std::string>& values, const std::vector<std::string>& lengths) {
+  if (!open_table()) return -1;
+  OpenTable& t = *open_table();
+  const size_t n = t.descriptors.size();
+  if (values.size() != n || lengths.size() != n) return -1;
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t length = 0;
+    if (!parse_length(lengths[i], length) || length != t.field_length(i)) return -1;
+  }
+  if (t.record_count == UINT32_MAX) return -1;
+
+  try {
+    t.utf8_record.clear();
+    t.utf8_record.push_back(' ');  // not deleted
+    for (size_t i = 0; i < n; ++i) append_field_text(t.utf8_record, values[i], t.field_length(i));
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+  if (!t.converter.convert(t.utf8_record, t.record.data(), t.record.size())) return -1;
+
+  const int fd = t.file.get();
+  // Written where the counted records end, not at the end of the file: bytes of a record that
+  // was cut short earlier are overwritten instead of shifting every later record.
+  const off_t offset = t.record_offset(t.record_count);
+  if (!write_all(fd, t.record.data(), t.record.size(), offset)) {
+    hooks().ftruncate(fd, offset);
+    return -1;
+  }
+  uint8_t count[4];
+  put_le32(count, t.record_count + 1);
+  if (!write_all(fd, count, sizeof count, 4)) {
+    // Take the record back so that the file keeps its earlier records with a matching count.
+    write_all(fd, &t.header[4], 4, 4);
+    hooks().ftruncate(fd, offset);
+    return -2;
+  }
+  ++t.record_count;
+  std::memcpy(&t.header[4], count, sizeof count);
+  return 0;
+}
+
+void dbf_close() {
+  open_table().reset();
+}
+
+}  // namespace tarnwick

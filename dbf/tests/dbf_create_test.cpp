@@ -1,0 +1,297 @@
+// Table creation: the header and descriptor bytes, the memo companion, refused inputs.
+#include <sys/stat.h>
+
+#include <ctime>
+#include <filesystem>
+
+#include "dbf_test_support.h"
+
+namespace {
+
+using namespace dbftest;
+using tarnwick::dbf_memo_path;
+
+struct LayoutCase {
+  const char* label;
+  std::vector<Field> fields;
+  uint8_t version;
+  uint32_t header_length;
+  uint32_t record_length;
+  std::vector<uint32_t> displacements;
+};
+
+std::ostream& operator<<(std::ostream& os, const LayoutCase& c) {
+  return os << c.label;
+}
+
+class CreateLayoutTest : public DbfTest, public ::testing::WithParamInterface<LayoutCase> {};
+
+const LayoutCase kLayoutCases[] = {
+    {"numeric_char_date",
+     {{"ID", 'N', 5, 0}, {"NAME", 'C', 30, 0}, {"BORN", 'D', 8, 0}},
+     0x03,
+     129,
+     44,
+     {1, 6, 36}},
+    {"with_memo",
+     {{"ID", 'N', 5, 0}, {"NAME", 'C', 30, 0}, {"BORN", 'D', 8, 0}, {"NOTE", 'M', 10, 0}},
+     0xF5,
+     161,
+     54,
+     {1, 6, 36, 44}},
+    {"decimals_and_widest_field",
+     {{"PRICE", 'N', 12, 2}, {"TEXT", 'C', 255, 0}, {"RATIO", 'N', 20, 255}},
+     0x03,
+     129,
+     288,
+     {1, 13, 268}},
+    {"eleven_byte_name", {{"ABCDEFGHIJK", 'C', 1, 0}}, 0x03, 65, 2, {1}},
+    {"no_fields", {}, 0x03, 33, 1, {}},
+};
+
+// Local date at creation as the writer stores it: year modulo 100, month, day.
+std::array<uint8_t, 3> date_bytes(std::time_t when) {
+  std::tm tm{};
+  localtime_r(&when, &tm);
+  return {static_cast<uint8_t>(tm.tm_year % 100), static_cast<uint8_t>(tm.tm_mon + 1),
+          static_cast<uint8_t>(tm.tm_mday)};
+}
+
+TEST_P(CreateLayoutTest, WritesHeaderDescriptorsAndTerminator) {
+  const LayoutCase& c = GetParam();
+  const std::string path = dir.file("T.dbf");
+  const std::time_t before = std::time(nullptr);
+  ASSERT_TRUE(CreateArgs(c.fields).create(path));
+  const std::time_t after = std::time(nullptr);
+
+  const std::vector<uint8_t> b = read_bytes(path);
+  ASSERT_EQ(b.size(), c.header_length) << "a new table ends with its terminator";
+  EXPECT_EQ(b[0], c.version);
+  const std::array<uint8_t, 3> date{b[1], b[2], b[3]};
+  EXPECT_TRUE(date == date_bytes(before) || date == date_bytes(after));
+  EXPECT_EQ(le32(b, 4), 0u) << "record count";
+  EXPECT_EQ(le16(b, 8), c.header_length);
+  EXPECT_EQ(le16(b, 10), c.record_length);
+  for (size_t i = 12; i < 32; ++i) {
+    EXPECT_EQ(b[i], i == 29 ? 0x65 : 0x00) << "header byte " << i;
+  }
+  for (size_t f = 0; f < c.fields.size(); ++f) {
+    const size_t d = 32 + 32 * f;
+    const Field& field = c.fields[f];
+    for (size_t k = 0; k < 11; ++k) {
+      const uint8_t want = k < field.name.size() ? static_cast<uint8_t>(field.name[k]) : 0;
+      EXPECT_EQ(b[d + k], want) << "name byte " << k << " of field " << f;
+    }
+    EXPECT_EQ(b[d + 11], static_cast<uint8_t>(field.type));
+    EXPECT_EQ(le32(b, d + 12), c.displacements[f]) << "displacement of field " << f;
+    EXPECT_EQ(b[d + 16], field.length);
+    EXPECT_EQ(b[d + 17], field.decimals);
+    for (size_t k = 18; k < 32; ++k) EXPECT_EQ(b[d + k], 0) << "descriptor byte " << k;
+  }
+  EXPECT_EQ(b.back(), 0x0D);
+
+  const bool memo = c.version == 0xF5;
+  EXPECT_EQ(std::filesystem::exists(dir.file("T.FPT")), memo);
+  if (memo) {
+    const std::vector<uint8_t> m = read_bytes(dir.file("T.FPT"));
+    ASSERT_EQ(m.size(), 512u);
+    for (size_t i = 0; i < m.size(); ++i) {
+      const uint8_t want = i == 3 ? 0x08 : i == 7 ? 0x40 : 0x00;
+      EXPECT_EQ(m[i], want) << "memo byte " << i;
+    }
+  }
+  EXPECT_TRUE(messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, CreateLayoutTest, ::testing::ValuesIn(kLayoutCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(DbfTest, NewTableFileIsAPlainReadableWritableFile) {
+  const std::string path = dir.file("T.dbf");
+  ASSERT_TRUE(CreateArgs({{"ID", 'N', 5, 0}}).create(path));
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_TRUE(st.st_mode & S_IRUSR);
+  EXPECT_TRUE(st.st_mode & S_IWUSR);
+}
+
+TEST_F(DbfTest, CreateReplacesExistingTableAndMemo) {
+  const std::string table = dir.file("T.dbf");
+  const std::string memo = dir.file("T.FPT");
+  for (const bool with_memo : {false, true}) {
+    write_bytes(table, std::vector<uint8_t>(5000, 0x1A));
+    write_bytes(memo, std::vector<uint8_t>(3000, 0x1A));
+    std::vector<Field> fields{{"ID", 'N', 5, 0}};
+    if (with_memo) fields.push_back({"NOTE", 'M', 10, 0});
+    ASSERT_TRUE(CreateArgs(fields).create(table));
+    EXPECT_EQ(read_bytes(table).size(), 32 * fields.size() + 33);
+    // The old companion goes even when the new table has no memo field.
+    EXPECT_EQ(std::filesystem::exists(memo), with_memo);
+    if (with_memo) {
+      EXPECT_EQ(read_bytes(memo).size(), 512u);
+    }
+  }
+}
+
+// Inputs whose lists disagree, or that would make a table readers cannot read: refused before
+// anything on disk is touched.
+struct RefusedCase {
+  const char* label;
+  void (*mutate)(CreateArgs&);
+};
+
+std::vector<Field> three_fields() {
+  return {{"ID", 'N', 5, 0}, {"NAME", 'C', 30, 0}, {"BORN", 'D', 8, 0}};
+}
+
+const RefusedCase kRefused[] = {
+    {"length_zero_before_end", [](CreateArgs& a) { a.lengths[1] = 0; }},
+    {"decimals_minus_one_before_end", [](CreateArgs& a) { a.decimals[0] = -1; }},
+    {"one_type_letter_short", [](CreateArgs& a) { a.types.pop_back(); }},
+    {"one_type_letter_too_many", [](CreateArgs& a) { a.types += 'C'; }},
+    {"length_list_longer",
+     [](CreateArgs& a) { a.lengths.insert(a.lengths.end() - 1, int32_t{4}); }},
+    {"decimal_list_longer",
+     [](CreateArgs& a) { a.decimals.insert(a.decimals.end() - 1, int32_t{0}); }},
+    {"empty_name", [](CreateArgs& a) { a.names[1].clear(); }},
+    {"twelve_byte_name", [](CreateArgs& a) { a.names[1] = "ABCDEFGHIJKL"; }},
+    {"length_256", [](CreateArgs& a) { a.lengths[1] = 256; }},
+    {"length_negative", [](CreateArgs& a) { a.lengths[2] = -8; }},
+    {"decimals_256", [](CreateArgs& a) { a.decimals[0] = 256; }},
+    {"decimals_negative", [](CreateArgs& a) { a.decimals[0] = -2; }},
+};
+
+class CreateRefusedTest : public DbfTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(CreateRefusedTest, ReturnsFalseAndTouchesNothing) {
+  const std::string table = dir.file("T.dbf");
+  const std::string memo = dir.file("T.FPT");
+  const std::vector<uint8_t> old_table{1, 2, 3}, old_memo{4, 5};
+  write_bytes(table, old_table);
+  write_bytes(memo, old_memo);
+
+  CreateArgs args(three_fields());
+  GetParam().mutate(args);
+  // Names may have been replaced: rebuild the pointer list.
+  args.name_ptrs.clear();
+  for (const std::string& n : args.names) args.name_ptrs.push_back(n.c_str());
+  args.name_ptrs.push_back(nullptr);
+
+  EXPECT_FALSE(args.create(table));
+  EXPECT_EQ(read_bytes(table), old_table);
+  EXPECT_EQ(read_bytes(memo), old_memo);
+  EXPECT_TRUE(messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, CreateRefusedTest, ::testing::ValuesIn(kRefused),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(DbfTest, CreateRefusesLengthsBeyondSixteenBits) {
+  const std::string table = dir.file("T.dbf");
+  write_bytes(table, {9});
+  // 257 fields of 255 bytes: record length 65536.
+  std::vector<Field> wide;
+  for (int i = 0; i < 257; ++i) wide.push_back({"F" + std::to_string(i), 'C', 255, 0});
+  EXPECT_FALSE(CreateArgs(wide).create(table));
+  wide.pop_back();  // 256 fields: record length 65281 is still allowed
+  // 2047 one-byte fields: header length 65537.
+  std::vector<Field> many;
+  for (int i = 0; i < 2047; ++i) many.push_back({"F" + std::to_string(i), 'C', 1, 0});
+  EXPECT_FALSE(CreateArgs(many).create(table));
+  EXPECT_EQ(read_bytes(table), std::vector<uint8_t>{9});
+
+  ASSERT_TRUE(CreateArgs(wide).create(table));
+  EXPECT_EQ(le16(read_bytes(table), 10), 65281u);
+  many.pop_back();  // 2046 fields: header length 65505
+  ASSERT_TRUE(CreateArgs(many).create(table));
+  EXPECT_EQ(le16(read_bytes(table), 8), 65505u);
+}
+
+TEST_F(DbfTest, CreateRefusesMissingArguments) {
+  CreateArgs a(three_fields());
+  const std::string table = dir.file("T.dbf");
+  EXPECT_FALSE(tarnwick::dbf_create(nullptr, a.name_ptrs.data(), a.types.c_str(), a.lengths.data(),
+                                    a.decimals.data()));
+  EXPECT_FALSE(tarnwick::dbf_create("", a.name_ptrs.data(), a.types.c_str(), a.lengths.data(),
+                                    a.decimals.data()));
+  EXPECT_FALSE(tarnwick::dbf_create(table.c_str(), nullptr, a.types.c_str(), a.lengths.data(),
+                                    a.decimals.data()));
+  EXPECT_FALSE(tarnwick::dbf_create(table.c_str(), a.name_ptrs.data(), nullptr, a.lengths.data(),
+                                    a.decimals.data()));
+  EXPECT_FALSE(tarnwick::dbf_create(table.c_str(), a.name_ptrs.data(), a.types.c_str(), nullptr,
+                                    a.decimals.data()));
+  EXPECT_FALSE(tarnwick::dbf_create(table.c_str(), a.name_ptrs.data(), a.types.c_str(),
+                                    a.lengths.data(), nullptr));
+  EXPECT_FALSE(std::filesystem::exists(table));
+}
+
+TEST_F(DbfTest, MemoCompanionNeverReplacesItsOwnTable) {
+  // "T.FPT" is its own memo path: writing the companion would overwrite the table.
+  const std::string table = dir.file("T.FPT");
+  write_bytes(table, {7});
+  EXPECT_FALSE(CreateArgs({{"NOTE", 'M', 10, 0}}).create(table));
+  EXPECT_EQ(read_bytes(table), std::vector<uint8_t>{7});
+  // Without a memo field the same path is an ordinary table.
+  EXPECT_TRUE(CreateArgs({{"ID", 'N', 5, 0}}).create(table));
+  EXPECT_EQ(read_bytes(table).size(), 65u);
+}
+
+TEST(DbfMemoPath, ReplacesAThreeCharacterExtensionElseAppends) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"X.dbf", "X.FPT"},
+      {"/data/export/ORDERS.DBF", "/data/export/ORDERS.FPT"},
+      {"/data/export/ORDERS", "/data/export/ORDERS.FPT"},
+      {"/data/v1.2/ORDERS", "/data/v1.2/ORDERS.FPT"},
+      {"/data/ab.c/T", "/data/ab.c/T.FPT"},
+      {"T.db", "T.db.FPT"},
+      {"T.dbase", "T.dbase.FPT"},
+      {"/data/.dbf", "/data/.dbf.FPT"},
+      {"a.b.c", "a.b.c.FPT"},
+      {"T..dbf", "T..FPT"},
+      {"", ".FPT"},
+  };
+  for (const auto& [table, memo] : cases) EXPECT_EQ(dbf_memo_path(table), memo) << table;
+}
+
+TEST_F(DbfTest, LongPathsWork) {
+  // Far beyond 260 characters.
+  std::filesystem::path deep = dir.path();
+  for (int i = 0; i < 12; ++i) deep /= std::string(40, static_cast<char>('a' + i));
+  std::filesystem::create_directories(deep);
+  const std::string table = (deep / "ORDERS.dbf").string();
+  ASSERT_GT(table.size(), 500u);
+  ASSERT_TRUE(CreateArgs({{"ID", 'N', 5, 0}, {"NOTE", 'M', 10, 0}}).create(table));
+  EXPECT_EQ(read_bytes((deep / "ORDERS.FPT").string()).size(), 512u);
+  ASSERT_EQ(tarnwick::dbf_open(table.c_str()), 0);
+  EXPECT_EQ(tarnwick::dbf_append({"7", ""}, {"5", "10"}), 0);
+  tarnwick::dbf_close();
+  EXPECT_EQ(le32(read_bytes(table), 4), 1u);
+}
+
+TEST_F(DbfTest, UnwritableMemoIsReportedAndTableStays) {
+  const std::string table = dir.file("T.dbf");
+  // A folder in the memo's place cannot be deleted or created as a file.
+  std::filesystem::create_directory(dir.file("T.FPT"));
+  EXPECT_FALSE(CreateArgs({{"ID", 'N', 5, 0}, {"NOTE", 'M', 10, 0}}).create(table));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Не могу создать файл " + dir.file("T.FPT"));
+  EXPECT_EQ(read_bytes(table).size(), 97u);
+}
+
+TEST_F(DbfTest, MessagesGoToStderrByDefault) {
+  tarnwick::dbf_set_message_handler({});
+  const std::string table = dir.file("T.dbf");
+  std::filesystem::create_directory(dir.file("T.FPT"));
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(CreateArgs({{"NOTE", 'M', 10, 0}}).create(table));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "Не могу создать файл " + dir.file("T.FPT") + "\n");
+}
+
+TEST_F(DbfTest, UncreatableTableGivesFalseWithoutMessage) {
+  EXPECT_FALSE(CreateArgs(three_fields()).create(dir.file("missing-folder/T.dbf")));
+  EXPECT_TRUE(messages.empty());
+}
+
+}  // namespace
