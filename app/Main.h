@@ -1,0 +1,124 @@
+#pragma once
+// The main window MF: its controls, the start-up sequence and the handlers of its controls.
+//
+// Every handler is a public method so that tests and the batch front end call it directly; the
+// controls call it through Run(), which hands whatever escapes to the default error display.
+// All modal interaction goes through Ui(), which tests replace with scripted answers.
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "app/ErrorDisplay.h"
+#include "app/ModalUi.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QToolButton;
+
+namespace tarnwick {
+
+class TCGauge;
+class TMemo;
+
+// What the window takes from its process: the names derived from the executable, the working
+// directory at start-up and the modal interaction.
+struct TMFEnvironment {
+  std::string ApplicationTitle;
+  std::string SettingsPath;
+  std::string WorkingDirectory;  // as shown: no closing "/" except the root
+  std::unique_ptr<IModalUi> Ui;  // the Qt dialogs when empty
+
+  // The environment of the running program whose executable is executablePath.
+  static TMFEnvironment ForExecutable(const std::string& executablePath);
+};
+
+class TMF : public QWidget {
+ public:
+  static constexpr const char* Caption =
+      "Импорт данных из таблицы Oracle в формат DBF.     Версия 1.1 от 15.08.2008";
+  static constexpr int ClientWidth = 862;
+  static constexpr int ClientHeight = 613;
+  static constexpr int Left = 192;
+  static constexpr int Top = 107;
+
+  // Builds the controls, then runs FormCreate.
+  explicit TMF(TMFEnvironment environment, QWidget* parent = nullptr);
+  ~TMF() override;
+
+  // Controls, owned by the window.
+  QLabel* Label1;
+  QLineEdit* Edit1;
+  QPushButton* Button1;
+  QLabel* Label2;
+  QComboBox* ComboBox1;
+  QPushButton* Button2;
+  QLabel* Label3;
+  QToolButton* SpeedButton1;
+  QLineEdit* Edit2;
+  QPushButton* Button4;
+  TMemo* Memo1;
+  QPushButton* Button5;
+  QPushButton* Button3;
+  TCGauge* CGauge1;
+  QStatusBar* StatusBar1;
+  // OraSession1 (the session component) and SmartQuery1 (the query component bound to
+  // OraSession1) are members here once the connection and import actions are built.
+  TOpenDialog OpenDialog1;
+
+  // Start-up: format settings, status text, the remembered connection string, the target folder.
+  void FormCreate();
+  // Lets the user choose the target folder through OpenDialog1 and composes Edit2 from it.
+  void SpeedButton1Click();
+  // Leaving the table combo box: Edit2 gets the target file of the table named there and the
+  // import waits for a new structure analysis.
+  void ComboBox1Exit();
+  void Button1Click();  // connect and list the tables
+  void Button2Click();  // analyse the table's structure
+  void Button4Click();  // import the table
+  void Button3Click();  // About window
+  void Button5Click();  // Help window
+
+  // Runs one handler; an error escaping it is shown by the default error display.
+  template <class Handler>
+  void Run(const std::string& action, Handler&& handler) noexcept {
+    RunGuarded(*ui_, title_, action, std::forward<Handler>(handler));
+  }
+
+  const std::string& ApplicationTitle() const noexcept { return title_; }
+  const std::string& SettingsPath() const noexcept { return settingsPath_; }
+  const std::string& WorkingDirectory() const noexcept { return workingDirectory_; }
+  IModalUi& Ui() noexcept { return *ui_; }
+  void SetUi(std::unique_ptr<IModalUi> ui);
+
+  // The application's message box: captioned with the application title, one OK, no icon.
+  void ShowMessage(const std::string& text);
+
+  // The text of the status bar's one panel.
+  std::string StatusText() const;
+  void SetStatusText(const std::string& text);
+
+  // The table name as typed or chosen in ComboBox1.
+  std::string TableText() const;
+  // Where the target file goes: the folder of the file last chosen in OpenDialog1, or before any
+  // choice the working directory at start-up; always with a closing "/".
+  std::string TargetFolder() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void WireHandlers();
+
+  std::string title_;
+  std::string settingsPath_;
+  std::string workingDirectory_;
+  std::unique_ptr<IModalUi> ui_;
+  QLabel* statusPanel_ = nullptr;
+  bool folderChosen_ = false;
+};
+
+}  // namespace tarnwick
