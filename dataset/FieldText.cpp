@@ -1,0 +1,228 @@
+#include "dataset/FieldText.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace tarnwick {
+
+namespace {
+
+void AppendPadded(std::string& out, int value, int width) {
+  char buffer[16];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  for (auto length = result.ptr - buffer; length < width; ++length) out += '0';
+  out.append(buffer, result.ptr);
+}
+
+bool StartsWith(std::string_view text, size_t at, std::string_view prefix) {
+  return text.substr(at, prefix.size()) == prefix;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, size_t at, std::string_view lowerPrefix) {
+  if (text.size() - at < lowerPrefix.size()) return false;
+  for (size_t k = 0; k < lowerPrefix.size(); ++k) {
+    char c = text[at + k];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lowerPrefix[k]) return false;
+  }
+  return true;
+}
+
+bool HasAmPmToken(std::string_view pattern) {
+  for (size_t i = 0; i < pattern.size(); ++i)
+    if (StartsWithIgnoringCase(pattern, i, "ampm") || StartsWith(pattern, i, "am/pm") ||
+        StartsWith(pattern, i, "AM/PM"))
+      return true;
+  return false;
+}
+
+std::string FormatParts(std::string_view pattern, const TDateTimeParts& parts,
+                        const TFormatSettings& settings) {
+  const bool twelveHour = HasAmPmToken(pattern);
+  const int hour = parts.Time.Hour;
+  const int shownHour = twelveHour ? (hour % 12 == 0 ? 12 : hour % 12) : hour;
+  std::string out;
+  bool afterHour = false;
+  size_t i = 0;
+  while (i < pattern.size()) {
+    const char c = pattern[i];
+    if (StartsWith(pattern, i, "yyyy")) {
+      AppendPadded(out, parts.Date.Year, 4);
+      i += 4;
+    } else if (StartsWith(pattern, i, "yy")) {
+      AppendPadded(out, parts.Date.Year % 100, 2);
+      i += 2;
+    } else if (StartsWith(pattern, i, "mm")) {
+      AppendPadded(out, afterHour ? parts.Time.Minute : parts.Date.Month, 2);
+      i += 2;
+    } else if (StartsWith(pattern, i, "dd")) {
+      AppendPadded(out, parts.Date.Day, 2);
+      i += 2;
+    } else if (StartsWith(pattern, i, "nn")) {
+      AppendPadded(out, parts.Time.Minute, 2);
+      i += 2;
+    } else if (StartsWith(pattern, i, "ss")) {
+      AppendPadded(out, parts.Time.Second, 2);
+      i += 2;
+    } else if (c == 'h' || c == 'H') {
+      const bool twoDigits =
+          i + 1 < pattern.size() && (pattern[i + 1] == 'h' || pattern[i + 1] == 'H');
+      AppendPadded(out, shownHour, twoDigits ? 2 : 1);
+      i += twoDigits ? 2 : 1;
+      afterHour = true;
+      continue;
+    } else if (StartsWithIgnoringCase(pattern, i, "ampm")) {
+      out += hour < 12 ? settings.TimeAMString : settings.TimePMString;
+      i += 4;
+    } else if (StartsWith(pattern, i, "am/pm")) {
+      out += hour < 12 ? "am" : "pm";
+      i += 5;
+    } else if (StartsWith(pattern, i, "AM/PM")) {
+      out += hour < 12 ? "AM" : "PM";
+      i += 5;
+    } else if (c == '/') {
+      out += settings.DateSeparator;
+      ++i;
+      continue;
+    } else {
+      out += c;
+      ++i;
+      continue;
+    }
+    afterHour = false;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string IntToStr(int64_t value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::string FloatToStr(double value, const TFormatSettings& settings) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  if (value == 0) return "0";
+
+  // The exact binary value correctly rounded (ties to even) to 18 significant digits:
+  // "d.ddddddddddddddddde+X".
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                    std::chars_format::scientific, 17);
+  const std::string_view scientific(buffer, result.ptr - buffer);
+  std::string digits;
+  digits += scientific[0];
+  digits.append(scientific.substr(2, 17));
+  const size_t exponentAt = scientific.find('e');
+  int exponent = 0;
+  const char* exponentText = scientific.data() + exponentAt + 1;
+  if (*exponentText == '+') ++exponentText;
+  std::from_chars(exponentText, scientific.data() + scientific.size(), exponent);
+  // magnitude = 0.d1d2... x 10^decimalExponent
+  int decimalExponent = exponent + 1;
+
+  // The 16th digit rounds the 15th half up.
+  const bool roundUp = digits[15] >= '5';
+  digits.resize(15);
+  if (roundUp) {
+    int k = 14;
+    while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+    if (k >= 0) {
+      ++digits[k];
+    } else {
+      digits.insert(digits.begin(), '1');
+      digits.pop_back();
+      ++decimalExponent;
+    }
+  }
+  digits.erase(digits.find_last_not_of('0') + 1);
+
+  std::string out;
+  if (value < 0) out += '-';
+  const int count = static_cast<int>(digits.size());
+  if (decimalExponent >= -3 && decimalExponent <= 15) {
+    if (decimalExponent > 0) {
+      if (count <= decimalExponent) {
+        out += digits;
+        out.append(decimalExponent - count, '0');
+      } else {
+        out.append(digits, 0, decimalExponent);
+        out += settings.DecimalSeparator;
+        out.append(digits, decimalExponent);
+      }
+    } else {
+      out += '0';
+      out += settings.DecimalSeparator;
+      out.append(-decimalExponent, '0');
+      out += digits;
+    }
+  } else {
+    out += digits[0];
+    if (count > 1) {
+      out += settings.DecimalSeparator;
+      out.append(digits, 1);
+    }
+    out += 'E';
+    out += IntToStr(decimalExponent - 1);
+  }
+  return out;
+}
+
+std::string FloatToStr(double value) {
+  return FloatToStr(value, FormatSettings());
+}
+
+std::string FormatDateTime(std::string_view pattern, TDateTime value,
+                           const TFormatSettings& settings) {
+  return FormatParts(pattern, DecodeDateTime(value), settings);
+}
+
+std::string FormatDateTime(std::string_view pattern, TDateTime value) {
+  return FormatDateTime(pattern, value, FormatSettings());
+}
+
+std::string DateTimeToStr(TDateTime value, const TFormatSettings& settings) {
+  const TDateTimeParts parts = DecodeDateTime(value);
+  std::string text = FormatParts(settings.ShortDateFormat, parts, settings);
+  if (parts.Time.Hour != 0 || parts.Time.Minute != 0 || parts.Time.Second != 0) {
+    text += ' ';
+    text += FormatParts(settings.LongTimeFormat, parts, settings);
+  }
+  return text;
+}
+
+std::string DateTimeToStr(TDateTime value) {
+  return DateTimeToStr(value, FormatSettings());
+}
+
+std::string StringFieldText(const std::optional<std::string>& value) {
+  return value.value_or(std::string());
+}
+
+std::string IntegerFieldText(std::optional<int32_t> value) {
+  return value ? IntToStr(*value) : std::string();
+}
+
+std::string FloatFieldText(std::optional<double> value) {
+  return value ? FloatToStr(*value) : std::string();
+}
+
+std::string DateTimeFieldText(std::optional<TDateTime> value) {
+  return value ? DateTimeToStr(*value) : std::string();
+}
+
+int32_t FloatToInteger(double value) {
+  if (std::isnan(value)) throw EConvertError("Cannot convert NAN to an integer");
+  double rounded = std::round(value);  // halves away from zero
+  if (std::fabs(value - std::trunc(value)) == 0.5) rounded = 2 * std::round(value / 2);
+  if (!(rounded >= std::numeric_limits<int32_t>::min() &&
+        rounded <= std::numeric_limits<int32_t>::max()))
+    throw EConvertError("Value " + FloatToStr(value) + " is out of the 32-bit integer range");
+  return static_cast<int32_t>(rounded);
+}
+
+}  // namespace tarnwick
