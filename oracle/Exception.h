@@ -51,7 +51,16 @@ class EAbort : public Exception {
   EAbort() : Exception("Operation aborted") {}
 };
 
+// An internal check that failed: a caller broke a contract of the layer (an unknown property code,
+// for instance). Raised in every build, so the fault never passes silently.
+class EAssertionFailed : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // Raises the silent exception: the action ends and nothing is shown.
-[[noreturn]] inline void Abort() { throw EAbort(); }
+[[noreturn]] inline void Abort() {
+  throw EAbort();
+}
 
 }  // namespace tarnwick

@@ -1,0 +1,141 @@
+#pragma once
+// The low-level Oracle connection: one session opened through the client library, its OCI
+// handles, its lock, its numbered properties and the turning of OCI statuses into exceptions.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "oracle/CRConnection.h"
+#include "oracle/Oracall.h"
+#include "oracle/oci.h"
+
+namespace tarnwick {
+
+enum class TConnectMode : int32_t { cmNormal = 0, cmSysOper = 1, cmSysDBA = 2 };
+
+class TOCIConnection : public TCRConnection {
+ public:
+  // Failover events: called with the client's event and failover type; set `retry` to ask the
+  // client to try again.
+  using TFailoverProc = std::function<void(ub4 foEvent, ub4 foType, bool& retry)>;
+
+  struct TNlsParam {
+    const char* Name;
+    int Prop;
+    std::string Value;
+    bool IsSet = false;
+  };
+
+  TOCIConnection();
+  ~TOCIConnection() override;
+
+  void Connect(const std::string& connectString) override;
+  void Disconnect() override;
+  void StartTransaction() override { Commit(); }
+  void Commit() override;
+  void Rollback() override;
+  void CheckIsValid() override;
+  bool SetProp(int prop, const TPropValue& value) override;
+  bool GetProp(int prop, TPropValue& value) override;
+
+  std::string GetOracleVersionSt();
+  uint16_t GetOracleVersion();
+  void GetSessionParameters();
+  void SetNlsParameter(const std::string& name, const std::string& value);
+  uint16_t GetMaxStringSize();
+
+  // The connection lock around OCI calls made with this connection's handles (only when
+  // ThreadSafety is on). BusyWait waits without limit; Busy raises ORA-03127a when another
+  // thread holds the lock.
+  void BusyWait();
+  void Release();
+  void Busy();
+
+  void BreakExec();
+  void ChangePassword(const std::string& newPassword);
+  void SetNonBlocking(bool value);
+
+  TOCICallStyle GetOCICallStyle() const { return FCallStyle; }
+  void SetOCICallStyle(TOCICallStyle value);
+  TOCICallStyle GetOCICallStyleCommand() const { return FCommandCallStyle; }
+  int32_t GetLastError() const { return FLastError; }
+  void SetLastError(int32_t value) { FLastError = value; }
+
+  OCISvcCtx* GetSvcCtx() const { return FSvcCtx; }
+  OCIServer* GetServerHandle() const { return FServerHandle; }
+  OCISession* GetSessionHandle() const { return FSessionHandle; }
+  OCIError* GetErrorHandle() const { return FErrorHandle; }
+  OCIEnv* GetEnvHandle() const { return FEnvHandle; }
+  Lda_Def* GetLDA();
+  void SetSvcCtx(OCISvcCtx* svcCtx);
+  void SetLDA(Lda_Def* lda);
+  bool OwnsHandles() const { return FOwnsHandles; }
+
+  bool ThreadSafety() const { return FThreadSafety; }
+  bool EnableIntegers() const { return FEnableIntegers; }
+  bool EnableNumbers() const { return FEnableNumbers; }
+  bool UseUnicode() const { return FUseUnicode; }
+  uint16_t CharLength() const { return FCharLength; }
+  uint16_t CharsetId() const { return FCharsetId; }
+  TConnectMode ConnectMode() const { return FConnectMode; }
+  const std::array<TNlsParam, 5>& NlsParams() const { return FNlsParams; }
+
+  // Turns a failed status into EOraError (Part of the error path: the hook first, then raise).
+  // For OCI80 a warning (OCI_SUCCESS_WITH_INFO) other than ORA-24344 returns silently with
+  // LastError set. `status` receives the Oracle error code.
+  void OraError(TOCICallStyle callStyle, sword& status, bool useHook);
+  // OraError with the connection's own call style and the hook, for any status but OCI_SUCCESS.
+  void Check(sword status) {
+    if (status != OCI_SUCCESS) OraError(FCallStyle, status, true);
+  }
+  void CheckOCI();
+  void CheckOCI73();
+  void CheckOCI80();
+
+  TFailoverProc OnFailover;
+
+ private:
+  struct InternalParam;
+  // Runs one statement with this connection's handles (the internal command: session settings,
+  // server version). Output parameters are filled in place.
+  void RunInternal(const std::string& sql, std::vector<InternalParam>& params);
+  void FreeSessionHandles();
+  void ApplyNlsParams();
+  static sb4 FailoverCallback(void* svcctx, void* envctx, void* foCtx, ub4 foType, ub4 foEvent);
+
+  bool FThreadSafety = true;
+  uint16_t FMaxStringSize = 0;
+  TOCICallStyle FCallStyle = TOCICallStyle::None;
+  TOCICallStyle FCommandCallStyle = TOCICallStyle::None;
+  bool FOwnsHandles = true;
+  int32_t FLastError = 0;
+  TConnectMode FConnectMode = TConnectMode::cmNormal;
+  bool FEnableIntegers = true;
+  bool FEnableNumbers = false;
+  std::string FInternalName;
+  std::string FVersionSt;
+  bool FVersionStCached = false;
+  uint16_t FVersion = 0;
+  bool FVersionCached = false;
+  std::string FCharset;
+  uint16_t FCharsetId = 0;
+  uint16_t FCharLength = 1;
+  bool FAskCharLength = false;
+  bool FUseUnicode = false;
+  std::array<TNlsParam, 5> FNlsParams;
+  std::unique_ptr<Lda_Def> FLDA;
+  std::unique_ptr<std::array<ub1, HDA_SIZE>> FHDA;
+  OCISvcCtx* FSvcCtx = nullptr;
+  OCIServer* FServerHandle = nullptr;
+  OCISession* FSessionHandle = nullptr;
+  OCIError* FErrorHandle = nullptr;
+  OCIEnv* FEnvHandle = nullptr;
+  OCIFocbkStruct FFocbk{};
+  std::recursive_timed_mutex FConnectionLock;
+};
+
+}  // namespace tarnwick
