@@ -17,7 +17,7 @@ struct LocaleDeleter {
 using LocalePtr = std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleDeleter>;
 
 bool IsCLocaleName(const std::string& name) {
-  return name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
+  return name.empty() || name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
 }
 
 bool IsValidUtf8(std::string_view text) {

@@ -29,8 +29,8 @@ TFormatSettings& FormatSettings();
 std::string UserTimeLocaleName();
 
 // Default settings with the long time format and AM/PM texts of the named locale. A locale that
-// is C, POSIX or C.<codeset>, or that is not installed, or whose time format cannot be expressed
-// as a pattern, gives "H:mm:ss".
+// is C, POSIX, C.<codeset> or empty, or that is not installed, or whose time format cannot be
+// expressed as a pattern, gives "H:mm:ss".
 TFormatSettings FormatSettingsForLocale(const std::string& localeName);
 
 // Turns a strftime time format (the locale's T_FMT) into a time pattern: %H -> HH, %k -> H,

@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev
   clang libclang-rt-14-dev
   python3 python3-dbf gdal-bin
+  locales
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
