@@ -263,6 +263,9 @@ struct OpenTable {
 };
 
 std::unique_ptr<OpenTable>& open_table() {
+  // A table still open at exit is closed through the hooks, so they must outlive this state:
+  // statics are destroyed in the reverse order of their construction.
+  hooks();
   static std::unique_ptr<OpenTable> instance;
   return instance;
 }

@@ -1,6 +1,7 @@
 // Appending records: cutting and filling by characters, code page 866, the record count after
 // every record, refused record lists, and opening tables.
 #include <filesystem>
+#include <memory>
 
 #include "dbf_test_support.h"
 
@@ -304,6 +305,52 @@ TEST_F(DbfTest, OpenOfAMissingFileFails) {
   EXPECT_EQ(dbf_open(dir.file("none.dbf").c_str()), -2);
   EXPECT_EQ(dbf_open(nullptr), -2);
   EXPECT_FALSE(std::filesystem::exists(dir.file("none.dbf")));
+}
+
+}  // namespace
+
+namespace {
+
+// Run as a fresh process (see below): opens the table named by the variable before anything else
+// of the writer was used, appends one record and leaves by exit() with the table still open.
+const bool kExitChild = [] {
+  const char* path = std::getenv("TARNWICK_DBF_EXIT_CHILD");
+  if (path == nullptr) return false;
+  dbf_close();
+  // Hooks that own memory, installed after the open-table state came into being: a close through
+  // them after their destruction at exit would read freed memory.
+  tarnwick::DbfFileHooks hooks = tarnwick::dbf_default_hooks();
+  auto closes = std::make_shared<int>(0);
+  auto close_os = hooks.close;
+  hooks.close = [closes, close_os](int fd) {
+    ++*closes;
+    return close_os(fd);
+  };
+  tarnwick::dbf_set_hooks(hooks);
+  if (dbf_open(path) != 0) _exit(3);
+  if (dbf_append({"1", "last", "20000101"}, length_texts(kThree)) != 0) _exit(4);
+  std::exit(0);
+}();
+
+// A program that ends without closing its table still closes the file cleanly at exit.
+TEST_F(DbfTest, TableLeftOpenAtExitIsClosedCleanly) {
+  const std::string path = dir.file("T.dbf");
+  ASSERT_TRUE(CreateArgs(kThree).create(path));
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    setenv("TARNWICK_DBF_EXIT_CHILD", path.c_str(), 1);
+    execl("/proc/self/exe", "dbf_append_test", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(kExitChild);
+  const std::vector<uint8_t> b = read_bytes(path);
+  EXPECT_EQ(b.size(), 129u + 44);
+  EXPECT_EQ(le32(b, 4), 1u);
 }
 
 }  // namespace
