@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 #include <memory>
-#include <optional>
+#include <type_traits>
 
 namespace tarnwick {
 
@@ -46,21 +46,7 @@ bool IsValidUtf8(std::string_view text) {
 
 // Characters that the pattern language reads as (the start of) a token rather than literally.
 bool IsPatternLetter(char c) {
-  switch (c) {
-    case 'y':
-    case 'm':
-    case 'd':
-    case 'h':
-    case 'H':
-    case 'n':
-    case 's':
-    case 'a':
-    case 'A':
-    case '/':
-      return true;
-    default:
-      return false;
-  }
+  return std::string_view("ymdhHnsaA/").find(c) != std::string_view::npos;
 }
 
 class TimePatternBuilder {
