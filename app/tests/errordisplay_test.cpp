@@ -1,0 +1,84 @@
+// The default error display: the full-stop rule, the silent abort and errors of every kind.
+#include "app/ErrorDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "app/ScriptedModalUi.h"
+#include "oracle/Exception.h"
+
+namespace tarnwick {
+namespace {
+
+using Call = TScriptedModalUi::Call;
+using Kind = TScriptedModalUi::Kind;
+
+TEST(ErrorDisplayTest, FullStopIsAddedAfterCharactersAboveTheFullStop) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Division by zero", "Division by zero."},
+      {"List index out of bounds (3)", "List index out of bounds (3)"},
+      {"Stop!", "Stop!"},
+      {"ORA-00942: table or view does not exist\n", "ORA-00942: table or view does not exist\n"},
+      {"", ""},
+      {"Value 42", "Value 42."},
+      {"Already ends.", "Already ends."},
+      {"dash -", "dash -"},
+      {"slash /", "slash /."},
+      {"blank ", "blank "},
+      {"Нет соединения", "Нет соединения."},
+      {"Ошибка»", "Ошибка»."},
+  };
+  for (const auto& [message, shown] : cases) EXPECT_EQ(ErrorDisplayText(message), shown) << message;
+}
+
+TEST(ErrorDisplayTest, EveryKindOfErrorIsShownOnceWithTheErrorBox) {
+  struct Case {
+    const char* what;
+    std::function<void()> raise;
+    std::vector<Call> shown;
+  };
+  const Case cases[] = {
+      {"Exception",
+       [] { throw Exception("Division by zero"); },
+       {{Kind::Error, "Tarnwick", "Division by zero."}}},
+      {"Oracle error",
+       [] { throw EOraError(942, "ORA-00942: table or view does not exist\n"); },
+       {{Kind::Error, "Tarnwick", "ORA-00942: table or view does not exist\n"}}},
+      {"standard exception",
+       [] { throw std::runtime_error("disk full"); },
+       {{Kind::Error, "Tarnwick", "disk full."}}},
+      {"unknown exception",
+       [] { throw 42; },
+       {{Kind::Error, "Tarnwick", "An unknown error ended Button2Click."}}},
+      {"silent abort", [] { Abort(); }, {}},
+      {"no error", [] {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TScriptedModalUi ui;
+    RunGuarded(ui, "Tarnwick", "Button2Click", c.raise);
+    EXPECT_EQ(ui.Calls(), c.shown);
+  }
+}
+
+// A display that fails itself must not let the error escape into the event loop.
+class FailingUi : public TScriptedModalUi {
+ public:
+  void ShowError(const std::string&, const std::string&) override {
+    throw std::runtime_error("display broken");
+  }
+};
+
+TEST(ErrorDisplayTest, FailingDisplayDoesNotEscape) {
+  FailingUi ui;
+  bool ran = false;
+  EXPECT_NO_THROW(RunGuarded(ui, "Tarnwick", "x", [&] {
+    ran = true;
+    throw Exception("boom");
+  }));
+  EXPECT_TRUE(ran);
+}
+
+}  // namespace
+}  // namespace tarnwick
