@@ -103,7 +103,10 @@ TMF::TMF(TMFEnvironment environment, QWidget* parent)
   Run("FormCreate", [this] { FormCreate(); });
 }
 
-TMF::~TMF() = default;
+TMF::~TMF() {
+  // Focus changes while the children are torn down are no exits from the table box.
+  ComboBox1->removeEventFilter(this);
+}
 
 void TMF::BuildControls() {
   setObjectName(QStringLiteral("MF"));
