@@ -199,13 +199,21 @@ TEST_F(IniFileTest, RefusesWhatWouldBreakTheFileAndLeavesItUnchanged) {
 }
 
 TEST_F(IniFileTest, UnwritablePlaceRaisesUnableToWrite) {
-  const std::string missing = (dir_ / "no-such-folder" / "Tarnwick.INI").string();
-  try {
-    TIniFile(missing).WriteString("Connect", "String", "v");
-    ADD_FAILURE() << "no error raised";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Unable to write to " + missing);
+  const fs::path folder = dir_ / "a-folder";
+  fs::create_directory(folder);
+  const std::string places[] = {(dir_ / "no-such-folder" / "Tarnwick.INI").string(),
+                                folder.string()};
+  for (const std::string& place : places) {
+    try {
+      TIniFile(place).WriteString("Connect", "String", "v");
+      ADD_FAILURE() << "no error raised for " << place;
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message(), "Unable to write to " + place);
+    }
   }
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1)
+      << "no temporary file is left behind";
 }
 
 TEST_F(IniFileTest, LongValueWrittenWholeAndReadBackCut) {
