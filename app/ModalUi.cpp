@@ -34,8 +34,7 @@ TFileOpenDialog::TFileOpenDialog(QWidget* parent, const TOpenDialog& settings,
       reportMissingFolder_(std::move(reportMissingFolder)) {
   setOption(QFileDialog::DontUseNativeDialog, true);
   setAcceptMode(QFileDialog::AcceptOpen);
-  setFileMode(settings.CreatePrompt || settings.NoValidate ? QFileDialog::AnyFile
-                                                           : QFileDialog::ExistingFile);
+  setFileMode(settings.CreatePrompt ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   setSizeGripEnabled(settings.EnableSizing);
   const QFileInfo start(Q(settings.FileName));
   if (settings.FileName.empty()) return;
