@@ -1,0 +1,305 @@
+// The session component: defaults, connect strings, the session list, and connecting to the
+// stand-in client through the real loading path (discovery, loading, the entry-point table).
+#include "oracle/OraSession.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "oracle/OraError.h"
+
+namespace fs = std::filesystem;
+
+namespace tarnwick {
+namespace {
+
+// ---- Without a client ----
+
+TEST(OraSessionDefaults, PublishedDefaults) {
+  TOraSession s("OraSession1");
+  EXPECT_TRUE(s.AutoCommit());
+  EXPECT_TRUE(s.ConnectPrompt());
+  EXPECT_TRUE(s.ThreadSafety());
+  EXPECT_EQ(s.ConnectMode(), TConnectMode::cmNormal);
+  EXPECT_FALSE(s.Debug());
+  EXPECT_FALSE(s.Pooling());
+  EXPECT_EQ(s.PoolingOptions().MaxPoolSize, 100);
+  EXPECT_EQ(s.PoolingOptions().MinPoolSize, 0);
+  EXPECT_EQ(s.PoolingOptions().ConnectionLifetime, 0);
+  EXPECT_EQ(s.Options().CharLength(), 1);
+  EXPECT_TRUE(s.Options().Charset().empty());
+  EXPECT_FALSE(s.Options().UseUnicode());
+  EXPECT_FALSE(s.Options().ConvertEOL());
+  EXPECT_TRUE(s.Options().DateFormat().empty());
+  EXPECT_TRUE(s.Options().EnableIntegers());
+  EXPECT_FALSE(s.Options().EnableNumbers());
+  EXPECT_FALSE(s.Options().UseOCI7());
+  EXPECT_FALSE(s.Options().Net());
+  EXPECT_TRUE(s.HomeName().empty());
+  EXPECT_FALSE(s.GetConnected());
+  EXPECT_EQ(s.GetIConnection(), nullptr);
+  EXPECT_EQ(s.CallStyle(), TOCICallStyle::None);
+}
+
+TEST(OraSessionDefaults, FeaturesThatAreNotAvailableSaySo) {
+  TOraSession s;
+  auto message = [](auto&& f) -> std::string {
+    try {
+      f();
+    } catch (const Exception& e) {
+      return e.Message();
+    }
+    return "";
+  };
+  EXPECT_EQ(message([&] { s.SetDebug(true); }), "SQL monitoring is not supported");
+  EXPECT_EQ(message([&] { s.SetPooling(true); }), "Connection pooling is not supported");
+  EXPECT_EQ(message([&] { s.Options().SetNet(true); }),
+            "The direct network transport is not supported");
+  EXPECT_EQ(message([&] { s.Options().SetCharLength(7); }), "CharLength must be 0..6");
+  EXPECT_EQ(message([&] { s.SetDebug(false); }), "");
+  EXPECT_EQ(message([&] { s.Commit(); }), "Operation is not allowed when the connection is closed");
+}
+
+TEST(OraSessionConnectString, ComposeAndParse) {
+  struct Case {
+    std::string text, user, password, server, composed;
+  };
+  const std::vector<Case> cases = {
+      {"scott/tiger@orcl", "scott", "tiger", "orcl", "scott/tiger@orcl"},
+      {"scott/tiger", "scott", "tiger", "", "scott/tiger"},
+      {"scott@orcl", "scott", "", "orcl", "scott@orcl"},
+      {"scott", "scott", "", "", "scott"},
+      {"scott/@orcl", "scott", "", "orcl", "scott@orcl"},
+      {"/@orcl", "", "", "orcl", "@orcl"},
+      {"a/b/c@d@e", "a", "b/c", "d@e", "a/b/c@d@e"},
+      {"", "", "", "", ""},
+  };
+  for (const auto& c : cases) {
+    TOraSession s;
+    s.SetConnectString("x/y@z");
+    s.SetConnectString(c.text);
+    EXPECT_EQ(s.Username(), c.user) << c.text;
+    EXPECT_EQ(s.Password(), c.password) << c.text;
+    EXPECT_EQ(s.Server(), c.server) << c.text;
+    EXPECT_EQ(s.GetConnectString(), c.composed) << c.text;
+  }
+}
+
+TEST(OraSessionList, DefSessionAndHomeNameFollowTheList) {
+  const int before = Sessions.Count();
+  TOraSession* oldDef = DefSession;
+  {
+    auto first = std::make_unique<TOraSession>("First");
+    if (!oldDef) {
+      EXPECT_EQ(DefSession, first.get());
+    }
+    TOraSession second("Second");
+    EXPECT_EQ(Sessions.Count(), before + 2);
+    EXPECT_EQ(SessionByName("second"), &second);
+    EXPECT_EQ(SessionByName("none"), nullptr);
+    if (!oldDef) {
+      first.reset();
+      EXPECT_EQ(DefSession, &second) << "the next session of the list takes over";
+    }
+  }
+  EXPECT_EQ(Sessions.Count(), before);
+  EXPECT_EQ(DefSession, oldDef);
+  EXPECT_TRUE(UseDefSession);
+}
+
+// ---- Against the stand-in ----
+
+struct EnvVar {
+  std::string name;
+  EnvVar(std::string n, const std::string& value) : name(std::move(n)) {
+    setenv(name.c_str(), value.c_str(), 1);
+  }
+  ~EnvVar() { unsetenv(name.c_str()); }
+};
+
+class StandinSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Unload();
+    OCIDiscoveryInputs in;
+    in.oratabPath = (fs::path(TARNWICK_BIN_DIR) / "no-such-oratab").string();
+    in.getEnv = [this](const std::string& n) -> std::optional<std::string> {
+      auto it = env.find(n);
+      if (it == env.end()) return std::nullopt;
+      return it->second;
+    };
+    in.setEnv = [this](const std::string& n, const std::string& v) { env[n] = v; };
+    in.executableDir = TARNWICK_BIN_DIR;
+    SetOCIDiscovery(std::move(in));
+    ASSERT_TRUE(fs::exists(fs::path(TARNWICK_BIN_DIR) / "standin" / "libclntsh.so"))
+        << "the stand-in client must be built";
+    session.SetUsername("demo");
+    session.SetPassword("demo");
+    session.SetServer("demo");
+    session.BeforeConnect = [this](TOraSession&) { events += "BeforeConnect;"; };
+    session.AfterConnect = [this](TOraSession&) { events += "AfterConnect;"; };
+    session.BeforeDisconnect = [this](TOraSession&) { events += "BeforeDisconnect;"; };
+    session.AfterDisconnect = [this](TOraSession&) { events += "AfterDisconnect;"; };
+    session.OnConnectChange = [this](TOraSession&, bool c) {
+      events += c ? "Change(true);" : "Change(false);";
+    };
+  }
+  void TearDown() override {
+    session.OnError = nullptr;
+    try {
+      session.Disconnect();
+    } catch (...) {
+    }
+    Unload();
+  }
+  // A fresh environment reads the stand-in's fault and trace variables again.
+  static void Unload() {
+    FreeOCI();
+    OracleHomeName.clear();
+  }
+  EOraError ConnectError() {
+    try {
+      session.Connect();
+    } catch (const EOraError& e) {
+      return e;
+    }
+    return EOraError(0, "no error");
+  }
+
+  std::map<std::string, std::string> env;
+  TOraSession session{"OraSession1"};
+  std::string events;
+};
+
+TEST_F(StandinSession, ConnectAndDisconnect) {
+  session.Connect();
+  EXPECT_TRUE(session.GetConnected());
+  EXPECT_EQ(events, "BeforeConnect;Change(true);AfterConnect;");
+  EXPECT_EQ(env["NLS_LANG"], ".AL32UTF8");
+  TOCIConnection* connection = session.GetIConnection();
+  ASSERT_NE(connection, nullptr);
+  EXPECT_EQ(connection->GetOCICallStyle(), TOCICallStyle::OCI80);
+  EXPECT_EQ(connection->GetOCICallStyleCommand(), TOCICallStyle::OCI80);
+  EXPECT_GE(connection->GetOracleVersion(), 8000);
+  EXPECT_FALSE(session.GetOracleVersion().empty());
+  EXPECT_EQ(connection->GetMaxStringSize(), 4000);
+
+  session.Connect();  // already connected: nothing happens
+  EXPECT_EQ(events, "BeforeConnect;Change(true);AfterConnect;");
+
+  events.clear();
+  session.Disconnect();
+  EXPECT_FALSE(session.GetConnected());
+  EXPECT_EQ(events, "BeforeDisconnect;Change(false);AfterDisconnect;");
+  events.clear();
+  session.Disconnect();
+  EXPECT_EQ(events, "");
+
+  session.Connect();
+  EXPECT_TRUE(session.GetConnected());
+  EXPECT_EQ(session.GetIConnection(), connection) << "the connection object is kept";
+}
+
+TEST_F(StandinSession, SameUserNameKeepsTheConnection) {
+  session.Connect();
+  session.SetUsername("demo");
+  EXPECT_TRUE(session.GetConnected());
+  session.SetServer("other");
+  EXPECT_FALSE(session.GetConnected()) << "a change disconnects first";
+}
+
+TEST_F(StandinSession, WrongPassword) {
+  session.SetPassword("wrong");
+  TOCIConnection* first = nullptr;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const EOraError e = ConnectError();
+    EXPECT_EQ(e.ErrorCode(), 1017);
+    EXPECT_EQ(e.Message(), "ORA-01017: invalid username/password; logon denied\n");
+    EXPECT_FALSE(session.GetConnected());
+    EXPECT_EQ(session.GetLastError(), 1017);
+    if (attempt == 0) first = session.GetIConnection();
+    EXPECT_EQ(session.GetIConnection(), first) << "no second connection object";
+  }
+  EXPECT_EQ(events, "BeforeConnect;BeforeConnect;") << "neither AfterConnect nor OnConnectChange";
+  session.SetPassword("demo");
+  session.Connect();
+  EXPECT_TRUE(session.GetConnected()) << "the handles were cleaned up for the next attempt";
+}
+
+TEST_F(StandinSession, UnknownServer) {
+  session.SetServer("no_such_server");
+  const EOraError e = ConnectError();
+  EXPECT_EQ(e.ErrorCode(), 12154);
+  EXPECT_EQ(e.Message().rfind("ORA-12154: ", 0), 0u) << e.Message();
+  EXPECT_FALSE(session.GetConnected());
+}
+
+TEST_F(StandinSession, PasswordExpiryWarningPassesSilently) {
+  EnvVar fault("STANDIN_FAULT_CALL", "OCISessionBegin:1:28002");
+  session.Connect();
+  EXPECT_TRUE(session.GetConnected());
+  EXPECT_EQ(session.GetLastError(), 28002);
+}
+
+TEST_F(StandinSession, CompilationWarningIsRaised) {
+  EnvVar fault("STANDIN_FAULT_CALL", "OCIStmtExecute:1:24344");
+  session.Connect();
+  try {
+    session.Options().SetDateFormat("YYYYMMDD");
+    FAIL() << "ORA-24344 must be raised";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.ErrorCode(), 24344);
+  }
+  EXPECT_TRUE(session.GetConnected());
+}
+
+TEST_F(StandinSession, FatalErrorDisconnectsBeforeTheCallerSeesIt) {
+  EnvVar fault("STANDIN_FAULT_CALL", "OCIStmtExecute:1:3113");
+  session.Connect();
+  bool connectedInHandler = true;
+  session.OnError = [&](TOraSession& s, EDAError& e, bool& fail) {
+    EXPECT_EQ(e.ErrorCode(), 3113);
+    EXPECT_TRUE(fail);
+    connectedInHandler = s.GetConnected();
+  };
+  events.clear();
+  try {
+    session.Options().SetDateFormat("YYYYMMDD");
+    FAIL() << "ORA-03113 must be raised";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.ErrorCode(), 3113);
+    EXPECT_EQ(e.Message().rfind("ORA-03113: end-of-file on communication channel", 0), 0u);
+    EXPECT_FALSE(session.GetConnected());
+  }
+  EXPECT_FALSE(connectedInHandler) << "the session disconnects before OnError is called";
+  EXPECT_EQ(events, "BeforeDisconnect;Change(false);AfterDisconnect;");
+}
+
+TEST_F(StandinSession, HookThatClearsFailTurnsTheErrorIntoAbort) {
+  int calls = 0;
+  session.OnError = [&](TOraSession&, EDAError& e, bool& fail) {
+    ++calls;
+    EXPECT_EQ(e.ErrorCode(), 1017);
+    fail = false;
+  };
+  session.SetPassword("wrong");
+  EXPECT_THROW(session.Connect(), EAbort);
+  EXPECT_EQ(calls, 1);
+  EXPECT_FALSE(session.GetConnected());
+}
+
+TEST_F(StandinSession, SessionSettingsAfterConnect) {
+  session.Connect();
+  session.Options().SetDateFormat("YYYYMMDD");
+  EXPECT_EQ(session.Options().DateFormat(), "YYYYMMDD");
+  // Setting the same value again sends nothing; an empty value clears the flag.
+  session.Options().SetDateFormat("");
+  const auto& params = session.GetIConnection()->NlsParams();
+  EXPECT_FALSE(params[1].IsSet);
+}
+
+}  // namespace
+}  // namespace tarnwick
