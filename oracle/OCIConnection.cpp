@@ -213,7 +213,7 @@ void TOCIConnection::Connect(const std::string&) {
   if (FConnected) return;
   FVersionStCached = false;
   FVersionCached = false;
-  if (!OCIInited) InitOCI();
+  if (!OCIInited) OCIInit();
 
   if (FCallStyle == TOCICallStyle::None || !PossibleOCICallStyles.Contains(FCallStyle))
     FCallStyle = OCICallStyle;

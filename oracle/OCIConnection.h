@@ -15,6 +15,14 @@
 
 namespace tarnwick {
 
+// The connection layer's names for creating and freeing the process-wide environment.
+inline void OCIInit() {
+  InitOCI();
+}
+inline void OCIFinish() {
+  FinishOCI();
+}
+
 enum class TConnectMode : int32_t { cmNormal = 0, cmSysOper = 1, cmSysDBA = 2 };
 
 class TOCIConnection : public TCRConnection {

@@ -46,6 +46,18 @@ void* OCILibHandle = nullptr;
 void* OCIClientLibHandle = nullptr;
 std::mutex OCIInitLock;
 
+namespace {
+// The library is unloaded when the program ends; its addresses are cleared with it.
+struct OracallShutdown {
+  ~OracallShutdown() {
+    try {
+      FreeOCI();
+    } catch (...) {
+    }
+  }
+} oracallShutdown;
+}  // namespace
+
 // ---- Entry-point table ----
 
 void UnlinkedEntryPoint() {
