@@ -19,7 +19,9 @@ namespace standin {
 // "ORA-nnnnn: " prefix and without a trailing line feed (the C layer appends it).
 struct OraError : std::runtime_error {
   OraError(int code, std::string message, int parseOffset = 0)
-      : std::runtime_error(message), code(code), message(std::move(message)),
+      : std::runtime_error(message),
+        code(code),
+        message(std::move(message)),
         parseOffset(parseOffset) {}
   int code;
   std::string message;
@@ -33,18 +35,26 @@ std::string oraMessage(int code, const std::vector<std::string>& args = {});
 
 // Oracle internal type codes as a select-list describe reports them.
 enum class OraType : uint16_t {
-  Varchar2 = 1, Number = 2, Long = 8, Date = 12, Raw = 23, Char = 96,
-  Clob = 112, Blob = 113, Timestamp = 180,
+  Varchar2 = 1,
+  Number = 2,
+  Long = 8,
+  Date = 12,
+  Raw = 23,
+  Char = 96,
+  // TIMESTAMP is stored as 180 but a select-list describe reports SQLT_TIMESTAMP, 187.
+  Clob = 112,
+  Blob = 113,
+  Timestamp = 187,
 };
 
 // One select-list item, as OCIParamGet + OCIAttrGet report it.
 struct ColumnDesc {
-  std::string name;        // as Oracle reports it: unquoted names upper case
+  std::string name;  // as Oracle reports it: unquoted names upper case
   OraType type;
-  uint16_t dataSize;       // OCI_ATTR_DATA_SIZE
-  int16_t precision;       // OCI_ATTR_PRECISION (0 for NUMBER without precision)
-  int8_t scale;            // OCI_ATTR_SCALE (-127 for FLOAT/NUMBER without precision)
-  bool nullable;           // OCI_ATTR_IS_NULL
+  uint16_t dataSize;  // OCI_ATTR_DATA_SIZE
+  int16_t precision;  // OCI_ATTR_PRECISION (0 for NUMBER without precision)
+  int8_t scale;       // OCI_ATTR_SCALE (-127 for FLOAT/NUMBER without precision)
+  bool nullable;      // OCI_ATTR_IS_NULL
 };
 
 struct DateTime {
@@ -57,8 +67,16 @@ enum class ValueKind { Null, Integer, Real, Text, Date, Bytes };
 
 // Statement kinds (OCI_ATTR_STMT_TYPE values).
 enum class StmtType : uint16_t {
-  Unknown = 0, Select = 1, Update = 2, Delete = 3, Insert = 4, Create = 5, Drop = 6, Alter = 7,
-  Begin = 8, Declare = 9,
+  Unknown = 0,
+  Select = 1,
+  Update = 2,
+  Delete = 3,
+  Insert = 4,
+  Create = 5,
+  Drop = 6,
+  Alter = 7,
+  Begin = 8,
+  Declare = 9,
 };
 
 class Cursor {
@@ -80,10 +98,10 @@ class Cursor {
   virtual ValueKind kind(int col) const = 0;
   virtual int64_t asInteger(int col) const = 0;
   virtual double asReal(int col) const = 0;
-  virtual std::string_view asText(int col) const = 0;          // VARCHAR2/CHAR/CLOB/LONG text
-  virtual std::string_view numberText(int col) const = 0;      // exact decimal text of a NUMBER
+  virtual std::string_view asText(int col) const = 0;      // VARCHAR2/CHAR/CLOB/LONG text
+  virtual std::string_view numberText(int col) const = 0;  // exact decimal text of a NUMBER
   virtual DateTime asDate(int col) const = 0;
-  virtual std::string_view asBytes(int col) const = 0;         // RAW/BLOB bytes
+  virtual std::string_view asBytes(int col) const = 0;  // RAW/BLOB bytes
 };
 
 class Session {
@@ -111,5 +129,43 @@ class Server {
   virtual const std::map<std::string, std::string>& settings() const = 0;
   virtual const std::string& path() const = 0;
 };
+
+// ---- Additions (engine side) -------------------------------------------------------------------
+// Server folders for standin-admin and tests. A server folder holds "users" (one "NAME password"
+// line per user), "settings" ("key = value" lines) and one SQLite schema file per user
+// ("<NAME>.db"). Failures throw std::runtime_error with a readable text.
+void createServer(const std::string& folder);
+void createUser(const std::string& folder, std::string_view user, std::string_view password);
+// A session of an existing user without the password check (administration only).
+std::unique_ptr<Session> openSession(const std::string& folder, std::string_view user);
+
+// One statement of an SQL script: its text without the ending ";" or "/" line, and its first line.
+struct ScriptStatement {
+  std::string text;
+  int line;
+};
+// Splits a script in the manner of SQL*Plus: a statement ends with ";" outside quotes and comments,
+// or with a line that holds only "/". Empty statements are dropped.
+std::vector<ScriptStatement> splitScript(std::string_view script);
+// Runs every statement of a script and commits; an error names the script and the line and leaves
+// the work of the failing statement's transaction rolled back. Returns the statements run.
+int runScript(Session& session, std::string_view script, const std::string& scriptName);
+// Creates <table> with `columns` columns (ID NUMBER(10) primary key, then a repeating mix of
+// VARCHAR2, NUMBER(12,2), DATE, NUMBER, NUMBER(9), FLOAT ...) and fills it with `rows` rows of
+// deterministic values in one transaction.
+void generateTable(const std::string& folder, std::string_view user, const std::string& table,
+                   int64_t rows, int columns);
+// Loads a CSV file (first line: column names; "" quoting; empty field = NULL) into a table; values
+// convert as Oracle converts text (dates by `dateFormat`). Returns the rows loaded.
+int64_t loadCsv(Session& session, const std::string& table, std::string_view csv,
+                const std::string& dateFormat);
+// The demo server: user demo/demo, every *.sql of `scriptsFolder` in name order, then the
+// generated tables (WIDE_TABLE with 300 columns).
+void createDemoServer(const std::string& folder, const std::string& scriptsFolder);
+
+// Oracle's text of a NUMBER given the exact decimal text that Cursor::numberText() returns:
+// no zero before the point (".5"), scientific notation beyond 40 characters, `decimalChar` as the
+// point (the first character of NLS_NUMERIC_CHARACTERS).
+std::string oracleNumberText(std::string_view exactText, char decimalChar = '.');
 
 }  // namespace standin

@@ -1,0 +1,689 @@
+// The ORA_* SQL functions that give SQLite Oracle's rules: value checks on store, conversions,
+// NULL-for-empty text, date arithmetic, exact NUMBER rounding.
+//
+// Every function catches OraError and reports it as an SQLite error whose message is the full
+// "ORA-nnnnn: ..." text; the session turns such messages back into OraError.
+#include <cmath>
+#include <cstring>
+
+#include "standin/engine/internal.h"
+
+namespace standin {
+namespace {
+
+using Fn = void (*)(sqlite3_context*, int, sqlite3_value**);
+
+const NlsSettings& nlsOf(sqlite3_context* ctx) {
+  return *static_cast<const NlsSettings*>(sqlite3_user_data(ctx));
+}
+
+std::string_view textOf(sqlite3_value* v) {
+  const unsigned char* p = sqlite3_value_text(v);
+  return p ? std::string_view(reinterpret_cast<const char*>(p), sqlite3_value_bytes(v))
+           : std::string_view();
+}
+
+bool isNull(sqlite3_value* v) {
+  return sqlite3_value_type(v) == SQLITE_NULL;
+}
+
+void resultText(sqlite3_context* ctx, const std::string& s) {
+  if (s.empty())
+    sqlite3_result_null(ctx);  // Oracle has no empty strings
+  else
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+void resultNumber(sqlite3_context* ctx, const Decimal& d) {
+  std::string b = encodeNumber(d);
+  sqlite3_result_blob(ctx, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+}
+
+DateTime dateOf(sqlite3_value* v) {
+  DateTime d{};
+  if (!parseDateText(textOf(v), d)) raise(1858);
+  return d;
+}
+
+void resultDate(sqlite3_context* ctx, const DateTime& d) {
+  if (!validDate(d)) raise(1841);
+  resultText(ctx, dateText(d));
+}
+
+// ---- UTF-8 helpers ----
+size_t utf8Length(std::string_view s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+// Byte offset of the character with index `chars` (clamped to the end).
+size_t utf8Offset(std::string_view s, size_t chars) {
+  size_t i = 0;
+  while (i < s.size() && chars > 0) {
+    ++i;
+    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+    --chars;
+  }
+  return i;
+}
+
+uint32_t decodeUtf8(std::string_view s, size_t& i) {
+  unsigned char c = static_cast<unsigned char>(s[i++]);
+  if (c < 0x80) return c;
+  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+  uint32_t cp = c & (0x3F >> extra);
+  for (int k = 0; k < extra && i < s.size(); ++k) cp = (cp << 6) | (s[i++] & 0x3F);
+  return cp;
+}
+void encodeUtf8(uint32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+// Case mapping for ASCII, Latin-1 and Cyrillic.
+uint32_t toUpper(uint32_t c) {
+  if (c >= 'a' && c <= 'z') return c - 32;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
+  if (c >= 0x430 && c <= 0x44F) return c - 32;
+  if (c >= 0x450 && c <= 0x45F) return c - 80;
+  return c;
+}
+uint32_t toLower(uint32_t c) {
+  if (c >= 'A' && c <= 'Z') return c + 32;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+  if (c >= 0x410 && c <= 0x42F) return c + 32;
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  return c;
+}
+bool isLetter(uint32_t c) {
+  return toUpper(c) != toLower(c);
+}
+
+std::string mapCase(std::string_view s, int mode) {  // 0 upper, 1 lower, 2 initcap
+  std::string out;
+  out.reserve(s.size());
+  bool startOfWord = true;
+  for (size_t i = 0; i < s.size();) {
+    uint32_t c = decodeUtf8(s, i);
+    uint32_t m = mode == 0     ? toUpper(c)
+                 : mode == 1   ? toLower(c)
+                 : startOfWord ? toUpper(c)
+                               : toLower(c);
+    startOfWord = !(isLetter(c) || (c >= '0' && c <= '9'));
+    encodeUtf8(m, out);
+  }
+  return out;
+}
+
+// ---- the functions ----
+
+void numval(sqlite3_context* ctx, int, sqlite3_value** a) {
+  switch (sqlite3_value_type(a[0])) {
+    case SQLITE_NULL:
+      sqlite3_result_null(ctx);
+      return;
+    case SQLITE_INTEGER:
+      sqlite3_result_int64(ctx, sqlite3_value_int64(a[0]));
+      return;
+    case SQLITE_FLOAT:
+      sqlite3_result_double(ctx, sqlite3_value_double(a[0]));
+      return;
+    default: {
+      Decimal d;
+      valueToDecimal(a[0], d);
+      int64_t i;
+      if (decimalToInt(d, i))
+        sqlite3_result_int64(ctx, i);
+      else
+        sqlite3_result_double(ctx, decimalToDouble(d));
+    }
+  }
+}
+
+void numtext(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  Decimal d;
+  if (!valueToDecimal(a[0], d)) return sqlite3_result_null(ctx);
+  const NlsSettings& nls = nlsOf(ctx);
+  if (n == 2) {
+    if (isNull(a[1])) return sqlite3_result_null(ctx);
+    return resultText(ctx, formatNumber(d, textOf(a[1]), nls.get("NLS_NUMERIC_CHARACTERS")));
+  }
+  resultText(ctx, oracleText(d, nls.decimalChar()));
+}
+
+void datetext(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  std::string fmt = n == 2 ? std::string(textOf(a[1])) : nlsOf(ctx).get("NLS_DATE_FORMAT");
+  if (n == 2 && isNull(a[1])) return sqlite3_result_null(ctx);
+  resultText(ctx, formatDate(dateOf(a[0]), fmt));
+}
+
+void todate(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  if (isNull(a[0]) || (n == 2 && isNull(a[1]))) return sqlite3_result_null(ctx);
+  std::string_view s = textOf(a[0]);
+  DateTime d{};
+  if (n == 1 && parseDateText(s, d) && s.size() == kDateTextLen) return resultDate(ctx, d);
+  std::string fmt = n == 2 ? std::string(textOf(a[1])) : nlsOf(ctx).get("NLS_DATE_FORMAT");
+  resultDate(ctx, toDate(s, fmt));
+}
+
+void tonumber(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  Decimal d;
+  if (sqlite3_value_type(a[0]) == SQLITE_TEXT) {
+    std::string s(textOf(a[0]));
+    char dc = nlsOf(ctx).decimalChar();
+    if (dc != '.') {
+      if (s.find('.') != std::string::npos) raise(1722);
+      for (char& c : s)
+        if (c == dc) c = '.';
+    }
+    if (!parseDecimal(s, d)) raise(1722);
+  } else {
+    valueToDecimal(a[0], d);
+  }
+  resultNumber(ctx, d);
+}
+
+void concat(sqlite3_context* ctx, int, sqlite3_value** a) {
+  std::string s(textOf(a[0]));
+  s += textOf(a[1]);
+  resultText(ctx, s);
+}
+
+void upper(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  resultText(ctx, mapCase(textOf(a[0]), 0));
+}
+void lower(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  resultText(ctx, mapCase(textOf(a[0]), 1));
+}
+void initcap(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  resultText(ctx, mapCase(textOf(a[0]), 2));
+}
+
+void length(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  sqlite3_result_int64(ctx, static_cast<int64_t>(utf8Length(textOf(a[0]))));
+}
+
+void substr(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  if (isNull(a[0]) || isNull(a[1]) || (n == 3 && isNull(a[2]))) return sqlite3_result_null(ctx);
+  std::string_view s = textOf(a[0]);
+  int64_t len = static_cast<int64_t>(utf8Length(s));
+  int64_t pos = static_cast<int64_t>(sqlite3_value_double(a[1]));
+  if (pos == 0) pos = 1;
+  if (pos < 0) pos = len + pos + 1;
+  if (pos < 1 || pos > len) return sqlite3_result_null(ctx);
+  int64_t count = n == 3 ? static_cast<int64_t>(sqlite3_value_double(a[2])) : len;
+  if (count < 1) return sqlite3_result_null(ctx);
+  size_t from = utf8Offset(s, static_cast<size_t>(pos - 1));
+  size_t to = from + utf8Offset(s.substr(from), static_cast<size_t>(count));
+  resultText(ctx, std::string(s.substr(from, to - from)));
+}
+
+void replace(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  std::string s(textOf(a[0]));
+  if (isNull(a[1])) return resultText(ctx, s);
+  std::string from(textOf(a[1]));
+  std::string to = n == 3 ? std::string(textOf(a[2])) : std::string();
+  std::string out;
+  size_t i = 0;
+  for (size_t k; (k = s.find(from, i)) != std::string::npos; i = k + from.size())
+    out += s.substr(i, k - i) + to;
+  out += s.substr(i);
+  resultText(ctx, out);
+}
+
+void pad(sqlite3_context* ctx, int n, sqlite3_value** a, bool left) {
+  if (isNull(a[0]) || isNull(a[1]) || (n == 3 && isNull(a[2]))) return sqlite3_result_null(ctx);
+  std::string_view s = textOf(a[0]);
+  int64_t width = static_cast<int64_t>(sqlite3_value_double(a[1]));
+  std::string fill = n == 3 ? std::string(textOf(a[2])) : " ";
+  if (width < 1 || fill.empty()) return sqlite3_result_null(ctx);
+  int64_t len = static_cast<int64_t>(utf8Length(s));
+  if (len >= width) return resultText(ctx, std::string(s.substr(0, utf8Offset(s, width))));
+  std::string padding;
+  int64_t need = width - len;
+  int64_t fillLen = static_cast<int64_t>(utf8Length(fill));
+  while (need > 0) {
+    int64_t take = std::min(need, fillLen);
+    padding += fill.substr(0, utf8Offset(fill, take));
+    need -= take;
+  }
+  resultText(ctx, left ? padding + std::string(s) : std::string(s) + padding);
+}
+void lpad(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  pad(ctx, n, a, true);
+}
+void rpad(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  pad(ctx, n, a, false);
+}
+
+void divide(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
+  if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
+    int64_t x = sqlite3_value_int64(a[0]), y = sqlite3_value_int64(a[1]);
+    if (y == 0) raise(1476);
+    if (!(x == INT64_MIN && y == -1) && x % y == 0) return sqlite3_result_int64(ctx, x / y);
+  }
+  double y = sqlite3_value_double(a[1]);
+  if (y == 0) raise(1476);
+  sqlite3_result_double(ctx, sqlite3_value_double(a[0]) / y);
+}
+
+void mod(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
+  if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
+    int64_t x = sqlite3_value_int64(a[0]), y = sqlite3_value_int64(a[1]);
+    if (y == 0) return sqlite3_result_int64(ctx, x);
+    if (y == -1) return sqlite3_result_int64(ctx, 0);
+    return sqlite3_result_int64(ctx, x % y);
+  }
+  double x = sqlite3_value_double(a[0]), y = sqlite3_value_double(a[1]);
+  sqlite3_result_double(ctx, y == 0 ? x : std::fmod(x, y));
+}
+
+int scaleArg(int n, sqlite3_value** a) {
+  return n == 2 ? static_cast<int>(sqlite3_value_double(a[1])) : 0;
+}
+
+void truncNum(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  Decimal d;
+  if (!valueToDecimal(a[0], d) || (n == 2 && isNull(a[1]))) return sqlite3_result_null(ctx);
+  truncateToScale(d, scaleArg(n, a));
+  resultNumber(ctx, d);
+}
+void roundNum(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  Decimal d;
+  if (!valueToDecimal(a[0], d) || (n == 2 && isNull(a[1]))) return sqlite3_result_null(ctx);
+  roundToScale(d, scaleArg(n, a));
+  resultNumber(ctx, d);
+}
+void absNum(sqlite3_context* ctx, int, sqlite3_value** a) {
+  Decimal d;
+  if (!valueToDecimal(a[0], d)) return sqlite3_result_null(ctx);
+  d.neg = false;
+  resultNumber(ctx, d);
+}
+void signNum(sqlite3_context* ctx, int, sqlite3_value** a) {
+  Decimal d;
+  if (!valueToDecimal(a[0], d)) return sqlite3_result_null(ctx);
+  resultNumber(ctx, decimalFromInt(d.isZero() ? 0 : d.neg ? -1 : 1));
+}
+void ceilFloor(sqlite3_context* ctx, sqlite3_value** a, bool ceil) {
+  Decimal d;
+  if (!valueToDecimal(a[0], d)) return sqlite3_result_null(ctx);
+  Decimal t = d;
+  truncateToScale(t, 0);
+  bool fraction = !d.isIntegral();
+  if (fraction && (ceil != d.neg)) {
+    int64_t i;
+    if (decimalToInt(t, i))
+      t = decimalFromInt(i + (ceil ? 1 : -1));
+    else
+      t = decimalFromDouble(ceil ? std::ceil(decimalToDouble(d)) : std::floor(decimalToDouble(d)));
+  }
+  resultNumber(ctx, t);
+}
+void ceilNum(sqlite3_context* ctx, int, sqlite3_value** a) {
+  ceilFloor(ctx, a, true);
+}
+void floorNum(sqlite3_context* ctx, int, sqlite3_value** a) {
+  ceilFloor(ctx, a, false);
+}
+
+void truncDate(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  if (isNull(a[0]) || (n == 2 && isNull(a[1]))) return sqlite3_result_null(ctx);
+  DateTime d = dateOf(a[0]);
+  std::string f = n == 2 ? std::string(textOf(a[1])) : "DD";
+  for (char& c : f) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (f == "MI") {
+    d.second = 0;
+  } else if (f == "HH" || f == "HH24" || f == "HH12") {
+    d.minute = d.second = 0;
+  } else if (f == "DD" || f == "DDD" || f == "J") {
+    d.hour = d.minute = d.second = 0;
+  } else if (f == "MM" || f == "MON" || f == "MONTH" || f == "RM") {
+    d = {d.year, d.month, 1, 0, 0, 0};
+  } else if (f == "YYYY" || f == "YEAR" || f == "Y" || f == "YY" || f == "YYY" || f == "SYYYY" ||
+             f == "RR" || f == "RRRR") {
+    d = {d.year, 1, 1, 0, 0, 0};
+  } else {
+    raise(1821);
+  }
+  resultDate(ctx, d);
+}
+
+int64_t secondsOf(const DateTime& d) {
+  return dayNumber(d.year, d.month, d.day) * 86400 + d.hour * 3600 + d.minute * 60 + d.second;
+}
+DateTime fromSeconds(int64_t s) {
+  DateTime d{};
+  if (s < 0) raise(1841);
+  fromDayNumber(s / 86400, d.year, d.month, d.day);
+  int64_t r = s % 86400;
+  d.hour = static_cast<int>(r / 3600);
+  d.minute = static_cast<int>(r / 60 % 60);
+  d.second = static_cast<int>(r % 60);
+  return d;
+}
+
+void dateAdd(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
+  double days = sqlite3_value_double(a[1]);
+  resultDate(ctx, fromSeconds(secondsOf(dateOf(a[0])) + std::llround(days * 86400)));
+}
+
+void dateDiff(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
+  int64_t s = secondsOf(dateOf(a[0])) - secondsOf(dateOf(a[1]));
+  if (s % 86400 == 0)
+    sqlite3_result_int64(ctx, s / 86400);
+  else
+    sqlite3_result_double(ctx, static_cast<double>(s) / 86400.0);
+}
+
+void addMonths(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
+  DateTime d = dateOf(a[0]);
+  int64_t months = static_cast<int64_t>(sqlite3_value_double(a[1]));
+  static const int dim[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  auto days = [&](int y, int m) {
+    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : dim[m - 1];
+  };
+  bool lastDay = d.day == days(d.year, d.month);
+  int64_t total = static_cast<int64_t>(d.year) * 12 + (d.month - 1) + months;
+  d.year = static_cast<int>(total / 12);
+  d.month = static_cast<int>(total % 12) + 1;
+  if (d.year < 1 || d.year > 9999) raise(1841);
+  if (lastDay || d.day > days(d.year, d.month)) d.day = days(d.year, d.month);
+  resultDate(ctx, d);
+}
+
+void sysdate(sqlite3_context* ctx, int, sqlite3_value**) {
+  resultDate(ctx, nowLocal());
+}
+
+void rawtohex(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  auto* p = static_cast<const unsigned char*>(sqlite3_value_blob(a[0]));
+  int len = sqlite3_value_bytes(a[0]);
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (int i = 0; i < len; ++i) {
+    out += digits[p[i] >> 4];
+    out += digits[p[i] & 15];
+  }
+  resultText(ctx, out);
+}
+
+std::string hexToBytes(std::string_view s) {
+  auto val = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  size_t i = 0;
+  if (s.size() % 2) {
+    if (val(s[0]) < 0) raise(1465);
+    out += static_cast<char>(val(s[0]));
+    i = 1;
+  }
+  for (; i < s.size(); i += 2) {
+    int h = val(s[i]), l = val(s[i + 1]);
+    if (h < 0 || l < 0) raise(1465);
+    out += static_cast<char>(h * 16 + l);
+  }
+  return out;
+}
+
+// ORA_STORE(value, spec): the value as its column keeps it, or the error Oracle gives.
+void store(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  std::string_view spec = textOf(a[1]);
+  size_t bar = spec.find('|');
+  ColType t = parseTypeSpec(spec.substr(0, bar));
+  std::string column(spec.substr(bar + 1));
+  auto tooLarge = [&](size_t actual, int max) {
+    raise(12899, {column, std::to_string(actual), std::to_string(max)});
+  };
+  switch (t.kind) {
+    case Kind::Number:
+    case Kind::Integer:
+    case Kind::Float: {
+      Decimal d;
+      valueToDecimal(a[0], d);
+      if (t.kind == Kind::Float) {
+        roundToDigits(d, static_cast<int>(std::ceil(t.precision * 0.30103)));
+      } else if (t.kind == Kind::Integer || t.precision > 0) {
+        int p = t.kind == Kind::Integer ? 38 : t.precision;
+        int s = t.kind == Kind::Integer ? 0 : t.scale;
+        roundToScale(d, s);
+        if (!d.isZero() && d.point > p - s) raise(1438);
+      }
+      return resultNumber(ctx, d);
+    }
+    case Kind::Varchar2:
+    case Kind::Char: {
+      std::string s(textOf(a[0]));
+      if (s.empty()) return sqlite3_result_null(ctx);
+      if (s.size() > static_cast<size_t>(t.length)) tooLarge(s.size(), t.length);
+      if (t.kind == Kind::Char) s.resize(t.length, ' ');
+      return resultText(ctx, s);
+    }
+    case Kind::Clob:
+    case Kind::Long:
+    case Kind::Null:
+      return resultText(ctx, std::string(textOf(a[0])));
+    case Kind::Date:
+    case Kind::Timestamp: {
+      std::string_view s = textOf(a[0]);
+      DateTime d{};
+      std::string fraction;
+      if (parseDateText(s, d)) {
+        if (s.size() > kDateTextLen) fraction = std::string(s.substr(kDateTextLen + 1));
+      } else {
+        d = toDate(s, nlsOf(ctx).get("NLS_DATE_FORMAT"));
+      }
+      std::string out = dateText(d);
+      if (t.kind == Kind::Timestamp) {
+        fraction.resize(6, '0');
+        out += "." + fraction;
+      }
+      return resultText(ctx, out);
+    }
+    case Kind::Raw:
+    case Kind::Blob: {
+      std::string bytes;
+      if (sqlite3_value_type(a[0]) == SQLITE_BLOB) {
+        auto* p = static_cast<const char*>(sqlite3_value_blob(a[0]));
+        bytes.assign(p, sqlite3_value_bytes(a[0]));
+      } else {
+        bytes = hexToBytes(textOf(a[0]));
+      }
+      if (bytes.empty()) return sqlite3_result_null(ctx);
+      if (t.kind == Kind::Raw && bytes.size() > static_cast<size_t>(t.length))
+        tooLarge(bytes.size(), t.length);
+      return sqlite3_result_blob(ctx, bytes.data(), static_cast<int>(bytes.size()),
+                                 SQLITE_TRANSIENT);
+    }
+  }
+}
+
+template <Fn F>
+void guarded(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  try {
+    F(ctx, n, a);
+  } catch (const OraError& e) {
+    sqlite3_result_error(ctx, e.message.c_str(), static_cast<int>(e.message.size()));
+  } catch (const std::exception& e) {
+    sqlite3_result_error(ctx, e.what(), -1);
+  }
+}
+
+}  // namespace
+
+std::string formatNumber(const Decimal& value, std::string_view format,
+                         const std::string& nlsChars) {
+  std::string f;
+  for (char c : format) f += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  bool fm = false;
+  if (f.rfind("FM", 0) == 0) {
+    fm = true;
+    f.erase(0, 2);
+  }
+  char decimalChar = nlsChars.size() > 0 ? nlsChars[0] : '.';
+  char groupChar = nlsChars.size() > 1 ? nlsChars[1] : ',';
+  size_t point = f.find_first_of(".D");
+  std::string intPart = f.substr(0, point);
+  std::string fracPart = point == std::string::npos ? std::string() : f.substr(point + 1);
+  for (char c : intPart)
+    if (c != '9' && c != '0' && c != ',' && c != 'G') raise(1481);
+  for (char c : fracPart)
+    if (c != '9' && c != '0') raise(1481);
+  if (f.empty()) raise(1481);
+  Decimal v = value;
+  roundToScale(v, static_cast<int>(fracPart.size()));
+  char buf[256];
+  decimalText(v, buf, sizeof buf);
+  std::string text = buf;
+  if (!text.empty() && text[0] == '-') text.erase(0, 1);
+  size_t dot = text.find('.');
+  std::string intDigits = text.substr(0, dot);
+  std::string fracDigits = dot == std::string::npos ? std::string() : text.substr(dot + 1);
+  if (intDigits == "0") intDigits.clear();
+  size_t positions = 0;
+  for (char c : intPart) positions += c == '9' || c == '0';
+  if (intDigits.size() > positions) return std::string(f.size() + 1 + (fm ? 0 : 0), '#');
+  size_t firstZero = intPart.find('0');
+  std::string out;
+  size_t di = intDigits.size();
+  bool printing = true;
+  for (size_t k = intPart.size(); k-- > 0;) {
+    char c = intPart[k];
+    if (c == ',' || c == 'G') {
+      bool more = di > 0 || (firstZero != std::string::npos && k > firstZero);
+      out.insert(out.begin(), more ? (c == 'G' ? groupChar : ',') : ' ');
+      continue;
+    }
+    if (di > 0) {
+      out.insert(out.begin(), intDigits[--di]);
+    } else if (firstZero != std::string::npos && k >= firstZero) {
+      out.insert(out.begin(), '0');
+    } else {
+      printing = false;
+      out.insert(out.begin(), ' ');
+    }
+  }
+  (void)printing;
+  if (intDigits.empty() && fracPart.empty() && (out.empty() || out.back() == ' ')) {
+    if (!out.empty()) out.back() = '0';
+  }
+  if (point != std::string::npos) {
+    out += f[point] == 'D' ? decimalChar : '.';
+    fracDigits.resize(fracPart.size(), '0');
+    out += fracDigits;
+  }
+  // The sign position comes before the first printed character.
+  size_t firstChar = out.find_first_not_of(' ');
+  if (firstChar == std::string::npos) firstChar = out.size();
+  std::string sign = v.neg ? "-" : " ";
+  out.insert(firstChar, sign);
+  if (fm) {
+    size_t s = out.find_first_not_of(' ');
+    out = s == std::string::npos ? std::string() : out.substr(s);
+    if (!out.empty() && out[0] == ' ') out.erase(0, 1);
+    if (!v.neg && !out.empty() && out[0] == ' ') out.erase(0, 1);
+    // FM also drops trailing zeros that a 9 stands for.
+    if (point != std::string::npos) {
+      size_t lastZero = fracPart.find_last_of('0');
+      size_t keep = lastZero == std::string::npos ? 0 : lastZero + 1;
+      while (out.size() > 0 && fracPart.size() > keep && out.back() == '0') {
+        out.pop_back();
+        fracPart.pop_back();
+      }
+    }
+  } else {
+    // Remove the leading blanks that stand for unused positions but keep the sign position.
+    size_t lead = 0;
+    while (lead < out.size() && out[lead] == ' ') ++lead;
+    (void)lead;
+  }
+  return out;
+}
+
+void registerFunctions(sqlite3* db, const NlsSettings* nls) {
+  struct Entry {
+    const char* name;
+    int args;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+    bool deterministic;
+  };
+  static const Entry entries[] = {
+      {"ORA_NUMVAL", 1, guarded<numval>, true},
+      {"ORA_NUMTEXT", 1, guarded<numtext>, true},
+      {"ORA_NUMTEXT", 2, guarded<numtext>, true},
+      {"ORA_DATETEXT", 1, guarded<datetext>, true},
+      {"ORA_DATETEXT", 2, guarded<datetext>, true},
+      {"ORA_TO_DATE", 1, guarded<todate>, true},
+      {"ORA_TO_DATE", 2, guarded<todate>, true},
+      {"ORA_TO_NUMBER", 1, guarded<tonumber>, true},
+      {"ORA_CONCAT", 2, guarded<concat>, true},
+      {"ORA_UPPER", 1, guarded<upper>, true},
+      {"ORA_LOWER", 1, guarded<lower>, true},
+      {"ORA_INITCAP", 1, guarded<initcap>, true},
+      {"ORA_LENGTH", 1, guarded<length>, true},
+      {"ORA_SUBSTR", 2, guarded<substr>, true},
+      {"ORA_SUBSTR", 3, guarded<substr>, true},
+      {"ORA_REPLACE", 2, guarded<replace>, true},
+      {"ORA_REPLACE", 3, guarded<replace>, true},
+      {"ORA_LPAD", 2, guarded<lpad>, true},
+      {"ORA_LPAD", 3, guarded<lpad>, true},
+      {"ORA_RPAD", 2, guarded<rpad>, true},
+      {"ORA_RPAD", 3, guarded<rpad>, true},
+      {"ORA_DIV", 2, guarded<divide>, true},
+      {"ORA_MOD", 2, guarded<mod>, true},
+      {"ORA_TRUNC_NUM", 1, guarded<truncNum>, true},
+      {"ORA_TRUNC_NUM", 2, guarded<truncNum>, true},
+      {"ORA_ROUND_NUM", 1, guarded<roundNum>, true},
+      {"ORA_ROUND_NUM", 2, guarded<roundNum>, true},
+      {"ORA_ABS", 1, guarded<absNum>, true},
+      {"ORA_SIGN", 1, guarded<signNum>, true},
+      {"ORA_CEIL", 1, guarded<ceilNum>, true},
+      {"ORA_FLOOR", 1, guarded<floorNum>, true},
+      {"ORA_TRUNC_DATE", 1, guarded<truncDate>, true},
+      {"ORA_TRUNC_DATE", 2, guarded<truncDate>, true},
+      {"ORA_DATE_ADD", 2, guarded<dateAdd>, true},
+      {"ORA_DATE_DIFF", 2, guarded<dateDiff>, true},
+      {"ORA_ADD_MONTHS", 2, guarded<addMonths>, true},
+      {"ORA_SYSDATE", 0, guarded<sysdate>, false},
+      {"ORA_RAWTOHEX", 1, guarded<rawtohex>, true},
+      {"ORA_STORE", 2, guarded<store>, true},
+  };
+  for (const Entry& e : entries) {
+    int flags = SQLITE_UTF8 | (e.deterministic ? SQLITE_DETERMINISTIC : 0);
+    sqlite3_create_function_v2(db, e.name, e.args, flags, const_cast<NlsSettings*>(nls), e.fn,
+                               nullptr, nullptr, nullptr);
+  }
+}
+
+}  // namespace standin

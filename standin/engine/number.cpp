@@ -1,0 +1,295 @@
+// NUMBER values: exact decimal arithmetic for rounding and checks, Oracle's byte format for
+// storage.
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "standin/engine/internal.h"
+
+namespace standin {
+namespace {
+
+void normalize(Decimal& v) {
+  int lead = 0;
+  while (lead < v.n && v.d[lead] == 0) ++lead;
+  if (lead > 0) {
+    std::memmove(v.d, v.d + lead, v.n - lead);
+    v.n -= lead;
+    v.point -= lead;
+  }
+  while (v.n > 0 && v.d[v.n - 1] == 0) --v.n;
+  if (v.n == 0) {
+    v.neg = false;
+    v.point = 0;
+  }
+}
+
+// Keeps the first `keep` digits, rounding half away from zero on the next one.
+void roundAt(Decimal& v, int keep) {
+  if (keep >= v.n) return;
+  if (keep < 0) {
+    v.n = 0;
+    normalize(v);
+    return;
+  }
+  bool up = v.d[keep] >= 5;
+  v.n = keep;
+  if (up) {
+    int i = keep - 1;
+    while (i >= 0 && v.d[i] == 9) v.d[i--] = 0;
+    if (i >= 0) {
+      ++v.d[i];
+    } else {
+      // All nines: 0.999 -> 1.0 one place higher.
+      std::memmove(v.d + 1, v.d, v.n);
+      v.d[0] = 1;
+      ++v.n;
+      ++v.point;
+    }
+  }
+  normalize(v);
+}
+
+}  // namespace
+
+bool parseDecimal(std::string_view s, Decimal& out) {
+  out = Decimal{};
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  size_t end = s.size();
+  while (end > i && (s[end - 1] == ' ' || s[end - 1] == '\t')) --end;
+  if (i < end && (s[i] == '+' || s[i] == '-')) out.neg = s[i++] == '-';
+  bool any = false, seenPoint = false;
+  int index = 0;          // digits consumed so far
+  int beforePoint = 0;    // digits before the point
+  int firstNonZero = -1;  // index of the first significant digit
+  for (; i < end; ++i) {
+    char c = s[i];
+    if (c >= '0' && c <= '9') {
+      any = true;
+      if (c != '0' && firstNonZero < 0) firstNonZero = index;
+      if (firstNonZero >= 0 && out.n < Decimal::kMaxDigits + 1)
+        out.d[out.n++] = static_cast<uint8_t>(c - '0');
+      ++index;
+      if (!seenPoint) ++beforePoint;
+    } else if (c == '.' && !seenPoint) {
+      seenPoint = true;
+    } else {
+      break;
+    }
+  }
+  if (!any) return false;
+  out.point = firstNonZero < 0 ? 0 : beforePoint - firstNonZero;
+  if (i < end && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    bool eneg = false;
+    if (i < end && (s[i] == '+' || s[i] == '-')) eneg = s[i++] == '-';
+    if (i >= end) return false;
+    int e = 0;
+    for (; i < end; ++i) {
+      if (s[i] < '0' || s[i] > '9') return false;
+      if (e < 100000) e = e * 10 + (s[i] - '0');
+    }
+    out.point += eneg ? -e : e;
+  }
+  if (i != end) return false;
+  normalize(out);
+  roundAt(out, Decimal::kMaxDigits);
+  return true;
+}
+
+Decimal decimalFromInt(int64_t v) {
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  Decimal d;
+  parseDecimal(std::string_view(buf, r.ptr - buf), d);
+  return d;
+}
+
+Decimal decimalFromDouble(double v) {
+  Decimal d;
+  if (!std::isfinite(v)) raise(1426);
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+  parseDecimal(std::string_view(buf, r.ptr - buf), d);
+  return d;
+}
+
+void roundToScale(Decimal& v, int scale) {
+  roundAt(v, v.point + scale);
+}
+void truncateToScale(Decimal& v, int scale) {
+  int keep = v.point + scale;
+  if (keep < v.n) {
+    v.n = keep < 0 ? 0 : keep;
+    normalize(v);
+  }
+}
+void roundToDigits(Decimal& v, int digits) {
+  roundAt(v, digits);
+}
+
+size_t decimalText(const Decimal& v, char* out, size_t cap) {
+  size_t k = 0;
+  auto put = [&](char c) {
+    if (k + 1 < cap) out[k++] = c;
+  };
+  if (v.n == 0) {
+    put('0');
+  } else {
+    if (v.neg) put('-');
+    if (v.point <= 0) {
+      put('0');
+      put('.');
+      for (int i = 0; i < -v.point; ++i) put('0');
+      for (int i = 0; i < v.n; ++i) put(static_cast<char>('0' + v.d[i]));
+    } else {
+      for (int i = 0; i < v.point; ++i) put(i < v.n ? static_cast<char>('0' + v.d[i]) : '0');
+      if (v.n > v.point) {
+        put('.');
+        for (int i = v.point; i < v.n; ++i) put(static_cast<char>('0' + v.d[i]));
+      }
+    }
+  }
+  if (cap > 0) out[k] = '\0';
+  return k;
+}
+
+std::string oracleText(const Decimal& v, char decimalChar) {
+  char buf[256];
+  size_t len = decimalText(v, buf, sizeof buf);
+  std::string s(buf, len);
+  if (v.n > 0 && v.point <= 0) {
+    // Oracle writes no zero before the point: ".5", "-.5".
+    size_t z = s.find("0.");
+    s.erase(z, 1);
+  }
+  if (s.size() > 40) {
+    // Scientific notation: d.dddE+nn
+    std::string m;
+    if (v.neg) m += '-';
+    m += static_cast<char>('0' + v.d[0]);
+    if (v.n > 1) {
+      m += decimalChar;
+      for (int i = 1; i < v.n; ++i) m += static_cast<char>('0' + v.d[i]);
+    }
+    int e = v.point - 1;
+    m += e < 0 ? "E-" : "E+";
+    std::string es = std::to_string(e < 0 ? -e : e);
+    if (es.size() < 2) es = "0" + es;
+    return m + es;
+  }
+  if (decimalChar != '.') {
+    for (char& c : s)
+      if (c == '.') c = decimalChar;
+  }
+  return s;
+}
+
+double decimalToDouble(const Decimal& v) {
+  char buf[128];
+  size_t k = 0;
+  if (v.neg) buf[k++] = '-';
+  buf[k++] = '0';
+  buf[k++] = '.';
+  for (int i = 0; i < v.n; ++i) buf[k++] = static_cast<char>('0' + v.d[i]);
+  if (v.n == 0) buf[k++] = '0';
+  buf[k++] = 'e';
+  auto r = std::to_chars(buf + k, buf + sizeof buf, v.point);
+  double out = 0;
+  std::from_chars(buf, r.ptr, out);
+  return out;
+}
+
+bool decimalToInt(const Decimal& v, int64_t& out) {
+  if (!v.isIntegral() || v.point > 19) return false;
+  // Accumulate as a negative number so that INT64_MIN fits.
+  int64_t acc = 0;
+  for (int i = 0; i < v.point; ++i) {
+    int digit = i < v.n ? v.d[i] : 0;
+    if (acc < (INT64_MIN + digit) / 10) return false;
+    acc = acc * 10 - digit;
+  }
+  if (!v.neg) {
+    if (acc == INT64_MIN) return false;
+    acc = -acc;
+  }
+  out = acc;
+  return true;
+}
+
+std::string encodeNumber(Decimal v) {
+  if (v.n == 0) return std::string(1, static_cast<char>(128));
+  // Base-100 digits need the point at an even position; an odd point costs one digit of room.
+  roundAt(v, (v.point % 2 == 0) ? 40 : 39);
+  if (v.n == 0) return std::string(1, static_cast<char>(128));
+  int point = v.point;
+  uint8_t digits[44] = {};
+  int nd = 0;
+  if (point % 2 != 0) {
+    digits[nd++] = 0;
+    ++point;
+  }
+  for (int i = 0; i < v.n; ++i) digits[nd++] = v.d[i];
+  if (nd % 2 != 0) digits[nd++] = 0;
+  int exponent = point / 2 - 1;  // base-100 exponent of the first mantissa byte
+  if (exponent > 62) raise(1426);
+  if (exponent < -65) return std::string(1, static_cast<char>(128));
+  std::string out;
+  int expByte = exponent + 193;
+  out += static_cast<char>(v.neg ? 255 - expByte : expByte);
+  for (int i = 0; i < nd; i += 2) {
+    int m = digits[i] * 10 + digits[i + 1];
+    out += static_cast<char>(v.neg ? 101 - m : m + 1);
+  }
+  if (v.neg && out.size() < 21) out += static_cast<char>(102);
+  return out;
+}
+
+bool decodeNumber(const unsigned char* p, size_t len, Decimal& out) {
+  out = Decimal{};
+  if (len == 0) return false;
+  if (len == 1 && p[0] == 128) return true;
+  bool neg = p[0] < 128;
+  int expByte = neg ? 255 - p[0] : p[0];
+  int exponent = expByte - 193;
+  size_t end = len;
+  if (neg && end > 1 && p[end - 1] == 102) --end;
+  if (end - 1 > 20) return false;
+  out.neg = neg;
+  for (size_t i = 1; i < end; ++i) {
+    int m = neg ? 101 - p[i] : p[i] - 1;
+    if (m < 0 || m > 99) return false;
+    out.d[out.n++] = static_cast<uint8_t>(m / 10);
+    out.d[out.n++] = static_cast<uint8_t>(m % 10);
+  }
+  out.point = (exponent + 1) * 2;
+  normalize(out);
+  return true;
+}
+
+bool valueToDecimal(sqlite3_value* v, Decimal& out) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+      return false;
+    case SQLITE_INTEGER:
+      out = decimalFromInt(sqlite3_value_int64(v));
+      return true;
+    case SQLITE_FLOAT:
+      out = decimalFromDouble(sqlite3_value_double(v));
+      return true;
+    case SQLITE_BLOB: {
+      auto* p = static_cast<const unsigned char*>(sqlite3_value_blob(v));
+      if (!decodeNumber(p, sqlite3_value_bytes(v), out)) raise(1722);
+      return true;
+    }
+    default: {
+      auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+      std::string_view s(p, sqlite3_value_bytes(v));
+      if (!parseDecimal(s, out)) raise(1722);
+      return true;
+    }
+  }
+}
+
+}  // namespace standin

@@ -1,0 +1,665 @@
+// Servers, sessions and cursors over SQLite.
+#include <dlfcn.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "standin/engine/internal.h"
+
+namespace fs = std::filesystem;
+
+namespace standin {
+namespace {
+
+std::string upperAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string trim(const std::string& s) {
+  size_t a = s.find_first_not_of(" \t\r");
+  if (a == std::string::npos) return {};
+  size_t b = s.find_last_not_of(" \t\r");
+  return s.substr(a, b - a + 1);
+}
+
+struct DbCloser {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct StmtFinalizer {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using DbPtr = std::unique_ptr<sqlite3, DbCloser>;
+using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+std::map<std::string, std::string> readUsers(const fs::path& folder) {
+  std::map<std::string, std::string> users;
+  std::ifstream in(folder / "users");
+  std::string line;
+  while (std::getline(in, line)) {
+    line = trim(line);
+    if (line.empty() || line[0] == '#') continue;
+    size_t sp = line.find_first_of(" \t");
+    if (sp == std::string::npos) continue;
+    users[upperAscii(line.substr(0, sp))] = trim(line.substr(sp + 1));
+  }
+  return users;
+}
+
+std::map<std::string, std::string> readSettings(const fs::path& folder) {
+  std::map<std::string, std::string> settings{{"version", "10.2.0.1.0"}};
+  std::ifstream in(folder / "settings");
+  std::string line;
+  while (std::getline(in, line)) {
+    line = trim(line);
+    if (line.empty() || line[0] == '#') continue;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    settings[trim(line.substr(0, eq))] = trim(line.substr(eq + 1));
+  }
+  return settings;
+}
+
+[[noreturn]] void raiseSqlite(sqlite3* db, int rc, Action action, StmtType type,
+                              const std::string& user) {
+  std::string msg = sqlite3_errmsg(db);
+  int code = 0;
+  if (msg.size() > 10 && msg.rfind("ORA-", 0) == 0 &&
+      std::sscanf(msg.c_str() + 4, "%d", &code) == 1)
+    throw OraError(code, msg);
+  int primary = rc & 0xFF;
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) raise(54);
+  if (primary == SQLITE_INTERRUPT) raise(1013);
+  if (primary == SQLITE_CONSTRAINT) {
+    auto colon = msg.find(": ");
+    std::string what = colon == std::string::npos ? msg : msg.substr(colon + 2);
+    if (msg.rfind("NOT NULL", 0) == 0) {
+      auto dot = what.find('.');
+      std::string qualified =
+          "\"" + user + "\".\"" + what.substr(0, dot) + "\".\"" + what.substr(dot + 1) + "\"";
+      raise(type == StmtType::Update ? 1407 : 1400, {qualified});
+    }
+    // "UNIQUE constraint failed: T.A, T.B" -> USER.T_A_B
+    std::string name = user + ".";
+    std::string table;
+    std::stringstream ss(what);
+    std::string part;
+    while (std::getline(ss, part, ',')) {
+      part = trim(part);
+      auto dot = part.find('.');
+      if (table.empty()) {
+        table = part.substr(0, dot);
+        name += table;
+      }
+      name += "_" + part.substr(dot + 1);
+    }
+    raise(1, {name});
+  }
+  if (msg.rfind("no such table", 0) == 0) raise(942);
+  if (msg.rfind("too many columns", 0) == 0) raise(1792);
+  (void)action;
+  raise(600, {"sqlite", msg});
+}
+
+// ---- Cursor
+// --------------------------------------------------------------------------------------
+
+class SessionImpl;
+
+class CursorImpl final : public Cursor {
+ public:
+  CursorImpl(SessionImpl& session, Plan plan);
+  StmtType type() const override { return plan_.type; }
+  uint16_t sqlFunctionCode() const override { return plan_.functionCode; }
+  const std::vector<ColumnDesc>& columns() const override { return plan_.columns; }
+  uint64_t execute() override;
+  bool step() override;
+  ValueKind kind(int col) const override;
+  int64_t asInteger(int col) const override;
+  double asReal(int col) const override;
+  std::string_view asText(int col) const override;
+  std::string_view numberText(int col) const override;
+  DateTime asDate(int col) const override;
+  std::string_view asBytes(int col) const override;
+
+ private:
+  // Decoded NUMBER of the current row, kept per column so that repeated reads decode once.
+  struct NumberCache {
+    uint64_t row = UINT64_MAX;
+    bool textReady = false;
+    Decimal value;
+    size_t textLen = 0;
+    char text[400];
+  };
+  const Decimal& number(int col) const;
+  void checkColumn(int col) const;
+
+  SessionImpl& session_;
+  Plan plan_;
+  StmtPtr stmt_;
+  bool executed_ = false;
+  bool done_ = false;
+  uint64_t row_ = 0;
+  mutable std::vector<NumberCache> numbers_;
+};
+
+// ---- Session
+// -------------------------------------------------------------------------------------
+
+class SessionImpl final : public Session {
+ public:
+  SessionImpl(std::shared_ptr<Server> server, const fs::path& file, std::string user)
+      : server_(std::move(server)), user_(std::move(user)) {
+    sqlite3* db = nullptr;
+    int rc =
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    db_.reset(db);
+    if (rc != SQLITE_OK) raise(600, {"sqlite", db ? sqlite3_errmsg(db) : "cannot open schema"});
+    sqlite3_busy_timeout(db, 10000);
+    exec("PRAGMA case_sensitive_like = ON");
+    exec("PRAGMA foreign_keys = OFF");
+    registerFunctions(db, &nls_);
+  }
+
+  ~SessionImpl() override {
+    // A session that ends normally commits its work, as an Oracle log-off does.
+    if (inTransaction_) sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
+  }
+
+  std::unique_ptr<Cursor> prepare(std::string_view sql) override {
+    refreshCatalog();
+    SchemaView view{user_, &tables_};
+    Plan plan = translate(sql, view);
+    return std::make_unique<CursorImpl>(*this, std::move(plan));
+  }
+
+  void commit() override {
+    if (!inTransaction_) return;
+    run("COMMIT");
+    inTransaction_ = false;
+  }
+
+  void rollback() override {
+    if (!inTransaction_) return;
+    run("ROLLBACK");
+    inTransaction_ = false;
+  }
+
+  std::string nls(const std::string& name) const override { return nls_.get(name); }
+  const std::string& user() const override { return user_; }
+
+  sqlite3* db() const { return db_.get(); }
+  NlsSettings& nlsSettings() { return nls_; }
+
+  void beginWork() {
+    if (inTransaction_) return;
+    run("BEGIN IMMEDIATE");
+    inTransaction_ = true;
+  }
+
+  [[noreturn]] void fail(int rc, const Plan& plan) const {
+    raiseSqlite(db_.get(), rc, plan.action, plan.type, user_);
+  }
+
+  StmtPtr compile(const std::string& sql, const Plan& plan) {
+    sqlite3_stmt* s = nullptr;
+    int rc = sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), &s, nullptr);
+    StmtPtr out(s);
+    if (rc != SQLITE_OK) fail(rc, plan);
+    return out;
+  }
+
+  // DDL: commits what is pending, then changes the schema and the catalog in one transaction.
+  void ddl(const Plan& plan) {
+    commit();
+    run("BEGIN IMMEDIATE");
+    try {
+      switch (plan.action) {
+        case Action::CreateTable:
+          createTable(plan);
+          break;
+        case Action::DropTable:
+          run("DROP TABLE " + quoteName(plan.target));
+          deleteCatalog(plan.target);
+          break;
+        case Action::Truncate:
+          run("DELETE FROM " + quoteName(plan.target));
+          break;
+        default:
+          break;
+      }
+      run("COMMIT");
+    } catch (...) {
+      sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
+  }
+
+ private:
+  static std::string quoteName(const std::string& n) {
+    std::string out = "\"";
+    for (char c : n) {
+      if (c == '"') out += '"';
+      out += c;
+    }
+    return out + "\"";
+  }
+
+  void exec(const char* sql) { sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr); }
+
+  void run(const std::string& sql) {
+    char* err = nullptr;
+    int rc = sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, &err);
+    sqlite3_free(err);
+    if (rc != SQLITE_OK) raiseSqlite(db_.get(), rc, Action::Dml, StmtType::Unknown, user_);
+  }
+
+  void createTable(const Plan& plan) {
+    const Table& t = plan.table;
+    std::string sql = "CREATE TABLE " + quoteName(t.name) + " (";
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+      const Column& c = t.columns[i];
+      sql += (i ? ", " : "") + quoteName(c.name);
+      if (!c.type.nullable) sql += " NOT NULL";
+    }
+    auto keyList = [&](const std::vector<std::string>& cols) {
+      std::string s;
+      for (size_t i = 0; i < cols.size(); ++i) s += (i ? ", " : "") + quoteName(cols[i]);
+      return s;
+    };
+    if (!plan.primaryKey.empty()) sql += ", PRIMARY KEY (" + keyList(plan.primaryKey) + ")";
+    for (const auto& u : plan.unique) sql += ", UNIQUE (" + keyList(u) + ")";
+    sql += ")";
+    run(sql);
+    StmtPtr ins = compile("INSERT INTO \"" + std::string(kTablesTable) + "\" VALUES (?)", plan);
+    sqlite3_bind_text(ins.get(), 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
+    if (int rc = sqlite3_step(ins.get()); rc != SQLITE_DONE) fail(rc, plan);
+    StmtPtr col = compile(
+        "INSERT INTO \"" + std::string(kColumnsTable) + "\" VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        plan);
+    auto bindNumber = [&](int index, int64_t v) {
+      std::string b = encodeNumber(decimalFromInt(v));
+      sqlite3_bind_blob(col.get(), index, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+    };
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+      const Column& c = t.columns[i];
+      sqlite3_reset(col.get());
+      sqlite3_clear_bindings(col.get());
+      sqlite3_bind_text(col.get(), 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(col.get(), 2, c.name.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(col.get(), 3, dataTypeName(c.type).c_str(), -1, SQLITE_TRANSIENT);
+      bindNumber(4, dataLength(c.type));
+      if (c.type.kind == Kind::Float || (c.type.kind == Kind::Number && c.type.precision > 0))
+        bindNumber(5, c.type.precision);
+      if (c.type.kind == Kind::Integer || (c.type.kind == Kind::Number && c.type.precision > 0))
+        bindNumber(6, c.type.kind == Kind::Integer ? 0 : c.type.scale);
+      if (c.type.kind == Kind::Timestamp) bindNumber(6, c.type.length);
+      sqlite3_bind_text(col.get(), 7, c.type.nullable ? "Y" : "N", -1, SQLITE_STATIC);
+      bindNumber(8, static_cast<int64_t>(i + 1));
+      std::string spec = typeSpec(c.type);
+      sqlite3_bind_text(col.get(), 9, spec.c_str(), -1, SQLITE_TRANSIENT);
+      if (int rc = sqlite3_step(col.get()); rc != SQLITE_DONE) fail(rc, plan);
+    }
+  }
+
+  void deleteCatalog(const std::string& table) {
+    Plan none;
+    for (const char* t : {kTablesTable, kColumnsTable}) {
+      StmtPtr s = compile("DELETE FROM \"" + std::string(t) + "\" WHERE TABLE_NAME = ?", none);
+      sqlite3_bind_text(s.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+      if (int rc = sqlite3_step(s.get()); rc != SQLITE_DONE) fail(rc, none);
+    }
+  }
+
+  // Reloads the tables' descriptions when any session changed the schema.
+  void refreshCatalog() {
+    Plan none;
+    StmtPtr v = compile("PRAGMA schema_version", none);
+    int64_t version = -1;
+    if (sqlite3_step(v.get()) == SQLITE_ROW) version = sqlite3_column_int64(v.get(), 0);
+    if (version == schemaVersion_) return;
+    tables_.clear();
+    StmtPtr s = compile("SELECT TABLE_NAME, COLUMN_NAME, STANDIN_SPEC FROM \"" +
+                            std::string(kColumnsTable) + "\" ORDER BY TABLE_NAME, COLUMN_ID",
+                        none);
+    int rc;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+      std::string table = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
+      Column c;
+      c.name = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 1));
+      c.type = parseTypeSpec(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 2)));
+      Table& t = tables_[table];
+      t.name = table;
+      t.columns.push_back(c);
+    }
+    if (rc != SQLITE_DONE) fail(rc, none);
+    schemaVersion_ = version;
+  }
+
+  std::shared_ptr<Server> server_;
+  std::string user_;
+  DbPtr db_;
+  NlsSettings nls_;
+  std::map<std::string, Table> tables_;
+  int64_t schemaVersion_ = -1;
+  bool inTransaction_ = false;
+};
+
+CursorImpl::CursorImpl(SessionImpl& session, Plan plan)
+    : session_(session), plan_(std::move(plan)) {
+  if (plan_.action == Action::Query || plan_.action == Action::Dml)
+    stmt_ = session_.compile(plan_.sql, plan_);
+  numbers_.resize(plan_.columns.size());
+}
+
+uint64_t CursorImpl::execute() {
+  if (plan_.unboundVariables) raise(1008);
+  executed_ = true;
+  done_ = false;
+  switch (plan_.action) {
+    case Action::Query:
+      sqlite3_reset(stmt_.get());
+      return 0;
+    case Action::Dml: {
+      session_.beginWork();
+      sqlite3_reset(stmt_.get());
+      int rc;
+      while ((rc = sqlite3_step(stmt_.get())) == SQLITE_ROW) {
+      }
+      if (rc != SQLITE_DONE) {
+        sqlite3_reset(stmt_.get());
+        session_.fail(rc, plan_);
+      }
+      sqlite3_reset(stmt_.get());
+      return static_cast<uint64_t>(sqlite3_changes64(session_.db()));
+    }
+    case Action::CreateTable:
+    case Action::DropTable:
+    case Action::Truncate:
+      session_.ddl(plan_);
+      return 0;
+    case Action::AlterSession: {
+      // All settings of one statement take effect, or none does.
+      NlsSettings copy = session_.nlsSettings();
+      for (const auto& [name, value] : plan_.nls) copy.set(name, value);
+      session_.nlsSettings() = copy;
+      return 0;
+    }
+    case Action::Commit:
+      session_.commit();
+      return 0;
+    case Action::Rollback:
+      session_.rollback();
+      return 0;
+  }
+  return 0;
+}
+
+bool CursorImpl::step() {
+  if (plan_.action != Action::Query) return false;
+  if (!executed_) raise(24338);
+  if (done_) return false;
+  int rc = sqlite3_step(stmt_.get());
+  ++row_;
+  if (rc == SQLITE_ROW) return true;
+  done_ = true;
+  if (rc == SQLITE_DONE) return false;
+  int err = sqlite3_extended_errcode(session_.db());
+  (void)err;
+  try {
+    session_.fail(rc, plan_);
+  } catch (...) {
+    sqlite3_reset(stmt_.get());
+    throw;
+  }
+}
+
+void CursorImpl::checkColumn(int col) const {
+  if (col < 0 || static_cast<size_t>(col) >= plan_.columns.size())
+    throw std::out_of_range("column index beyond the select list");
+}
+
+const Decimal& CursorImpl::number(int col) const {
+  NumberCache& c = numbers_[col];
+  if (c.row != row_) {
+    c.row = row_;
+    c.textReady = false;
+    c.value = Decimal{};
+    valueToDecimal(sqlite3_column_value(stmt_.get(), col), c.value);
+  }
+  return c.value;
+}
+
+ValueKind CursorImpl::kind(int col) const {
+  checkColumn(col);
+  int storage = sqlite3_column_type(stmt_.get(), col);
+  if (storage == SQLITE_NULL) return ValueKind::Null;
+  const ColType& t = plan_.columnTypes[col];
+  if (t.isNumber()) {
+    if (storage == SQLITE_INTEGER) return ValueKind::Integer;
+    int64_t i;
+    return decimalToInt(number(col), i) ? ValueKind::Integer : ValueKind::Real;
+  }
+  if (t.isDate()) return ValueKind::Date;
+  if (t.isBytes()) return ValueKind::Bytes;
+  return ValueKind::Text;
+}
+
+int64_t CursorImpl::asInteger(int col) const {
+  checkColumn(col);
+  const ColType& t = plan_.columnTypes[col];
+  if (sqlite3_column_type(stmt_.get(), col) == SQLITE_INTEGER)
+    return sqlite3_column_int64(stmt_.get(), col);
+  if (!t.isNumber()) raise(1722);
+  Decimal d = number(col);
+  truncateToScale(d, 0);  // the fraction is dropped, as a fetch into an integer does
+  int64_t out;
+  if (!decimalToInt(d, out)) raise(1455);
+  return out;
+}
+
+double CursorImpl::asReal(int col) const {
+  checkColumn(col);
+  int storage = sqlite3_column_type(stmt_.get(), col);
+  if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
+    return sqlite3_column_double(stmt_.get(), col);
+  if (!plan_.columnTypes[col].isNumber()) raise(1722);
+  return decimalToDouble(number(col));
+}
+
+std::string_view CursorImpl::asText(int col) const {
+  checkColumn(col);
+  if (plan_.columnTypes[col].isNumber()) return numberText(col);
+  const unsigned char* p = sqlite3_column_text(stmt_.get(), col);
+  if (!p) return {};
+  size_t len = static_cast<size_t>(sqlite3_column_bytes(stmt_.get(), col));
+  if (plan_.columnTypes[col].isDate() && len > kDateTextLen) len = kDateTextLen;
+  return {reinterpret_cast<const char*>(p), len};
+}
+
+std::string_view CursorImpl::numberText(int col) const {
+  checkColumn(col);
+  if (sqlite3_column_type(stmt_.get(), col) == SQLITE_NULL) return {};
+  const Decimal& d = number(col);
+  NumberCache& c = numbers_[col];
+  if (!c.textReady) {
+    c.textLen = decimalText(d, c.text, sizeof c.text);
+    c.textReady = true;
+  }
+  return {c.text, c.textLen};
+}
+
+DateTime CursorImpl::asDate(int col) const {
+  checkColumn(col);
+  const unsigned char* p = sqlite3_column_text(stmt_.get(), col);
+  DateTime d{};
+  if (!p) return d;
+  std::string_view s(reinterpret_cast<const char*>(p), sqlite3_column_bytes(stmt_.get(), col));
+  if (!parseDateText(s, d)) raise(1858);
+  return d;
+}
+
+std::string_view CursorImpl::asBytes(int col) const {
+  checkColumn(col);
+  const void* p = sqlite3_column_blob(stmt_.get(), col);
+  if (!p) return {};
+  return {static_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(stmt_.get(), col))};
+}
+
+// ---- Server
+// --------------------------------------------------------------------------------------
+
+class ServerImpl final : public Server, public std::enable_shared_from_this<ServerImpl> {
+ public:
+  explicit ServerImpl(fs::path folder)
+      : folder_(std::move(folder)), path_(folder_.string()), settings_(readSettings(folder_)) {}
+
+  std::unique_ptr<Session> logon(std::string_view user, std::string_view password) override {
+    std::string name = upperAscii(user);
+    auto users = readUsers(folder_);
+    auto it = users.find(name);
+    // Passwords compare without regard to case, as a 10g server compares them.
+    if (name.empty() || it == users.end() || upperAscii(it->second) != upperAscii(password))
+      raise(1017);
+    return open(name);
+  }
+
+  std::unique_ptr<Session> open(const std::string& name) {
+    fs::path file = folder_ / (name + ".db");
+    if (!fs::exists(file)) raise(1017);
+    return std::make_unique<SessionImpl>(shared_from_this(), file, name);
+  }
+
+  const std::map<std::string, std::string>& settings() const override { return settings_; }
+  const std::string& path() const override { return path_; }
+
+ private:
+  fs::path folder_;
+  std::string path_;
+  std::map<std::string, std::string> settings_;
+};
+
+bool isServerFolder(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_directory(p, ec) && fs::exists(p / "users", ec);
+}
+
+fs::path defaultDataFolder() {
+  if (const char* env = std::getenv("STANDIN_SERVERS"); env && *env) return env;
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&defaultDataFolder), &info) && info.dli_fname) {
+    std::error_code ec;
+    fs::path lib = fs::canonical(info.dli_fname, ec);
+    if (ec) lib = info.dli_fname;
+    return lib.parent_path() / "servers";
+  }
+  return "servers";
+}
+
+void checkName(std::string_view user) {
+  if (user.empty() || user.size() > 30) throw std::runtime_error("invalid user name");
+  for (char c : user) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '$' && c != '#')
+      throw std::runtime_error("invalid user name: " + std::string(user));
+  }
+  if (!std::isalpha(static_cast<unsigned char>(user[0])))
+    throw std::runtime_error("a user name starts with a letter: " + std::string(user));
+}
+
+}  // namespace
+
+std::shared_ptr<Server> Server::attach(std::string_view serverText) {
+  std::string text = trim(std::string(serverText));
+  if (text.empty()) {
+    const char* twoTask = std::getenv("TWO_TASK");
+    if (!twoTask || !*twoTask) raise(12162);
+    text = twoTask;
+  }
+  fs::path folder;
+  if (text.find('/') != std::string::npos) {
+    folder = text;
+  } else {
+    fs::path base = defaultDataFolder();
+    folder = base / text;
+    if (!isServerFolder(folder)) {
+      // Net service names do not depend on case.
+      std::string lower = text;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      folder = base / lower;
+    }
+  }
+  if (!isServerFolder(folder)) raise(12154);
+  return std::make_shared<ServerImpl>(folder);
+}
+
+void createServer(const std::string& folder) {
+  fs::path p(folder);
+  std::error_code ec;
+  fs::create_directories(p, ec);
+  if (ec) throw std::runtime_error("cannot create " + folder + ": " + ec.message());
+  if (!fs::exists(p / "users")) {
+    std::ofstream users(p / "users");
+    users << "# One line per user: NAME password\n";
+    if (!users) throw std::runtime_error("cannot write " + (p / "users").string());
+  }
+  if (!fs::exists(p / "settings")) {
+    std::ofstream settings(p / "settings");
+    settings << "# Stand-in server settings (key = value), see standin/admin/README.md\n"
+             << "version = 10.2.0.1.0\n";
+    if (!settings) throw std::runtime_error("cannot write " + (p / "settings").string());
+  }
+}
+
+void createUser(const std::string& folder, std::string_view user, std::string_view password) {
+  checkName(user);
+  if (password.empty() || password.find_first_of(" \t\r\n") != std::string_view::npos)
+    throw std::runtime_error("a password is one word");
+  fs::path p(folder);
+  if (!isServerFolder(p)) throw std::runtime_error("not a server folder: " + folder);
+  std::string name = upperAscii(user);
+  if (readUsers(p).count(name)) throw std::runtime_error("user " + name + " exists already");
+  fs::path file = p / (name + ".db");
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  DbPtr db(raw);
+  if (rc != SQLITE_OK) throw std::runtime_error("cannot create " + file.string());
+  const std::string setup =
+      "PRAGMA journal_mode = WAL;"
+      "CREATE TABLE IF NOT EXISTS \"" +
+      std::string(kTablesTable) +
+      "\" (\"TABLE_NAME\" NOT NULL PRIMARY KEY);"
+      "CREATE TABLE IF NOT EXISTS \"" +
+      std::string(kColumnsTable) +
+      "\" (\"TABLE_NAME\" NOT NULL, \"COLUMN_NAME\" NOT NULL, \"DATA_TYPE\", \"DATA_LENGTH\" NOT "
+      "NULL, \"DATA_PRECISION\", \"DATA_SCALE\", \"NULLABLE\", \"COLUMN_ID\", \"STANDIN_SPEC\", "
+      "PRIMARY KEY (\"TABLE_NAME\", \"COLUMN_NAME\"));";
+  char* err = nullptr;
+  rc = sqlite3_exec(db.get(), setup.c_str(), nullptr, nullptr, &err);
+  std::string message = err ? err : "";
+  sqlite3_free(err);
+  if (rc != SQLITE_OK) throw std::runtime_error("cannot set up " + file.string() + ": " + message);
+  std::ofstream users(p / "users", std::ios::app);
+  users << name << ' ' << password << '\n';
+  if (!users) throw std::runtime_error("cannot write " + (p / "users").string());
+}
+
+std::unique_ptr<Session> openSession(const std::string& folder, std::string_view user) {
+  fs::path p(folder);
+  if (!isServerFolder(p)) throw std::runtime_error("not a server folder: " + folder);
+  auto server = std::make_shared<ServerImpl>(p);
+  return server->open(upperAscii(user));
+}
+
+std::string oracleNumberText(std::string_view exactText, char decimalChar) {
+  Decimal d;
+  if (!parseDecimal(exactText, d)) raise(1722);
+  return oracleText(d, decimalChar);
+}
+
+}  // namespace standin
