@@ -186,12 +186,14 @@ void TOraSession::NotifyClients(bool connected) {
 void TOraSession::SetConnected(bool value) {
   if (value == GetConnected()) return;
   if (!value) {
-    for (;;) {
+    // A lost connection may make a client fail while it closes; it is told again, a bounded
+    // number of times so that a client that always fails cannot hold the disconnect forever.
+    for (int attempt = 1;; ++attempt) {
       try {
         NotifyClients(false);
         break;
       } catch (const EDAError& e) {
-        if (!IsFatalError(e)) throw;
+        if (!IsFatalError(e) || attempt == 3) throw;
       }
     }
     if (BeforeDisconnect) BeforeDisconnect(*this);

@@ -201,5 +201,74 @@ TEST_F(StandinConnection, EmptyUserNameUsesExternalCredentials) {
   EXPECT_NE(joined.find("OCI_CRED_EXT"), std::string::npos) << joined;
 }
 
+// A connect is the handle steps in order, the server version and the failover registration;
+// a disconnect ends the session, detaches and frees the three handles.
+TEST_F(StandinConnection, ConnectAndDisconnectCallForCall) {
+  connection.Connect("");
+  ASSERT_TRUE(connection.GetConnected());
+  connection.Disconnect();
+  struct Step {
+    std::string function;
+    std::vector<std::string> contains;
+  };
+  const std::vector<Step> expected = {
+      {"OCIHandleAlloc", {"OCI_HTYPE_SVCCTX"}},
+      {"OCIHandleAlloc", {"OCI_HTYPE_SERVER"}},
+      {"OCIHandleAlloc", {"OCI_HTYPE_SESSION"}},
+      {"OCIServerAttach", {"\"demo\"", ", 4,", "OCI_DEFAULT", "= OCI_SUCCESS"}},
+      {"OCIAttrSet", {"OCI_HTYPE_SERVER", "OCI_ATTR_INTERNAL_NAME"}},
+      {"OCIAttrSet", {"OCI_HTYPE_SVCCTX", "OCI_ATTR_SERVER,"}},
+      {"OCIAttrSet", {"OCI_HTYPE_SESSION", "\"demo\"", "OCI_ATTR_USERNAME"}},
+      {"OCIAttrSet", {"OCI_HTYPE_SESSION", "\"***\"", "OCI_ATTR_PASSWORD"}},
+      {"OCISessionBegin", {"OCI_CRED_RDBMS", "OCI_DEFAULT", "= OCI_SUCCESS"}},
+      {"OCIAttrSet", {"OCI_HTYPE_SVCCTX", "OCI_ATTR_SESSION,"}},
+      {"OCIServerVersion", {"255", "OCI_HTYPE_SVCCTX"}},
+      {"OCIAttrSet", {"OCI_HTYPE_SERVER", "OCI_ATTR_FOCBK"}},
+      {"OCISessionEnd", {"= OCI_SUCCESS"}},
+      {"OCIServerDetach", {"= OCI_SUCCESS"}},
+      {"OCIHandleFree", {"OCI_HTYPE_SESSION"}},
+      {"OCIHandleFree", {"OCI_HTYPE_SERVER"}},
+      {"OCIHandleFree", {"OCI_HTYPE_SVCCTX"}},
+  };
+  std::vector<std::string> trace;
+  for (const auto& line : TraceFrom("OCIHandleAlloc"))
+    if (line.rfind("OCIErrorGet", 0) != 0 && line.find("OCI_HTYPE_ERROR") == std::string::npos)
+      trace.push_back(line);
+  std::string all;
+  for (const auto& l : trace) all += l + "\n";
+  ASSERT_EQ(trace.size(), expected.size()) << all;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(trace[i].rfind(expected[i].function + "(", 0), 0u) << i << ": " << trace[i];
+    for (const auto& part : expected[i].contains)
+      EXPECT_NE(trace[i].find(part), std::string::npos)
+          << i << ": " << trace[i] << " lacks " << part;
+  }
+}
+
+TEST_F(StandinConnection, FailedLogonDetachesAndFreesTheHandles) {
+  connection.SetPassword("wrong");
+  EXPECT_THROW(connection.Connect(""), EOraError);
+  EXPECT_EQ(connection.GetSvcCtx(), nullptr);
+  EXPECT_EQ(connection.GetServerHandle(), nullptr);
+  EXPECT_EQ(connection.GetSessionHandle(), nullptr);
+  std::vector<std::string> names;
+  for (const auto& line : TraceFrom("OCISessionBegin"))
+    if (line.rfind("OCIErrorGet", 0) != 0) names.push_back(line.substr(0, line.find('(')));
+  EXPECT_EQ(names, (std::vector<std::string>{"OCISessionBegin", "OCIServerDetach", "OCIHandleFree",
+                                             "OCIHandleFree", "OCIHandleFree"}));
+}
+
+TEST_F(StandinConnection, NlsValueWithAQuoteStaysOneLiteral) {
+  connection.Connect("");
+  try {
+    connection.SetProp(prDateFormat, std::string("DD'MM"));
+  } catch (const EOraError&) {
+    // The server may refuse the format; what matters is the text that was sent.
+  }
+  std::string all;
+  for (const auto& l : TraceFrom("OCIStmtPrepare")) all += l + "\n";
+  EXPECT_NE(all.find("ALTER SESSION SET NLS_DATE_FORMAT='DD''MM'"), std::string::npos) << all;
+}
+
 }  // namespace
 }  // namespace tarnwick
