@@ -110,6 +110,35 @@ TEST(OraSessionList, DefSessionAndHomeNameFollowTheList) {
   EXPECT_TRUE(UseDefSession);
 }
 
+TEST(OraSessionHome, HomeNameIsSharedAndAMissingHomeFailsTheConnect) {
+  OCIDiscoveryInputs in;
+  in.oratabPath = "/nonexistent/oratab";
+  in.getEnv = [](const std::string&) -> std::optional<std::string> { return std::nullopt; };
+  in.setEnv = [](const std::string&, const std::string&) {};
+  SetOCIDiscovery(std::move(in));
+  TOraSession first("A"), second("B");
+  first.SetHomeName("Other");
+  EXPECT_EQ(OracleHomeName, "Other");
+  EXPECT_EQ(first.HomeName(), "Other");
+  EXPECT_EQ(second.HomeName(), "Other") << "every session follows the home";
+  TOraSession third("C");
+  EXPECT_EQ(third.HomeName(), "Other") << "a new session takes the home of the first";
+  try {
+    second.Connect();
+    FAIL() << "a named home that does not exist cannot connect";
+  } catch (const EOraError&) {
+    FAIL() << "loading failures are plain exceptions";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Cannot find OCI DLL: in Other");
+  }
+  EXPECT_FALSE(second.GetConnected());
+  EXPECT_THROW(second.Home(), Exception) << "reading the home detects the client first";
+  first.SetHomeName("");
+  EXPECT_TRUE(OracleHomeName.empty());
+  EXPECT_TRUE(third.HomeName().empty());
+  FreeOCI();
+}
+
 // ---- Against the stand-in ----
 
 struct EnvVar {
