@@ -563,7 +563,7 @@ std::string formatNumber(const Decimal& value, std::string_view format,
   if (f.empty()) raise(1481);
   Decimal v = value;
   roundToScale(v, static_cast<int>(fracPart.size()));
-  char buf[256];
+  char buf[400];
   decimalText(v, buf, sizeof buf);
   std::string text = buf;
   if (!text.empty() && text[0] == '-') text.erase(0, 1);

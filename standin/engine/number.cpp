@@ -156,7 +156,7 @@ size_t decimalText(const Decimal& v, char* out, size_t cap) {
 }
 
 std::string oracleText(const Decimal& v, char decimalChar) {
-  char buf[256];
+  char buf[400];
   size_t len = decimalText(v, buf, sizeof buf);
   std::string s(buf, len);
   if (v.n > 0 && v.point <= 0) {

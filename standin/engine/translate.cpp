@@ -332,7 +332,7 @@ class Parser {
       e.sql = std::to_string(iv);
     } else {
       Decimal back = decimalFromDouble(decimalToDouble(d));
-      char a[128], b[128];
+      char a[400], b[400];
       decimalText(d, a, sizeof a);
       decimalText(back, b, sizeof b);
       if (std::string(a) == b) {

@@ -1,0 +1,14 @@
+-- Column names longer than ten characters; the first pairs collide when cut to ten.
+CREATE TABLE LONG_COLUMN_NAMES (
+  CUSTOMER_NUMBER     NUMBER(8) PRIMARY KEY,
+  CUSTOMER_NAME_FIRST VARCHAR2(30),
+  CUSTOMER_NAME_LAST  VARCHAR2(30),
+  REGISTRATION_DATE   DATE,
+  REGISTRATION_PLACE  VARCHAR2(40),
+  SHORT               NUMBER(5,1),
+  EXACTLY_10          VARCHAR2(10)
+);
+INSERT INTO LONG_COLUMN_NAMES VALUES (1, 'Анна', 'Каренина', TO_DATE('1877-01-01', 'YYYY-MM-DD'), 'Санкт-Петербург', 1.5, 'abcdefghij');
+INSERT INTO LONG_COLUMN_NAMES VALUES (2, 'John', 'Smith', TO_DATE('2001-09-09 10:11:12', 'YYYY-MM-DD HH24:MI:SS'), 'London', -2.5, NULL);
+INSERT INTO LONG_COLUMN_NAMES VALUES (3, NULL, 'Ёжиков', NULL, NULL, NULL, 'x');
+COMMIT;

@@ -1,0 +1,23 @@
+-- Tables the program refuses: a column type it does not map, a VARCHAR2 longer than 255.
+CREATE TABLE DOCUMENTS (
+  DOC_ID  NUMBER(6) PRIMARY KEY,
+  TITLE   VARCHAR2(100),
+  BODY    CLOB
+);
+INSERT INTO DOCUMENTS VALUES (1, 'Устав', 'Полный текст устава предприятия.');
+INSERT INTO DOCUMENTS VALUES (2, 'Empty body', NULL);
+
+CREATE TABLE COUNTRY_CODES (
+  CODE    CHAR(2) PRIMARY KEY,
+  NAME    VARCHAR2(60)
+);
+INSERT INTO COUNTRY_CODES VALUES ('RU', 'Россия');
+INSERT INTO COUNTRY_CODES VALUES ('DE', 'Germany');
+
+CREATE TABLE LONG_TEXTS (
+  ID       NUMBER(4) PRIMARY KEY,
+  SUMMARY  VARCHAR2(255),
+  DETAILS  VARCHAR2(1000)
+);
+INSERT INTO LONG_TEXTS VALUES (1, 'short', RPAD('Длинный текст ', 400, 'ж'));
+COMMIT;
