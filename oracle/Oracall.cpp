@@ -180,8 +180,9 @@ std::vector<std::string> LoaderConfigDirs(const fs::path& conf, int depth) {
   return dirs;
 }
 
-OCIDiscoveryInputs& DiscoveryStorage() {
-  static OCIDiscoveryInputs inputs = OCIDiscoveryInputs::FromProcess();
+std::optional<OCIDiscoveryInputs>& DiscoveryStorage() {
+  // Empty until first needed, so that inputs set by a test never make the real machine be read.
+  static std::optional<OCIDiscoveryInputs> inputs;
   return inputs;
 }
 
@@ -210,7 +211,9 @@ OCIDiscoveryInputs OCIDiscoveryInputs::FromProcess() {
 }
 
 const OCIDiscoveryInputs& OCIDiscovery() {
-  return DiscoveryStorage();
+  auto& inputs = DiscoveryStorage();
+  if (!inputs) inputs = OCIDiscoveryInputs::FromProcess();
+  return *inputs;
 }
 
 void SetOCIDiscovery(OCIDiscoveryInputs inputs) {
