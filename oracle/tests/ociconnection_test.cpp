@@ -207,6 +207,13 @@ TEST_F(StandinConnection, ConnectAndDisconnectCallForCall) {
   connection.Connect("");
   ASSERT_TRUE(connection.GetConnected());
   connection.Disconnect();
+  const auto env = TraceFrom("OCIEnvCreate");
+  ASSERT_FALSE(env.empty());
+  EXPECT_EQ(env[0].rfind("OCIEnvCreate(&env#1, OCI_THREADED|OCI_OBJECT, NULL, NULL, NULL, NULL, 0, "
+                         "NULL) = OCI_SUCCESS",
+                         0),
+            0u)
+      << env[0];
   struct Step {
     std::string function;
     std::vector<std::string> contains;
