@@ -1,0 +1,241 @@
+// NUMBER values: exact decimal text, Oracle's byte format and its ordering, storage checks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "standin/engine/internal.h"
+#include "standin/engine/tests/EngineFixture.h"
+
+namespace standin::testing {
+namespace {
+
+std::string canonical(const std::string& in) {
+  Decimal d;
+  EXPECT_TRUE(parseDecimal(in, d)) << in;
+  char buf[400];
+  decimalText(d, buf, sizeof buf);
+  return buf;
+}
+
+TEST(Decimal, ParsesToCanonicalText) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"0", "0"},
+      {"-0", "0"},
+      {"000.000", "0"},
+      {"12", "12"},
+      {"+12.50", "12.5"},
+      {"-.5", "-0.5"},
+      {"5.", "5"},
+      {" 7 ", "7"},
+      {"1e3", "1000"},
+      {"1.5E-3", "0.0015"},
+      {"-1234567890123456789012345678.0123456789", "-1234567890123456789012345678.0123456789"},
+      // More than 40 significant digits round half away from zero.
+      {"1.2345678901234567890123456789012345678949", "1.234567890123456789012345678901234567895"},
+      {"99999999999999999999999999999999999999999", "100000000000000000000000000000000000000000"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(canonical(in), out) << in;
+  Decimal d;
+  for (const char* bad : {"", "-", ".", "1..2", "1e", "1e+", "abc", "1 2", "0x10", "1,5"})
+    EXPECT_FALSE(parseDecimal(bad, d)) << bad;
+}
+
+TEST(Decimal, EncodesOraclesPublishedExamples) {
+  // VARNUM examples of the published NUMBER format (without the length byte).
+  const std::pair<const char*, std::vector<int>> cases[] = {
+      {"0", {128}},
+      {"5", {193, 6}},
+      {"-5", {62, 96, 102}},
+      {"2767", {194, 28, 68}},
+      {"-2767", {61, 74, 34, 102}},
+      {"100000", {195, 11}},
+      {"1234567", {196, 2, 24, 46, 68}},
+  };
+  for (const auto& [text, bytes] : cases) {
+    Decimal d;
+    ASSERT_TRUE(parseDecimal(text, d));
+    std::string enc = encodeNumber(d);
+    std::vector<int> got(enc.begin(), enc.end());
+    for (int& b : got) b &= 0xFF;
+    EXPECT_EQ(got, bytes) << text;
+    Decimal back;
+    ASSERT_TRUE(decodeNumber(reinterpret_cast<const unsigned char*>(enc.data()), enc.size(), back));
+    EXPECT_EQ(canonical(text), [&] {
+      char buf[400];
+      decimalText(back, buf, sizeof buf);
+      return std::string(buf);
+    }()) << text;
+  }
+}
+
+TEST(Decimal, ByteFormatSortsLikeTheNumbers) {
+  const char* sorted[] = {"-1e125",
+                          "-12345678901234567890.5",
+                          "-100",
+                          "-1.55",
+                          "-1.5",
+                          "-1.50001e-3",
+                          "-1e-130",
+                          "0",
+                          "1e-130",
+                          "0.001",
+                          "0.5",
+                          "1",
+                          "1.5",
+                          "1.55",
+                          "99",
+                          "100",
+                          "12345678901234567890123456789012345678",
+                          "9.99e125"};
+  std::vector<std::string> enc;
+  for (const char* s : sorted) {
+    Decimal d;
+    ASSERT_TRUE(parseDecimal(s, d)) << s;
+    enc.push_back(encodeNumber(d));
+  }
+  for (size_t i = 1; i < enc.size(); ++i)
+    EXPECT_LT(enc[i - 1], enc[i]) << sorted[i - 1] << " < " << sorted[i];
+}
+
+TEST(Decimal, OutOfRangeValuesOverflowOrVanish) {
+  Decimal d;
+  ASSERT_TRUE(parseDecimal("1e126", d));
+  EXPECT_THROW(encodeNumber(d), OraError);
+  ASSERT_TRUE(parseDecimal("1e-131", d));
+  EXPECT_EQ(encodeNumber(d), std::string(1, static_cast<char>(128)));
+}
+
+TEST(Decimal, OracleTextDropsTheLeadingZeroAndUsesExponentsWhenLong) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"0.5", ".5"},
+      {"-0.5", "-.5"},
+      {"120", "120"},
+      {"1.5e100", "1.5E+100"},
+      {"-1e-100", "-1E-100"},
+      {"1234567890123456789012345678901234567890", "1234567890123456789012345678901234567890"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(oracleNumberText(in), out) << in;
+  EXPECT_EQ(oracleNumberText("-12.25", ','), "-12,25");
+}
+
+class NumberStore : public EngineTest {};
+
+TEST_F(NumberStore, ColumnsRoundAndRefuseAsOracleDoes) {
+  exec(
+      "create table n (p number, i integer, f float, f10 float(10), n5 number(5), "
+      "n52 number(5,2), nm number(5,-2), ns number(2,4))");
+  struct Case {
+    const char* column;
+    const char* value;
+    const char* stored;  // nullptr: ORA-01438
+  };
+  const Case cases[] = {
+      {"p", "-12345678901234567890123456789012345678", "-12345678901234567890123456789012345678"},
+      {"p", "0.000000000000000000000000000000000001", "0.000000000000000000000000000000000001"},
+      {"i", "12.5", "13"},
+      {"i", "-12.5", "-13"},
+      {"i", "99999999999999999999999999999999999999", "99999999999999999999999999999999999999"},
+      {"i", "999999999999999999999999999999999999999", nullptr},
+      {"f", "0.1", "0.1"},
+      {"f10", "123456.789", "123500"},
+      {"n5", "99999", "99999"},
+      {"n5", "99999.4", "99999"},
+      {"n5", "99999.5", nullptr},
+      {"n5", "-99999.5", nullptr},
+      {"n52", "999.994", "999.99"},
+      {"n52", "999.995", nullptr},
+      {"n52", "1.005", "1.01"},
+      {"n52", "-0.004", "0"},
+      {"nm", "1949", "1900"},
+      {"nm", "1950", "2000"},
+      {"nm", "9999949", "9999900"},
+      {"nm", "9999950", nullptr},
+      {"ns", "0.0099", "0.0099"},
+      {"ns", "0.01", nullptr},
+      {"ns", "0.000051", "0.0001"},
+  };
+  for (const Case& c : cases) {
+    exec("delete from n");
+    std::string sql = std::string("insert into n (") + c.column + ") values (" + c.value + ")";
+    OraError e = error(sql);
+    if (!c.stored) {
+      EXPECT_EQ(e.code, 1438) << sql;
+      EXPECT_EQ(e.message,
+                "ORA-01438: value larger than specified precision allowed for this column");
+      continue;
+    }
+    ASSERT_EQ(e.code, 0) << sql << ": " << e.message;
+    EXPECT_EQ(one(std::string("select ") + c.column + " from n"), c.stored) << sql;
+  }
+}
+
+TEST_F(NumberStore, HugeValuesOverflowAndTextMustBeANumber) {
+  exec("create table n (p number)");
+  EXPECT_EQ(error("insert into n values (1e126)").code, 1426);
+  EXPECT_EQ(error("insert into n values ('12x')").code, 1722);
+  EXPECT_EQ(error("insert into n values ('12.5')").code, 0);
+  EXPECT_EQ(one("select p from n"), "12.5");
+}
+
+TEST_F(NumberStore, ValuesComeAsIntegerOrRealWithExactText) {
+  exec("create table n (id number(2), v number)");
+  exec("insert into n values (1, 42)");
+  exec("insert into n values (2, -9223372036854775808)");
+  exec("insert into n values (3, 9223372036854775808)");
+  exec("insert into n values (4, 0.5)");
+  exec("insert into n values (5, -12345678901234567890.123456789)");
+  auto c = session_->prepare("select v from n order by id");
+  c->execute();
+  struct Expect {
+    ValueKind kind;
+    const char* text;
+    double real;
+  };
+  const Expect expect[] = {
+      {ValueKind::Integer, "42", 42},
+      {ValueKind::Integer, "-9223372036854775808", -9223372036854775808.0},
+      {ValueKind::Real, "9223372036854775808", 9223372036854775808.0},
+      {ValueKind::Real, "0.5", 0.5},
+      {ValueKind::Real, "-12345678901234567890.123456789", -12345678901234567890.123456789}};
+  for (const Expect& e : expect) {
+    ASSERT_TRUE(c->step());
+    EXPECT_EQ(c->kind(0), e.kind) << e.text;
+    EXPECT_EQ(c->numberText(0), e.text);
+    EXPECT_DOUBLE_EQ(c->asReal(0), e.real);
+    EXPECT_EQ(c->asText(0), e.text);
+  }
+  EXPECT_FALSE(c->step());
+  // asInteger drops the fraction and refuses what does not fit 64 bits.
+  auto d = session_->prepare("select v from n where id in (3, 4, 5) order by id");
+  d->execute();
+  ASSERT_TRUE(d->step());
+  EXPECT_THROW(d->asInteger(0), OraError);
+  ASSERT_TRUE(d->step());
+  EXPECT_EQ(d->asInteger(0), 0);
+  ASSERT_TRUE(d->step());
+  try {
+    d->asInteger(0);
+    FAIL();
+  } catch (const OraError& e) {
+    EXPECT_EQ(e.code, 1455);
+  }
+}
+
+TEST_F(NumberStore, ComparisonsAndOrderAreExactAtFullPrecision) {
+  exec("create table n (v number)");
+  for (const char* v : {"12345678901234567890.000000000000000002",
+                        "12345678901234567890.000000000000000001", "-1e-100", "1e100", "5", "-5"})
+    exec(std::string("insert into n values (") + v + ")");
+  EXPECT_EQ(rows("select v from n order by 1"),
+            (std::vector<std::string>{"-5", "-" + std::string("0.") + std::string(99, '0') + "1",
+                                      "5", "12345678901234567890.000000000000000001",
+                                      "12345678901234567890.000000000000000002",
+                                      "1" + std::string(100, '0')}));
+  EXPECT_EQ(one("select count(*) from n where v > 12345678901234567890.000000000000000001"), "2");
+  EXPECT_EQ(one("select count(*) from n where v = 5"), "1");
+  EXPECT_EQ(one("select max(v) - min(v) from n where v between -5 and 5"), "10");
+  EXPECT_EQ(one("select sum(v) from n where v in (5, -5)"), "0");
+}
+
+}  // namespace
+}  // namespace standin::testing
