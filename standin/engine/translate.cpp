@@ -7,6 +7,7 @@
 // Sections: helpers and Expr; name resolution; expressions and conditions; functions; queries;
 // DML; DDL and session statements; translate().
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <set>
 
@@ -1502,11 +1503,12 @@ class Parser {
         if (required) fail(906);
         return def;
       }
+      int at = cur().offset;
       int n = integer(910);
+      if (n < 1 || n > max) raise(910, {}, at);
       if (acceptKw("CHAR")) fail(3001);
       acceptKw("BYTE");
       expectSym(")", 907);
-      if (n < 1 || n > max) fail(910);
       return n;
     };
     if (w == "VARCHAR2" || w == "VARCHAR") {
@@ -1521,14 +1523,16 @@ class Parser {
         if (acceptSym("*")) {
           t.precision = 38;
         } else {
+          int at = cur().offset;
           t.precision = integer(1727);
-          if (t.precision < 1 || t.precision > 38) fail(1727);
+          if (t.precision < 1 || t.precision > 38) raise(1727, {}, at);
         }
         if (acceptSym(",")) {
+          int at = cur().offset;
           bool neg = acceptSym("-");
           int s = integer(1728);
           t.scale = neg ? -s : s;
-          if (t.scale < -84 || t.scale > 127) fail(1728);
+          if (t.scale < -84 || t.scale > 127) raise(1728, {}, at);
         }
         t.hasScale = true;
         expectSym(")", 907);
@@ -1785,6 +1789,14 @@ Plan Parser::statement() {
 }  // namespace
 
 Plan translate(std::string_view sql, const SchemaView& schema) {
+  // PL/SQL blocks are not run here; they would not even tokenize as SQL.
+  size_t first = sql.find_first_not_of(" \t\r\n");
+  if (first != std::string_view::npos) {
+    std::string word;
+    for (size_t i = first; i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])); ++i)
+      word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i])));
+    if (word == "BEGIN" || word == "DECLARE") raise(3001);
+  }
   Parser parser(tokenize(sql), schema);
   return parser.statement();
 }

@@ -1,0 +1,364 @@
+// Oracle SQL over the engine: errors with their texts and offsets, text and date rules, DML
+// counts, transactions, ALTER SESSION.
+#include <gtest/gtest.h>
+
+#include "standin/engine/tests/EngineFixture.h"
+
+namespace standin::testing {
+namespace {
+
+class Sql : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    exec(
+        "create table emp (empno number(4) primary key, ename varchar2(10) not null, "
+        "hired date, sal number(7,2), deptno number(2))");
+    exec("insert into emp values (1, 'Smith', to_date('1980-12-17', 'YYYY-MM-DD'), 800, 20)");
+    exec(
+        "insert into emp values (2, 'Allen', to_date('1981-02-20 09:30:00', "
+        "'YYYY-MM-DD HH24:MI:SS'), 1600, 30)");
+    exec("insert into emp values (3, 'ИВАН', null, null, 30)");
+    session_->commit();
+  }
+};
+
+TEST_F(Sql, ErrorsCarryThePublishedTextAndTheParseOffset) {
+  struct Case {
+    const char* sql;
+    int code;
+    const char* message;
+    int offset;
+  };
+  const Case cases[] = {
+      {"select * from nosuch", 942, "ORA-00942: table or view does not exist", 14},
+      {"select foo from emp", 904, "ORA-00904: \"FOO\": invalid identifier", 7},
+      {"select e.foo from emp e", 904, "ORA-00904: \"E\".\"FOO\": invalid identifier", 7},
+      {"select \"ename\" from emp", 904, "ORA-00904: \"ename\": invalid identifier", 7},
+      {"select nosuchfn(1) from dual", 904, "ORA-00904: \"NOSUCHFN\": invalid identifier", 7},
+      {"select 1", 923, "ORA-00923: FROM keyword not found where expected", 8},
+      {"select empno ename sal from emp", 923, "ORA-00923: FROM keyword not found where expected",
+       19},
+      {"select from emp", 936, "ORA-00936: missing expression", 7},
+      {"select empno from emp where", 936, "ORA-00936: missing expression", 27},
+      {"select empno from emp order by", 936, "ORA-00936: missing expression", 30},
+      {"select empno from emp emp2 emp3", 933, "ORA-00933: SQL command not properly ended", 27},
+      {"select * from emp;", 911, "ORA-00911: invalid character", 17},
+      {"selec * from emp", 900, "ORA-00900: invalid SQL statement", 0},
+      {"select 'abc from emp", 1756, "ORA-01756: quoted string not properly terminated", 7},
+      {"select (1 from dual", 907, "ORA-00907: missing right parenthesis", 10},
+      {"select empno, count(*) from emp", 937, "ORA-00937: not a single-group group function", 7},
+      {"select ename, count(*) from emp group by deptno", 979,
+       "ORA-00979: not a GROUP BY expression", 7},
+      {"select a.empno from emp a, emp b", 0, "", 0},
+      {"select empno from emp a, emp b", 918, "ORA-00918: column ambiguously defined", 7},
+      {"select * from emp order by 9", 1785,
+       "ORA-01785: ORDER BY item must be the number of a SELECT-list expression", 27},
+      {"insert into emp values (9)", 947, "ORA-00947: not enough values", 25},
+      {"insert into emp (empno, ename) values (9, 'a', 3)", 913, "ORA-00913: too many values", 47},
+      {"insert into emp (empno, empno) values (9, 9)", 957, "ORA-00957: duplicate column name", 24},
+      {"update emp set nosuch = 1", 904, "ORA-00904: \"NOSUCH\": invalid identifier", 15},
+      {"insert into user_tables values ('X')", 1031, "ORA-01031: insufficient privileges", 12},
+      {"create table emp (a number)", 955, "ORA-00955: name is already used by an existing object",
+       13},
+      {"create table t (a varchar2)", 906, "ORA-00906: missing left parenthesis", 26},
+      {"create table t (a varchar2(4001))", 910,
+       "ORA-00910: specified length too long for its datatype", 27},
+      {"create table t (a number(39))", 1727,
+       "ORA-01727: numeric precision specifier is out of range (1 to 38)", 25},
+      {"create table t (a foo)", 902, "ORA-00902: invalid datatype", 18},
+      {"create table t (a number, a date)", 957, "ORA-00957: duplicate column name", 26},
+      {"create table t (select number)", 904, "ORA-00904: : invalid identifier", 16},
+      {"drop table nosuch", 942, "ORA-00942: table or view does not exist", 11},
+      {"select 1 from dual where 1 > 'x'", 1722, "ORA-01722: invalid number", 0},
+      {"select * from emp where empno = :id", 1008, "ORA-01008: not all variables bound", 0},
+      {"begin null; end;", 3001, "ORA-03001: unimplemented feature", 0},
+      {"select x123456789012345678901234567890 from dual", 972, "ORA-00972: identifier is too long",
+       7},
+  };
+  for (const Case& c : cases) {
+    OraError e = error(c.sql);
+    EXPECT_EQ(e.code, c.code) << c.sql << ": " << e.message;
+    EXPECT_EQ(e.message, c.message) << c.sql;
+    EXPECT_EQ(e.parseOffset, c.offset) << c.sql;
+  }
+}
+
+TEST_F(Sql, VarcharLengthIsCountedInBytes) {
+  // 'Иванович' is 8 characters and 16 bytes.
+  OraError e = error("insert into emp (empno, ename) values (9, 'Иванович')");
+  EXPECT_EQ(e.code, 12899);
+  EXPECT_EQ(e.message,
+            "ORA-12899: value too large for column \"SCOTT\".\"EMP\".\"ENAME\" (actual: 16, "
+            "maximum: 10)");
+  EXPECT_EQ(error("insert into emp (empno, ename) values (9, 'Иван')").code, 0);
+  EXPECT_EQ(error("update emp set ename = 'abcdefghijk' where empno = 1").code, 12899);
+}
+
+TEST_F(Sql, NotNullAndUniqueConstraints) {
+  OraError e = error("insert into emp (empno) values (9)");
+  EXPECT_EQ(e.message, "ORA-01400: cannot insert NULL into (\"SCOTT\".\"EMP\".\"ENAME\")");
+  e = error("update emp set ename = null where empno = 1");
+  EXPECT_EQ(e.message, "ORA-01407: cannot update (\"SCOTT\".\"EMP\".\"ENAME\") to NULL");
+  // The empty string is NULL.
+  EXPECT_EQ(error("insert into emp (empno, ename) values (9, '')").code, 1400);
+  EXPECT_EQ(error("insert into emp (empno, ename) values (1, 'x')").code, 1);
+}
+
+TEST_F(Sql, TextRules) {
+  EXPECT_EQ(one("select count(*) from emp where ename = 'smith'"), "0");
+  EXPECT_EQ(one("select count(*) from emp where ename = 'Smith'"), "1");
+  EXPECT_EQ(one("select count(*) from emp where ename like 'S%'"), "1");
+  EXPECT_EQ(one("select count(*) from emp where ename like 's%'"), "0");
+  EXPECT_EQ(one("select count(*) from dual where '' is null"), "1");
+  EXPECT_EQ(one("select 'it''s' from dual"), "it's");
+  EXPECT_EQ(one("select 'a' || null || 'b', length(''), nvl('', 'empty') from dual"),
+            "ab|<null>|empty");
+  EXPECT_EQ(one("select lower(ename), upper('ёжик'), initcap('hello wORLD') from emp where "
+                "empno = 3"),
+            "иван|ЁЖИК|Hello World");
+  EXPECT_EQ(one("select substr('abcdef', 0, 2), substr('abcdef', -3), substr('абв', 2, 1), "
+                "substr('abc', 5) from dual"),
+            "ab|def|б|<null>");
+  EXPECT_EQ(one("select lpad('7', 3, '0'), rpad('ab', 4, '*'), trim('  x  '), trim('   ') from "
+                "dual"),
+            "007|ab**|x|<null>");
+  EXPECT_EQ(one("select replace('banana', 'a', 'o'), replace('banana', 'a'), instr('banana', "
+                "'n') from dual"),
+            "bonono|bnn|3");
+  EXPECT_EQ(one("select decode(deptno, 20, 'twenty', 30, 'thirty', 'other') from emp where "
+                "empno = 1"),
+            "twenty");
+}
+
+TEST_F(Sql, DatesFormatsAndNls) {
+  struct Case {
+    const char* expr;
+    const char* value;
+  };
+  const Case cases[] = {
+      {"to_date('20240105', 'YYYYMMDD')", "2024-01-05 00:00:00"},
+      {"to_date('05.01.2024 13:45:10', 'DD.MM.YYYY HH24:MI:SS')", "2024-01-05 13:45:10"},
+      {"to_date('5-jan-2024', 'DD-MON-YYYY')", "2024-01-05 00:00:00"},
+      {"to_date('January 5, 2024 1:05 PM', 'Month DD, YYYY HH:MI AM')", "2024-01-05 13:05:00"},
+      {"to_date('2024-02-29', 'YYYY-MM-DD')", "2024-02-29 00:00:00"},
+      {"to_date('2024-01-05', 'YYYY-MM-DD HH24:MI:SS')", "2024-01-05 00:00:00"},
+      {"trunc(to_date('2024-01-05 13:45', 'YYYY-MM-DD HH24:MI'))", "2024-01-05 00:00:00"},
+      {"trunc(to_date('2024-05-17', 'YYYY-MM-DD'), 'MM')", "2024-05-01 00:00:00"},
+      {"to_date('2024-01-31', 'YYYY-MM-DD') + 1", "2024-02-01 00:00:00"},
+      {"to_date('2024-01-01', 'YYYY-MM-DD') - 1/24", "2023-12-31 23:00:00"},
+      {"add_months(to_date('2024-01-31', 'YYYY-MM-DD'), 1)", "2024-02-29 00:00:00"},
+      {"date '2000-01-01'", "2000-01-01 00:00:00"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(one(std::string("select ") + c.expr + " from dual"), c.value) << c.expr;
+  const std::pair<const char*, int> errors[] = {
+      {"to_date('2024-13-01', 'YYYY-MM-DD')", 1843},
+      {"to_date('2023-02-29', 'YYYY-MM-DD')", 1847},
+      {"to_date('2024-01-01 24:00', 'YYYY-MM-DD HH24:MI')", 1850},
+      {"to_date('2024-01-01 10:60', 'YYYY-MM-DD HH24:MI')", 1851},
+      {"to_date('2024x01', 'YYYY\"-\"MM')", 1861},
+      {"to_date('2024-01-01 junk', 'YYYY-MM-DD')", 1830},
+      {"to_date('abcd', 'YYYY')", 1858},
+      {"to_date('2024', 'QQQ')", 1821},
+      {"to_date('0000-01-01', 'YYYY-MM-DD')", 1841},
+  };
+  for (const auto& [expr, code] : errors)
+    EXPECT_EQ(error(std::string("select ") + expr + " from dual").code, code) << expr;
+  // The session's date format reads and writes text without a format.
+  EXPECT_EQ(session_->nls("NLS_DATE_FORMAT"), "DD-MON-RR");
+  EXPECT_EQ(one("select to_char(hired) from emp where empno = 1"), "17-DEC-80");
+  exec("ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'");
+  EXPECT_EQ(session_->nls("NLS_DATE_FORMAT"), "YYYYMMDD");
+  EXPECT_EQ(one("select to_char(hired), to_char(hired, 'DD.MM.YYYY HH24:MI') from emp where "
+                "empno = 2"),
+            "19810220|20.02.1981 09:30");
+  exec("insert into emp (empno, ename, hired) values (4, 'Ward', '19810222')");
+  EXPECT_EQ(one("select hired from emp where empno = 4"), "1981-02-22 00:00:00");
+  EXPECT_EQ(one("select count(*) from emp where hired < '19810101'"), "1");
+  EXPECT_EQ(error("insert into emp (empno, ename, hired) values (5, 'X', '22.02.1981')").code,
+            1858);
+  EXPECT_EQ(error("insert into emp (empno, ename, hired) values (5, 'X', 5)").code, 932);
+}
+
+TEST_F(Sql, AlterSessionKeepsKnownParametersAndRefusesOthers) {
+  struct Case {
+    const char* sql;
+    int code;
+    const char* parameter;
+    const char* value;
+  };
+  const Case cases[] = {
+      {"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'", 0, "NLS_DATE_FORMAT", "YYYYMMDD"},
+      {"ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '. '", 0, "NLS_NUMERIC_CHARACTERS", ". "},
+      {"alter session set nls_numeric_characters = ',.'", 0, "NLS_NUMERIC_CHARACTERS", ",."},
+      {"alter session set nls_language = american", 0, "NLS_LANGUAGE", "AMERICAN"},
+      {"alter session set nls_territory = 'RUSSIA'", 0, "NLS_TERRITORY", "RUSSIA"},
+      {"alter session set nls_sort = binary nls_comp = binary", 0, "NLS_COMP", "BINARY"},
+      {"alter session set nls_timestamp_format = 'YYYY-MM-DD HH24:MI:SSXFF'", 0,
+       "NLS_TIMESTAMP_FORMAT", "YYYY-MM-DD HH24:MI:SSXFF"},
+      {"alter session set nls_foo = 'x'", 2248, nullptr, nullptr},
+      {"alter session set optimizer_mode_x = rule", 2248, nullptr, nullptr},
+      {"alter session set nls_numeric_characters = '..'", 12705, nullptr, nullptr},
+      {"alter session set nls_numeric_characters = '1,'", 12705, nullptr, nullptr},
+      {"alter session set nls_date_format = 'YYYY-QQ'", 1821, nullptr, nullptr},
+      {"alter session set nls_sort = russian", 3001, nullptr, nullptr},
+      {"alter session set", 922, nullptr, nullptr},
+      {"alter session set nls_date_format", 922, nullptr, nullptr},
+      {"alter session nls_date_format = 'YYYY'", 922, nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    OraError e = error(c.sql);
+    EXPECT_EQ(e.code, c.code) << c.sql << ": " << e.message;
+    if (c.code == 2248) {
+      EXPECT_EQ(e.message, "ORA-02248: invalid option for ALTER SESSION");
+    }
+    if (c.parameter) {
+      EXPECT_EQ(session_->nls(c.parameter), c.value) << c.sql;
+    }
+  }
+  // A refused statement changes nothing, not even its valid parts.
+  exec("alter session set nls_date_format = 'YYYY'");
+  EXPECT_EQ(error("alter session set nls_date_format = 'DD' nls_foo = 1").code, 2248);
+  EXPECT_EQ(session_->nls("NLS_DATE_FORMAT"), "YYYY");
+}
+
+TEST_F(Sql, NumericCharactersShapeNumberText) {
+  exec("alter session set nls_numeric_characters = ',.'");
+  EXPECT_EQ(one("select to_char(1234.5), to_char(1234.5, '9G999D99') from dual"),
+            "1234,5| 1.234,50");
+  EXPECT_EQ(one("select to_number('12,5') * 2 from dual"), "25");
+  exec("ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '. '");
+  EXPECT_EQ(one("select to_char(0.5), to_char(1234.5, 'FM9G999D00') from dual"), ".5|1 234.50");
+}
+
+TEST_F(Sql, DmlCountsRows) {
+  struct Case {
+    const char* sql;
+    uint64_t count;
+  };
+  const Case cases[] = {
+      {"update emp set sal = sal * 2 where deptno = 30", 2},
+      {"update emp set sal = 1 where empno = 99", 0},
+      {"insert into emp (empno, ename) select empno + 10, ename from emp", 3},
+      {"delete from emp where empno > 10", 3},
+      {"delete emp where ename = 'Smith'", 1},
+      {"update emp e set e.deptno = 10", 2},
+  };
+  for (const Case& c : cases) EXPECT_EQ(exec(c.sql), c.count) << c.sql;
+  EXPECT_EQ(rows("select empno, sal, deptno from emp order by 1"),
+            (std::vector<std::string>{"2|3200|10", "3|<null>|10"}));
+}
+
+TEST_F(Sql, QueriesJoinsSubqueriesAndSetOperations) {
+  exec("create table dept (deptno number(2), dname varchar2(14))");
+  exec("insert into dept values (20, 'RESEARCH')");
+  exec("insert into dept values (30, 'SALES')");
+  exec("insert into dept values (40, 'OPERATIONS')");
+  EXPECT_EQ(rows("select e.ename, d.dname from emp e, dept d where e.deptno = d.deptno order by "
+                 "e.empno"),
+            (std::vector<std::string>{"Smith|RESEARCH", "Allen|SALES", "ИВАН|SALES"}));
+  EXPECT_EQ(rows("select d.dname, count(e.empno) from dept d left join emp e on e.deptno = "
+                 "d.deptno group by d.dname order by 2 desc, 1"),
+            (std::vector<std::string>{"SALES|2", "RESEARCH|1", "OPERATIONS|0"}));
+  EXPECT_EQ(rows("select ename from emp where deptno in (select deptno from dept where dname = "
+                 "'SALES') order by ename"),
+            (std::vector<std::string>{"Allen", "ИВАН"}));
+  EXPECT_EQ(rows("select dname from dept d where exists (select 1 from emp e where e.deptno = "
+                 "d.deptno) order by 1"),
+            (std::vector<std::string>{"RESEARCH", "SALES"}));
+  EXPECT_EQ(rows("select deptno from dept minus select deptno from emp"),
+            std::vector<std::string>{"40"});
+  EXPECT_EQ(rows("select deptno from emp union select deptno from dept order by 1 desc"),
+            (std::vector<std::string>{"40", "30", "20"}));
+  EXPECT_EQ(rows("select deptno, sum(sal) total from emp group by deptno having count(*) > 1"),
+            std::vector<std::string>{"30|1600"});
+  EXPECT_EQ(rows("select * from (select ename, sal from emp where sal is not null) x order by "
+                 "sal desc"),
+            (std::vector<std::string>{"Allen|1600", "Smith|800"}));
+  EXPECT_EQ(rows("select ename, case when sal > 1000 then 'high' when sal is null then 'none' "
+                 "else 'low' end from emp order by empno"),
+            (std::vector<std::string>{"Smith|low", "Allen|high", "ИВАН|none"}));
+  // Oracle puts NULLs last in ascending order and first in descending order.
+  EXPECT_EQ(rows("select sal from emp order by sal"),
+            (std::vector<std::string>{"800", "1600", "<null>"}));
+  EXPECT_EQ(rows("select sal from emp order by 1 desc"),
+            (std::vector<std::string>{"<null>", "1600", "800"}));
+  EXPECT_EQ(one("select avg(sal), min(hired), max(ename) from emp"),
+            "1200|1980-12-17 00:00:00|ИВАН");
+}
+
+TEST_F(Sql, CommitAndRollbackIsolateSessions) {
+  auto other = Server::attach(folder_)->logon("scott", "tiger");
+  exec("insert into emp (empno, ename) values (10, 'New')");
+  EXPECT_EQ(one("select count(*) from emp"), "4");
+  EXPECT_EQ(rows("select count(*) from emp", other.get()), std::vector<std::string>{"3"});
+  session_->rollback();
+  EXPECT_EQ(one("select count(*) from emp"), "3");
+  exec("insert into emp (empno, ename) values (10, 'New')");
+  session_->commit();
+  EXPECT_EQ(rows("select count(*) from emp", other.get()), std::vector<std::string>{"4"});
+  // COMMIT and ROLLBACK as statements.
+  exec("delete from emp where empno = 10");
+  exec("rollback work");
+  EXPECT_EQ(one("select count(*) from emp"), "4");
+  exec("delete from emp where empno = 10");
+  exec("commit");
+  EXPECT_EQ(rows("select count(*) from emp", other.get()), std::vector<std::string>{"3"});
+  // DDL commits the work before it.
+  exec("insert into emp (empno, ename) values (11, 'Kept')");
+  exec("create table t (a number)");
+  session_->rollback();
+  EXPECT_EQ(rows("select count(*) from emp where empno = 11", other.get()),
+            std::vector<std::string>{"1"});
+  // The other session sees the new table at once.
+  EXPECT_EQ(rows("select count(*) from t", other.get()), std::vector<std::string>{"0"});
+}
+
+TEST_F(Sql, AFailedStatementKeepsTheTransactionsEarlierWork) {
+  exec("insert into emp (empno, ename) values (20, 'First')");
+  EXPECT_EQ(error("insert into emp (empno, ename) values (21, 'far too long name')").code, 12899);
+  session_->commit();
+  EXPECT_EQ(one("select count(*) from emp where empno in (20, 21)"), "1");
+}
+
+TEST_F(Sql, CursorReportsMisuse) {
+  auto c = session_->prepare("select * from emp");
+  EXPECT_EQ(c->columns().size(), 5u);
+  try {
+    c->step();
+    FAIL() << "stepped before execute";
+  } catch (const OraError& e) {
+    EXPECT_EQ(e.code, 24338);
+  }
+  c->execute();
+  int n = 0;
+  while (c->step()) ++n;
+  EXPECT_EQ(n, 3);
+  EXPECT_FALSE(c->step());
+  // Executing again starts over.
+  c->execute();
+  EXPECT_TRUE(c->step());
+  EXPECT_THROW(c->kind(5), std::out_of_range);
+}
+
+TEST_F(Sql, TheProgramsStatements) {
+  const char* statements[] = {"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'",
+                              "ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '. '"};
+  for (const char* s : statements) EXPECT_EQ(error(s).code, 0) << s;
+  EXPECT_EQ(rows("select table_name from user_tables order by 1 "),
+            std::vector<std::string>{"EMP"});
+  EXPECT_EQ(rows("select column_name, data_type, data_length, data_precision, data_scale from "
+                 "user_tab_columns where table_name = 'EMP' order by Column_id"),
+            (std::vector<std::string>{"EMPNO|NUMBER|22|4|0", "ENAME|VARCHAR2|10|<null>|<null>",
+                                      "HIRED|DATE|7|<null>|<null>", "SAL|NUMBER|22|7|2",
+                                      "DEPTNO|NUMBER|22|2|0"}));
+  EXPECT_EQ(one("select count(*) cnt from EMP"), "3");
+  EXPECT_EQ(
+      rows("select * from EMP order by 1"),
+      (std::vector<std::string>{"1|Smith|1980-12-17 00:00:00|800|20",
+                                "2|Allen|1981-02-20 09:30:00|1600|30", "3|ИВАН|<null>|<null>|30"}));
+}
+
+}  // namespace
+}  // namespace standin::testing
