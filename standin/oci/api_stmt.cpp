@@ -89,6 +89,7 @@ struct FetchState {
   const char* got = "";
   bool truncated = false;
   char scratch[8192];  // text form of NUMBER, DATE and RAW values
+  std::string longNumber;
 };
 
 inline void put16(char* base, ub4 skip, ub4 row, uint16_t v) {
@@ -307,6 +308,12 @@ int putValue(Stmt& s, const Define& d, ub4 row, FetchState& st) {
         case standin::ValueKind::Real:
           v = std::string_view(st.scratch, formatNumber(c.numberText(col), s.decimalChar,
                                                         st.scratch, sizeof st.scratch));
+          // Oracle writes a number whose text would pass 40 characters in scientific notation;
+          // such values are rare enough to take the engine's allocating formatter.
+          if (v.size() > 40) {
+            st.longNumber = standin::oracleNumberText(c.numberText(col), s.decimalChar);
+            v = st.longNumber;
+          }
           break;
         case standin::ValueKind::Date:
           v = std::string_view(st.scratch,

@@ -1,4 +1,5 @@
 // Fault injection: failing calls, broken connections, warnings, row limits, delays and breaks.
+#include <fstream>
 #include <thread>
 
 #include "standin/oci/tests/support/OciFixture.h"
@@ -114,6 +115,27 @@ TEST_F(Faults, BreakEndsADelayedFetch) {
   breaker.join();
   EXPECT_EQ(rc, OCI_ERROR);
   EXPECT_EQ(c.errorText(), "ORA-01013: user requested cancel of current operation\n");
+}
+
+TEST_F(Faults, ServerSettingsInjectFaultsAndTheRelease) {
+  {
+    std::ofstream settings(std::filesystem::path(server) / "settings", std::ios::app);
+    settings << "fault.call = OCIStmtExecute:2:3135\nversion = 9.2\n";
+  }
+  Connection c;
+  ASSERT_EQ(c.connect(server, "scott", "tiger"), OCI_SUCCESS) << c.errorText();
+  char buf[255];
+  ASSERT_EQ(
+      OCIServerVersion(c.svc, c.err, reinterpret_cast<OraText*>(buf), sizeof buf, OCI_HTYPE_SVCCTX),
+      OCI_SUCCESS);
+  std::string banner = buf;
+  EXPECT_EQ(banner.substr(0, banner.find('\n')),
+            "Oracle9i Enterprise Edition Release 9.2.0.0.0 - Production");
+  EXPECT_EQ(c.exec("select a from t"), OCI_SUCCESS);
+  EXPECT_EQ(c.exec("select a from t"), OCI_ERROR);
+  EXPECT_EQ(c.errorCode(), 3135);
+  EXPECT_EQ(c.exec("select a from t"), OCI_ERROR);
+  EXPECT_EQ(c.errorCode(), 3114);
 }
 
 TEST(FaultSettings, MalformedSettingsMakeEnvironmentCreationFail) {

@@ -259,6 +259,9 @@ TEST_F(Fetch, NumbersAsTextInOraclesForm) {
       {"120", "120"},
       {"-1234.5", "-1234.5"},
       {"12345678901234567890123456789012345678", "12345678901234567890123456789012345678"},
+      {"0.000001", ".000001"},
+      {"1e100", "1E+100"},
+      {"-1.5e-100", "-1.5E-100"},
   };
   for (size_t i = 0; i < cases.size(); ++i)
     conn.mustExec("insert into t values (" + std::to_string(i) + ", " + cases[i].first + ")");
