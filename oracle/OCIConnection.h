@@ -105,6 +105,8 @@ class TOCIConnection : public TCRConnection {
   void CheckOCI80();
 
   TFailoverProc OnFailover;
+  // What was registered with the client as OCI_ATTR_FOCBK (empty before the first connect).
+  const OCIFocbkStruct& FailoverRegistration() const { return FFocbk; }
 
  private:
   struct InternalParam;

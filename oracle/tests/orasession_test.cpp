@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -331,6 +332,56 @@ TEST_F(StandinSession, SessionSettingsAfterConnect) {
   session.Options().SetDateFormat("");
   const auto& params = session.GetIConnection()->NlsParams();
   EXPECT_FALSE(params[1].IsSet);
+}
+
+TEST_F(StandinSession, FailoverEventsReachOnFailover) {
+  const fs::path trace = fs::temp_directory_path() / ("failover-" + std::to_string(getpid()));
+  EnvVar traceVar("STANDIN_TRACE", trace.string());
+  session.Options().SetDateFormat("YYYYMMDD");
+  session.Connect();
+  const OCIFocbkStruct& reg = session.GetIConnection()->FailoverRegistration();
+  ASSERT_NE(reg.callback_function, nullptr);
+  EXPECT_EQ(reg.fo_ctx, session.GetIConnection());
+  std::vector<std::pair<TFailoverState, TFailoverType>> seen;
+  bool askRetry = false;
+  session.OnFailover = [&](TOraSession&, TFailoverState st, TFailoverType ty, bool& retry) {
+    seen.emplace_back(st, ty);
+    retry = askRetry;
+  };
+  struct Case {
+    ub4 event, type;
+    bool retry;
+    sb4 result;
+    TFailoverState state;
+    TFailoverType kind;
+  };
+  const std::vector<Case> cases = {
+      {OCI_FO_BEGIN, OCI_FO_SESSION, false, 0, TFailoverState::fsBegin, TFailoverType::ftSession},
+      {OCI_FO_ERROR, OCI_FO_SELECT, true, OCI_FO_RETRY, TFailoverState::fsError,
+       TFailoverType::ftQuery},
+      {OCI_FO_END, OCI_FO_TXNAL, false, 0, TFailoverState::fsEnd, TFailoverType::ftTransaction},
+      {OCI_FO_ABORT, OCI_FO_NONE, false, 0, TFailoverState::fsAbort, TFailoverType::ftNone},
+      {OCI_FO_REAUTH, OCI_FO_SESSION, false, 0, TFailoverState::fsReauth, TFailoverType::ftSession},
+  };
+  for (const auto& c : cases) {
+    askRetry = c.retry;
+    seen.clear();
+    EXPECT_EQ(reg.callback_function(nullptr, nullptr, reg.fo_ctx, c.type, c.event), c.result);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].first, c.state);
+    EXPECT_EQ(seen[0].second, c.kind);
+  }
+  // The session settings are applied at connect and again when a failover ends.
+  std::ifstream in(trace);
+  std::string line, all;
+  int applied = 0;
+  while (std::getline(in, line)) {
+    all += line + "\n";
+    applied += line.rfind("OCIStmtPrepare(", 0) == 0 &&
+               line.find("\"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'\"") != std::string::npos;
+  }
+  EXPECT_EQ(applied, 2) << all;
+  fs::remove(trace);
 }
 
 }  // namespace
