@@ -40,6 +40,16 @@ struct TOCIConnection::InternalParam {
   sb2 indicator = -1;
 };
 
+std::string VersionFromBanner(const std::string& banner) {
+  const auto dot = banner.find('.');
+  if (dot == std::string::npos || dot == 0) return {};
+  std::size_t start = dot - 1;
+  if (dot >= 2 && std::isdigit(static_cast<unsigned char>(banner[dot - 2]))) start = dot - 2;
+  const auto blank = banner.find(' ', start);
+  if (blank == std::string::npos) return {};
+  return banner.substr(start, blank - start);
+}
+
 // ---- Construction and properties ----
 
 TOCIConnection::TOCIConnection() {
@@ -435,14 +445,7 @@ std::string TOCIConnection::GetOracleVersionSt() {
     buffer[0] = 0;
     OCIServerVersion(FSvcCtx, FErrorHandle, buffer, sizeof buffer, OCI_HTYPE_SVCCTX);
     buffer[sizeof buffer - 1] = 0;
-    const std::string banner = reinterpret_cast<const char*>(buffer);
-    const auto dot = banner.find('.');
-    if (dot != std::string::npos && dot >= 1) {
-      std::size_t start = dot - 1;
-      if (dot >= 2 && std::isdigit(static_cast<unsigned char>(banner[dot - 2]))) start = dot - 2;
-      const auto blank = banner.find(' ', start);
-      if (blank != std::string::npos) version = banner.substr(start, blank - start);
-    }
+    version = VersionFromBanner(reinterpret_cast<const char*>(buffer));
   } else {
     std::vector<InternalParam> params(1);
     params[0].name = ":Result";

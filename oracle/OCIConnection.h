@@ -23,6 +23,10 @@ inline void OCIFinish() {
   FinishOCI();
 }
 
+// The version in a server banner: from one character before its first "." (two when the
+// character two before it is a digit) up to the next blank; empty when no blank follows.
+std::string VersionFromBanner(const std::string& banner);
+
 enum class TConnectMode : int32_t { cmNormal = 0, cmSysOper = 1, cmSysDBA = 2 };
 
 class TOCIConnection : public TCRConnection {

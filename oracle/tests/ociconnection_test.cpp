@@ -126,6 +126,26 @@ TEST(OCIConnectionLock, BusyRaisesWhileAnotherThreadHoldsTheLock) {
   EXPECT_NO_THROW(c.Busy());
 }
 
+TEST(OCIConnectionVersion, VersionFromBanner) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Oracle Database 10g Enterprise Edition Release 10.2.0.1.0 - Production\nWith the "
+       "Partitioning, OLAP and Data Mining options",
+       "10.2.0.1.0"},
+      {"Oracle Database 10g Release 10.2.0.1.0 - Production", "10.2.0.1.0"},
+      {"Oracle9i Enterprise Edition Release 9.2.0.1.0 - Production", "9.2.0.1.0"},
+      {"Oracle7 Server Release 7.3.2.0.0 - Production Release", "7.3.2.0.0"},
+      {"Oracle Database 10g Release 10.2.0.1.0", ""},
+      {"no version here", ""},
+      {".5 odd", ""},
+      {"", ""},
+  };
+  for (const auto& [banner, version] : cases) {
+    EXPECT_EQ(VersionFromBanner(banner), version) << banner;
+    EXPECT_EQ(VersionStrToWord(VersionFromBanner(banner)),
+              version.empty() ? 0 : VersionStrToWord(version));
+  }
+}
+
 // ---- Against the stand-in, with its trace ----
 
 class StandinConnection : public ::testing::Test {
@@ -275,6 +295,49 @@ TEST_F(StandinConnection, NlsValueWithAQuoteStaysOneLiteral) {
   std::string all;
   for (const auto& l : TraceFrom("OCIStmtPrepare")) all += l + "\n";
   EXPECT_NE(all.find("ALTER SESSION SET NLS_DATE_FORMAT='DD''MM'"), std::string::npos) << all;
+}
+
+TEST_F(StandinConnection, VersionSevenServerUsesVersionSevenCommands) {
+  setenv("STANDIN_FAULT_VERSION", "7.3.4", 1);
+  connection.Connect("");
+  unsetenv("STANDIN_FAULT_VERSION");
+  EXPECT_EQ(connection.GetOracleVersionSt(), "7.3.4.0.0");
+  EXPECT_EQ(connection.GetOracleVersion(), 7340);
+  EXPECT_EQ(connection.GetOCICallStyle(), TOCICallStyle::OCI80);
+  EXPECT_EQ(connection.GetOCICallStyleCommand(), TOCICallStyle::OCI73);
+  EXPECT_EQ(connection.GetMaxStringSize(), 2000);
+  std::string all;
+  for (const auto& l : TraceFrom("OCIServerAttach")) all += l + "\n";
+  EXPECT_EQ(all.find("OCI_ATTR_FOCBK"), std::string::npos) << "no failover before 8.0\n" << all;
+}
+
+TEST_F(StandinConnection, SessionParametersThatCannotBeReadLeaveTheOldValues) {
+  connection.Connect("");
+  try {
+    connection.SetProp(prCharset, std::string("NO_SUCH_SET"));
+    FAIL() << "an unknown character set must be refused";
+  } catch (const EOraError&) {
+    FAIL() << "wrong class";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Cannot find charset NO_SUCH_SET");
+  }
+  TPropValue v;
+  connection.GetProp(prCharset, v);
+  EXPECT_EQ(v, TPropValue(std::string()));
+  EXPECT_EQ(connection.CharsetId(), 0);
+  EXPECT_TRUE(connection.GetConnected());
+}
+
+TEST_F(StandinConnection, DisconnectForgetsTheVersionAndUnsetValues) {
+  connection.Connect("");
+  EXPECT_EQ(connection.GetOracleVersion(), 10201);
+  connection.Disconnect();
+  EXPECT_EQ(connection.GetMaxStringSize(), 0);
+  setenv("STANDIN_FAULT_VERSION", "9.2.0.1", 1);
+  FreeOCI();  // a new environment reads the setting
+  connection.Connect("");
+  unsetenv("STANDIN_FAULT_VERSION");
+  EXPECT_EQ(connection.GetOracleVersion(), 9201) << "asked again after the disconnect";
 }
 
 }  // namespace
