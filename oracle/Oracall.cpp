@@ -464,6 +464,15 @@ void LoadOCI() {
   // Text from the client arrives as UTF-8 unless the user chose otherwise.
   if (in.getEnv && in.setEnv && !in.getEnv("NLS_LANG")) in.setEnv("NLS_LANG", ".AL32UTF8");
 
+  // Whatever was loaded before goes first, so that a failed load leaves nothing half loaded.
+  FinishOCI();
+  OCIInited = false;
+  ResetOCIEntryPoints();
+  if (OCIClientLibHandle) dlclose(OCIClientLibHandle);
+  if (OCILibHandle) dlclose(OCILibHandle);
+  OCIClientLibHandle = nullptr;
+  OCILibHandle = nullptr;
+
   ModuleHandle lib(dlopen(OCIDLL.c_str(), RTLD_NOW | RTLD_LOCAL));
   if (!lib) {
     const std::string path = OCIDLL;
@@ -480,7 +489,6 @@ void LoadOCI() {
       RaiseError("Cannot load " + path);
     }
   }
-  ResetOCIEntryPoints();
   OCILibHandle = lib.release();
   OCIClientLibHandle = clientLib.release();
   ResolveEntryPoints();

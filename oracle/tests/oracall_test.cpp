@@ -445,6 +445,23 @@ TEST_F(OracallTest, FailedLoadLeavesNothingHalfLoaded) {
   for (const auto& e : OCIEntryPoints()) EXPECT_FALSE(e.linked) << e.name;
 }
 
+TEST_F(OracallTest, FailedReloadUnloadsThePreviousClient) {
+  Machine m;
+  CopyFakeClient(m.root.path / "good" / "lib" / "libclntsh.so.10.1");
+  Touch(m.root.path / "bad" / "lib" / "libclntsh.so.10.1");
+  m.env["ORACLE_HOME"] = m.Home("good");
+  m.Apply();
+  InitOCI();
+  ASSERT_TRUE(LoadedOCI());
+  m.env["ORACLE_HOME"] = m.Home("bad");
+  OCIDLL.clear();
+  EXPECT_THROW(LoadOCI(), Exception);
+  EXPECT_FALSE(LoadedOCI());
+  EXPECT_FALSE(OCIInited);
+  EXPECT_EQ(hOCIEnv, nullptr);
+  for (const auto& e : OCIEntryPoints()) EXPECT_FALSE(e.linked) << e.name;
+}
+
 TEST_F(OracallTest, InitCreatesTheEnvironmentOnceWithModeThree) {
   Machine m;
   CopyFakeClient(m.root.path / "h" / "lib" / "libclntsh.so.10.1");
