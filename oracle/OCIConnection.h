@@ -96,7 +96,7 @@ class TOCIConnection : public TCRConnection {
   TConnectMode ConnectMode() const { return FConnectMode; }
   const std::array<TNlsParam, 5>& NlsParams() const { return FNlsParams; }
 
-  // Turns a failed status into EOraError (Part of the error path: the hook first, then raise).
+  // Turns a failed status into EOraError: the error hook sees it first, then it is raised.
   // For OCI80 a warning (OCI_SUCCESS_WITH_INFO) other than ORA-24344 returns silently with
   // LastError set. `status` receives the Oracle error code.
   void OraError(TOCICallStyle callStyle, sword& status, bool useHook);
