@@ -1,0 +1,378 @@
+// The command against the stand-in client, loaded through the real discovery and loading path,
+// checked call for call with the client's trace: the exporter's road for its ALTER SESSION
+// statements, statement kinds and row counts, modes, line breaks and errors.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "oracle/OCICommand.h"
+#include "oracle/OCIConnection.h"
+#include "oracle/OraError.h"
+
+namespace fs = std::filesystem;
+
+namespace tarnwick {
+namespace {
+
+// Test programs are built into <build>/bin, beside the stand-in client in bin/standin.
+fs::path BinDir() {
+  return fs::canonical("/proc/self/exe").parent_path();
+}
+
+class CommandOnStandin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path demo = BinDir() / "standin" / "servers" / "demo";
+    ASSERT_TRUE(fs::exists(demo)) << "the stand-in client and its demo server must be built";
+    std::string tmpl = (fs::temp_directory_path() / "command-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir = tmpl;
+    // Statements here change data: they run on a copy of the demo server.
+    server = dir / "server";
+    fs::copy(demo, server, fs::copy_options::recursive);
+    tracePath = dir / "trace.txt";
+
+    FreeOCI();
+    OracleHomeName.clear();
+    OCIDiscoveryInputs in;
+    in.oratabPath = (dir / "no-such-oratab").string();
+    in.getEnv = [](const std::string&) -> std::optional<std::string> { return std::nullopt; };
+    in.setEnv = [](const std::string&, const std::string&) {};
+    in.executableDir = BinDir().string();
+    SetOCIDiscovery(std::move(in));
+    setenv("STANDIN_TRACE", tracePath.c_str(), 1);
+    if (!fault.empty()) setenv("STANDIN_FAULT_CALL", fault.c_str(), 1);
+
+    connection.SetUsername("demo");
+    connection.SetPassword("demo");
+    connection.SetServer(server.string());
+    connection.SetProp(prAutoCommit, true);  // as the session sets it
+    connection.OnError = [this](EDAError& e, bool& fail) {
+      hookCodes.push_back(e.ErrorCode());
+      fail = !clearFail;
+    };
+    connection.Connect("");
+    command.SetConnection(&connection);
+  }
+
+  void TearDown() override {
+    try {
+      command.SetConnection(nullptr);
+    } catch (...) {
+    }
+    try {
+      connection.Disconnect();
+    } catch (...) {
+    }
+    unsetenv("STANDIN_TRACE");
+    unsetenv("STANDIN_FAULT_CALL");
+    FreeOCI();
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+
+  std::vector<std::string> Trace() {
+    std::ifstream in(tracePath);
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+  }
+  // The trace lines written since the mark.
+  std::vector<std::string> TraceSince(size_t mark) {
+    auto lines = Trace();
+    return std::vector<std::string>(lines.begin() + static_cast<long>(std::min(mark, lines.size())),
+                                    lines.end());
+  }
+  size_t Mark() { return Trace().size(); }
+  static std::string Joined(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines) s += l + "\n";
+    return s;
+  }
+  static bool Has(const std::vector<std::string>& lines, const std::string& piece) {
+    for (const auto& l : lines)
+      if (l.find(piece) != std::string::npos) return true;
+    return false;
+  }
+  int32_t Prop(int code) {
+    TPropValue v;
+    command.GetProp(code, v);
+    return std::get<int32_t>(v);
+  }
+  // Runs a statement through a second command, for setting up data.
+  void Run(const std::string& sql) {
+    TOCICommand other;
+    other.SetConnection(&connection);
+    other.SetSQL(sql);
+    other.Execute(1);
+  }
+
+  std::string fault;  // STANDIN_FAULT_CALL for the test, set before SetUp
+  bool clearFail = false;
+  std::vector<int32_t> hookCodes;
+  fs::path dir, server, tracePath;
+  TOCIConnection connection;
+  TOCICommand command;
+};
+
+TEST_F(CommandOnStandin, ExporterRoadForAlterSession) {
+  const std::string sql = "ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'";
+  std::vector<bool> hook;
+  command.AfterExecuteHook = [&](bool success) { hook.push_back(success); };
+  command.SetSQL(sql);
+  EXPECT_TRUE(command.Params().empty());
+  const size_t mark = Mark();
+  command.Execute(1);
+  const auto lines = TraceSince(mark);
+  const std::vector<std::string> expected = {
+      "OCIHandleAlloc(env#1, &stmt#1, OCI_HTYPE_STMT, 0, NULL) = OCI_SUCCESS",
+      "OCIAttrSet(stmt#1, OCI_HTYPE_STMT, &0, 0, OCI_ATTR_PREFETCH_ROWS, err#1) = OCI_SUCCESS",
+      "OCIAttrSet(stmt#1, OCI_HTYPE_STMT, &0, 0, OCI_ATTR_PREFETCH_MEMORY, err#1) = OCI_SUCCESS",
+      "OCIStmtPrepare(stmt#1, err#1, \"" + sql +
+          "\", 45, OCI_NTV_SYNTAX, OCI_DEFAULT) = OCI_SUCCESS",
+      "OCIAttrGet(stmt#1, OCI_HTYPE_STMT, &7, NULL, OCI_ATTR_STMT_TYPE, err#1) = OCI_SUCCESS",
+      "OCIStmtExecute(svcctx#1, stmt#1, err#1, 1, 0, NULL, NULL, OCI_COMMIT_ON_SUCCESS) = "
+      "OCI_SUCCESS",
+      "OCIAttrGet(stmt#1, OCI_HTYPE_STMT, &52, NULL, OCI_ATTR_SQLFNCODE, err#1) = OCI_SUCCESS",
+      "OCIAttrGet(stmt#1, OCI_HTYPE_STMT, &0, NULL, OCI_ATTR_ROW_COUNT, err#1) = OCI_SUCCESS",
+      "OCIAttrGet(stmt#1, OCI_HTYPE_STMT, &0, NULL, OCI_ATTR_PARSE_ERROR_OFFSET, err#1) = "
+      "OCI_SUCCESS",
+      "OCIHandleFree(stmt#1, OCI_HTYPE_STMT) = OCI_SUCCESS",
+  };
+  EXPECT_EQ(lines, expected) << Joined(lines);
+  EXPECT_EQ(command.GetCursorState(), csInactive);
+  EXPECT_EQ(command.GetCursor()->StmtHandle(), nullptr);
+  EXPECT_EQ(command.SQLType(), 52);
+  EXPECT_EQ(Prop(prRowsProcessed), 0);
+  EXPECT_EQ(hook, std::vector<bool>{true});
+  EXPECT_FALSE(command.Executing());
+  EXPECT_FALSE(Has(lines, "OCITransCommit")) << "committed by the execute call itself";
+
+  // The second statement of the road takes the same calls.
+  command.SetSQL("ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '. '");
+  const size_t second = Mark();
+  command.Execute(1);
+  const auto again = TraceSince(second);
+  ASSERT_EQ(again.size(), expected.size()) << Joined(again);
+  EXPECT_TRUE(Has(again, "OCI_COMMIT_ON_SUCCESS"));
+  EXPECT_TRUE(Has(again, "OCIHandleFree(stmt#"));
+}
+
+TEST_F(CommandOnStandin, QueryPreparedByTheCallerKeepsItsStatement) {
+  command.SetSQL("select * from DEPT order by 1\r\n");
+  const size_t mark = Mark();
+  command.Prepare();
+  EXPECT_EQ(command.SQLType(), SQL_SELECT);
+  EXPECT_TRUE(command.RowsReturn());
+  EXPECT_EQ(command.GetCursorState(), csPrepared);
+  command.Execute(1);
+  EXPECT_EQ(command.GetCursorState(), csExecuted);
+  EXPECT_TRUE(command.GetCursor()->CanFetch());
+  ASSERT_NE(command.GetCursor()->StmtHandle(), nullptr);
+  const auto lines = TraceSince(mark);
+  EXPECT_TRUE(Has(lines, "OCIStmtPrepare(stmt#1, err#1, \"select * from DEPT order by 1\", 30,"))
+      << "the trailing line break is not sent\n"
+      << Joined(lines);
+  EXPECT_TRUE(Has(lines, "OCIStmtExecute(svcctx#1, stmt#1, err#1, 0, 0, NULL, NULL, OCI_DEFAULT)"))
+      << "a query runs with 0 iterations and no commit\n"
+      << Joined(lines);
+  EXPECT_FALSE(Has(lines, "OCI_ATTR_SQLFNCODE")) << "the kind is already known";
+  EXPECT_FALSE(Has(lines, "OCIHandleFree"));
+  const size_t finish = Mark();
+  command.Finish();
+  EXPECT_EQ(TraceSince(finish),
+            std::vector<std::string>{"OCIHandleFree(stmt#1, OCI_HTYPE_STMT) = OCI_SUCCESS"});
+  EXPECT_EQ(command.GetCursorState(), csInactive);
+}
+
+TEST_F(CommandOnStandin, ScrollableQueryMode) {
+  command.SetProp(prScrollableCursor, true);
+  command.SetSQL("select * from DEPT");
+  command.Prepare();
+  const size_t mark = Mark();
+  // The stand-in has no scrollable cursors and refuses the mode.
+  try {
+    command.Execute(1);
+    FAIL() << "no error";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.ErrorCode(), 24300);
+  }
+  EXPECT_TRUE(Has(TraceSince(mark), ", 0, 0, NULL, NULL, OCI_STMT_SCROLLABLE_READONLY)"))
+      << Joined(TraceSince(mark));
+  EXPECT_EQ(command.GetCursorState(), csBound);
+  command.Finish();
+}
+
+struct KindCase {
+  const char* sql;
+  uint16_t sqlType;
+  int32_t rows;
+};
+
+TEST_F(CommandOnStandin, StatementKindsAndRowsProcessed) {
+  const std::vector<KindCase> cases = {
+      {"insert into DEPT values (50, 'Склад', 'Тверь')", SQL_INSERT, 1},
+      {"update EMP set SAL = SAL + 1 where DEPTNO = 30", SQL_UPDATE, 6},
+      {"update EMP set SAL = 0 where DEPTNO = 99", SQL_UPDATE, 0},
+      {"delete from EMP where DEPTNO = 10", SQL_DELETE, 3},
+      {"create table T1 (A NUMBER(5))", 1, 0},  // the kind comes from the SQL function code
+      {"drop table T1", 8, 0},
+  };
+  for (const auto& c : cases) {
+    command.SetSQL(c.sql);
+    command.Execute(1);
+    EXPECT_EQ(command.SQLType(), c.sqlType) << c.sql;
+    EXPECT_EQ(Prop(prSQLType), c.sqlType) << c.sql;
+    EXPECT_EQ(Prop(prRowsProcessed), c.rows) << c.sql;
+    EXPECT_EQ(command.GetCursorState(), csInactive) << c.sql;
+  }
+  // RowsProcessed reported by fetching wins over the execution's count.
+  command.SetRowsProcessed(7);
+  EXPECT_EQ(Prop(prRowsProcessed), 7);
+}
+
+TEST_F(CommandOnStandin, AutoCommitFlagsChooseTheMode) {
+  struct Case {
+    bool command, connection;
+    const char* mode;
+  };
+  const std::vector<Case> cases = {{true, true, "OCI_COMMIT_ON_SUCCESS"},
+                                   {false, true, "OCI_DEFAULT"},
+                                   {true, false, "OCI_DEFAULT"},
+                                   {false, false, "OCI_DEFAULT"}};
+  for (const auto& c : cases) {
+    command.SetProp(prAutoCommit, c.command);
+    connection.SetProp(prAutoCommit, c.connection);
+    command.SetSQL(std::string("update DEPT set LOC = 'x' where DEPTNO = 40 -- ") +
+                   (c.command ? "a" : "b") + (c.connection ? "a" : "b"));
+    const size_t mark = Mark();
+    command.Execute(1);
+    const auto lines = TraceSince(mark);
+    EXPECT_TRUE(Has(lines, std::string("NULL, NULL, ") + c.mode + ")")) << Joined(lines);
+    EXPECT_FALSE(Has(lines, "OCITransCommit")) << Joined(lines);
+  }
+}
+
+TEST_F(CommandOnStandin, LineBreaksAreSentAsLineFeedsOutsideLiterals) {
+  command.SetSQL("update DEPT\r\nset LOC = 'a\r\nb'\rwhere DEPTNO = 40\r\n\t ");
+  const size_t mark = Mark();
+  command.Execute(1);
+  EXPECT_TRUE(Has(TraceSince(mark),
+                  "\"update DEPT\\nset LOC = 'a\\r\\nb'\\nwhere DEPTNO = 40\", 47, OCI_NTV_SYNTAX"))
+      << Joined(TraceSince(mark));
+  EXPECT_EQ(command.StatementText(), "update DEPT\nset LOC = 'a\r\nb'\nwhere DEPTNO = 40");
+}
+
+TEST_F(CommandOnStandin, FailedExecutionOfAStatementItPreparedLeavesNoHandle) {
+  std::vector<bool> hook;
+  command.AfterExecuteHook = [&](bool success) { hook.push_back(success); };
+  command.SetSQL("select * from NO_SUCH_TABLE");
+  const size_t mark = Mark();
+  try {
+    command.Execute(1);
+    FAIL() << "no error";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.ErrorCode(), 942);
+    EXPECT_EQ(e.Message().rfind("ORA-00942", 0), 0u) << e.Message();
+  }
+  EXPECT_EQ(hook, std::vector<bool>{false});
+  EXPECT_EQ(hookCodes, std::vector<int32_t>{942}) << "the connection's hook saw it first";
+  EXPECT_EQ(connection.GetLastError(), 942);
+  EXPECT_EQ(command.GetCursorState(), csInactive);
+  EXPECT_EQ(command.GetCursor()->StmtHandle(), nullptr);
+  const auto lines = TraceSince(mark);
+  EXPECT_TRUE(Has(lines, "OCI_ATTR_PARSE_ERROR_OFFSET")) << Joined(lines);
+  EXPECT_EQ(lines.back(), "OCIHandleFree(stmt#1, OCI_HTYPE_STMT) = OCI_SUCCESS");
+  EXPECT_EQ(Prop(prErrorOffset), 14) << "the position of the table name";
+}
+
+TEST_F(CommandOnStandin, ErrorOffsetMapsBackThroughRemovedCarriageReturns) {
+  command.SetSQL("select *\r\nfrom\r\n NO_SUCH_TABLE");
+  command.Prepare();
+  EXPECT_THROW(command.Execute(1), EOraError);
+  EXPECT_EQ(command.GetCursorState(), csBound) << "back to the state before the execution";
+  EXPECT_TRUE(command.GetPrepared()) << "the caller's statement stays prepared";
+  EXPECT_EQ(command.ParseErrorOffset(), 15);
+  EXPECT_EQ(Prop(prErrorOffset), 17);
+  command.Finish();
+}
+
+TEST_F(CommandOnStandin, HookThatClearsFailTurnsTheErrorIntoAbort) {
+  clearFail = true;
+  command.SetSQL("select * from NO_SUCH_TABLE");
+  EXPECT_THROW(command.Execute(1), EAbort);
+  EXPECT_EQ(hookCodes, std::vector<int32_t>{942});
+  EXPECT_EQ(command.GetCursorState(), csInactive);
+}
+
+TEST_F(CommandOnStandin, FinishTwiceRaises) {
+  command.SetSQL("select * from DEPT");
+  command.Prepare();
+  command.Finish();
+  try {
+    command.Finish();
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Cursor must be opened");
+  }
+}
+
+TEST_F(CommandOnStandin, PrepareOfAnActiveCommandDoesNothing) {
+  command.SetSQL("select * from DEPT");
+  command.Prepare();
+  const size_t mark = Mark();
+  command.Prepare();
+  EXPECT_TRUE(TraceSince(mark).empty());
+  command.Finish();
+}
+
+TEST_F(CommandOnStandin, ParametersNeedTheClientsBindCall) {
+  // The stand-in offers no OCIBindByName: the bind raises rather than being skipped.
+  command.SetSQL("select * from DEPT where DEPTNO = :d");
+  ASSERT_EQ(command.Params().size(), 1u);
+  command.GetParam(0)->Value = int32_t{10};
+  try {
+    command.Execute(1);
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "OCI function is not linked");
+  }
+  EXPECT_EQ(command.GetCursorState(), csInactive);
+}
+
+class CommandOnStandinFatal : public CommandOnStandin {
+ protected:
+  void SetUp() override {
+    fault = "OCIStmtExecute:1:3113";
+    CommandOnStandin::SetUp();
+  }
+};
+
+TEST_F(CommandOnStandinFatal, InjectedErrorReachesTheHookAndTheCaller) {
+  command.SetSQL("update DEPT set LOC = 'x' where DEPTNO = 40");
+  try {
+    command.Execute(1);
+    FAIL() << "no error";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.ErrorCode(), 3113);
+  }
+  EXPECT_EQ(hookCodes, std::vector<int32_t>{3113});
+  EXPECT_EQ(command.GetCursorState(), csInactive);
+  EXPECT_EQ(command.GetCursor()->StmtHandle(), nullptr);
+  // The stand-in has dropped the connection: the next execution is refused as well.
+  try {
+    command.Execute(1);
+    FAIL() << "no error";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.ErrorCode(), 3114);
+  }
+  EXPECT_EQ(hookCodes, (std::vector<int32_t>{3113, 3114}));
+}
+
+}  // namespace
+}  // namespace tarnwick
