@@ -565,8 +565,11 @@ void TOCIConnection::GetSessionParameters() {
 // ---- The internal statement runner ----
 
 void TOCIConnection::RunInternal(const std::string& sql, std::vector<InternalParam>& params) {
-  if (FCallStyle != TOCICallStyle::OCI80)
-    RaiseError("Internal statements of the connection need the Oracle 8 Call Interface");
+  if (FCallStyle == TOCICallStyle::OCI73) {
+    RunInternal73(sql, params);
+    return;
+  }
+  CheckOCI80();
   struct Statement {
     OCIStmt* handle = nullptr;
     ~Statement() {
@@ -655,6 +658,43 @@ void TOCIConnection::SetSvcCtx(OCISvcCtx*) {
 
 void TOCIConnection::SetLDA(Lda_Def*) {
   RaiseError("Sharing the handles of another connection is not supported");
+}
+
+// The same with the version-7 calls, on a cursor opened on the logon data area.
+void TOCIConnection::RunInternal73(const std::string& sql, std::vector<InternalParam>& params) {
+  Cda_Def cursor{};
+  auto check = [&](sword result) {
+    if (result == 0) return;
+    sword code = cursor.rc != 0 ? cursor.rc : result;
+    OraError(TOCICallStyle::OCI73, code, true);
+  };
+  check(oopen(&cursor, FLDA.get(), nullptr, -1, -1, nullptr, -1));
+  struct Closer {
+    Cda_Def* c;
+    ~Closer() { oclose(c); }
+  } closer{&cursor};
+  std::string text = sql;
+  check(oparse(&cursor, reinterpret_cast<OraText*>(text.data()), -1, 0, 2));
+  for (InternalParam& p : params) {
+    auto* name = reinterpret_cast<OraText*>(p.name.data());
+    p.indicator = p.output ? -1 : 0;
+    if (p.isInt) {
+      check(obndrv(&cursor, name, -1, reinterpret_cast<ub1*>(&p.intValue), sizeof p.intValue,
+                   SQLT_INT, -1, &p.indicator, nullptr, -1, -1));
+    } else {
+      p.buffer.assign(std::max(p.size, p.text.size()) + 1, '\0');
+      std::memcpy(p.buffer.data(), p.text.data(), p.text.size());
+      check(obndrv(&cursor, name, -1, reinterpret_cast<ub1*>(p.buffer.data()),
+                   static_cast<sword>(p.buffer.size()), SQLT_STR, -1, &p.indicator, nullptr, -1,
+                   -1));
+    }
+  }
+  check(oexec(&cursor));
+  for (InternalParam& p : params) {
+    if (!p.output) continue;
+    p.isNull = p.indicator == -1;
+    if (!p.isInt) p.text = p.isNull ? std::string() : std::string(p.buffer.data());
+  }
 }
 
 }  // namespace tarnwick

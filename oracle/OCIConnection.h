@@ -117,6 +117,7 @@ class TOCIConnection : public TCRConnection {
   // Runs one statement with this connection's handles (the internal command: session settings,
   // server version). Output parameters are filled in place.
   void RunInternal(const std::string& sql, std::vector<InternalParam>& params);
+  void RunInternal73(const std::string& sql, std::vector<InternalParam>& params);
   void FreeSessionHandles();
   void ApplyNlsParams();
   static sb4 FailoverCallback(void* svcctx, void* envctx, void* foCtx, ub4 foType, ub4 foEvent);
