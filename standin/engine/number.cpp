@@ -187,6 +187,19 @@ std::string oracleText(const Decimal& v, char decimalChar) {
 }
 
 double decimalToDouble(const Decimal& v) {
+  // Fast path: up to 15 digits and a power of ten that a double holds exactly give the correctly
+  // rounded result with one multiplication or division.
+  static const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  int exp10 = v.point - v.n;
+  if (v.n <= 15 && exp10 >= -22 && exp10 <= 22) {
+    uint64_t m = 0;
+    for (int i = 0; i < v.n; ++i) m = m * 10 + v.d[i];
+    double r = static_cast<double>(m);
+    r = exp10 >= 0 ? r * kPow10[exp10] : r / kPow10[-exp10];
+    return v.neg ? -r : r;
+  }
   char buf[128];
   size_t k = 0;
   if (v.neg) buf[k++] = '-';

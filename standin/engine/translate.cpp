@@ -362,6 +362,10 @@ class Parser {
       return num(l) + " " + op + " " + num(r);
     }
     if (l.type.isDate() || r.type.isDate()) return date(l) + " " + op + " " + date(r);
+    if (l.type.kind == Kind::Char && r.type.kind == Kind::Char) {
+      // Two CHAR values (literals are CHAR) compare with blank-padded semantics.
+      return "rtrim(" + l.sql + ", ' ') " + op + " rtrim(" + r.sql + ", ' ')";
+    }
     return text(l) + " " + op + " " + text(r);
   }
 

@@ -97,6 +97,17 @@ TEST(Decimal, ByteFormatSortsLikeTheNumbers) {
     EXPECT_LT(enc[i - 1], enc[i]) << sorted[i - 1] << " < " << sorted[i];
 }
 
+TEST(Decimal, ConvertsToTheNearestDouble) {
+  for (const char* text :
+       {"0.1", "-0.3", "123456789012345", "1234567890123456", "1e22", "1e23", "-9.87654321e-100",
+        "1.5e100", "0.30000000000000004", "12345678901234567890.123456789", "4.9e-324",
+        "1.7976931348623157e308"}) {
+    Decimal d;
+    ASSERT_TRUE(parseDecimal(text, d)) << text;
+    EXPECT_EQ(decimalToDouble(d), std::strtod(text, nullptr)) << text;
+  }
+}
+
 TEST(Decimal, OutOfRangeValuesOverflowOrVanish) {
   Decimal d;
   ASSERT_TRUE(parseDecimal("1e126", d));

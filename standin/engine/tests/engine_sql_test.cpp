@@ -111,6 +111,12 @@ TEST_F(Sql, TextRules) {
   EXPECT_EQ(one("select count(*) from emp where ename like 'S%'"), "1");
   EXPECT_EQ(one("select count(*) from emp where ename like 's%'"), "0");
   EXPECT_EQ(one("select count(*) from dual where '' is null"), "1");
+  exec("create table codes (c char(3), v varchar2(3))");
+  exec("insert into codes values ('RU', 'RU')");
+  EXPECT_EQ(one("select c, length(c) from codes"), "RU |3");
+  // CHAR against a literal pads with blanks; VARCHAR2 does not.
+  EXPECT_EQ(one("select count(*) from codes where c = 'RU'"), "1");
+  EXPECT_EQ(one("select count(*) from codes where v = 'RU '"), "0");
   EXPECT_EQ(one("select 'it''s' from dual"), "it's");
   EXPECT_EQ(one("select 'a' || null || 'b', length(''), nvl('', 'empty') from dual"),
             "ab|<null>|empty");
