@@ -1,5 +1,7 @@
 // Entry points for environments, handles, diagnostics, connections, sessions and transactions.
+#include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -16,6 +18,20 @@ void giveUserMemory(Handle* h, size_t size, void** usrmempp) {
   h->userMemory = std::make_unique<char[]>(size);
   std::memset(h->userMemory.get(), 0, size);
   *usrmempp = h->userMemory.get();
+}
+
+// Client text is UTF-8. NLS_LANG may name that character set (".AL32UTF8", ".UTF8") or be unset;
+// any other character set would need conversions the stand-in does not make, so it is refused as
+// Oracle refuses an unusable NLS_LANG.
+bool clientCharsetIsUtf8() {
+  const char* lang = std::getenv("NLS_LANG");
+  if (!lang || !*lang) return true;
+  const char* dot = std::strrchr(lang, '.');
+  if (!dot) return true;  // language and territory only: the character set stays the default
+  std::string cs;
+  for (const char* p = dot + 1; *p; ++p)
+    cs += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+  return cs == "AL32UTF8" || cs == "UTF8";
 }
 
 // An environment from OCIEnvCreate or OCIEnvInit. Malformed fault settings make the creation fail
@@ -35,6 +51,10 @@ sword makeEnv(OCIEnv** envhpp, ub4 mode, size_t xtramem, void** usrmempp) {
   }
   if (mode & OCI_UTF16) {
     setDiag(&e->diag, 1460);
+    return OCI_ERROR;
+  }
+  if (!clientCharsetIsUtf8()) {
+    setDiag(&e->diag, 12705);
     return OCI_ERROR;
   }
   return OCI_SUCCESS;

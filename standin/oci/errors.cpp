@@ -34,6 +34,7 @@ constexpr Text kTexts[] = {
     {3135, "connection lost contact"},
     {4030, "out of process memory when trying to allocate %s bytes (%s,%s)"},
     {12154, "TNS:could not resolve the connect identifier specified"},
+    {12705, "Cannot access NLS data files or invalid environment specified"},
     {12571, "TNS:packet writer failure"},
     {24300, "bad value for mode"},
     {24309, "already connected to a server"},

@@ -38,6 +38,39 @@ TEST(Handles, CallerMemoryFunctionsAreRefused) {
   EXPECT_EQ(env, nullptr);
 }
 
+TEST(Handles, ClientCharacterSetMustBeUtf8) {
+  struct Case {
+    const char* nlsLang;
+    sword status;
+  };
+  const Case cases[] = {
+      {".AL32UTF8", OCI_SUCCESS},
+      {"AMERICAN_AMERICA.AL32UTF8", OCI_SUCCESS},
+      {"russian_russia.utf8", OCI_SUCCESS},
+      {"AMERICAN_AMERICA", OCI_SUCCESS},
+      {"", OCI_SUCCESS},
+      {"RUSSIAN_RUSSIA.CL8MSWIN1251", OCI_ERROR},
+      {".WE8ISO8859P1", OCI_ERROR},
+  };
+  for (const Case& k : cases) {
+    ScopedEnv lang("NLS_LANG", k.nlsLang);
+    OCIEnv* env = nullptr;
+    EXPECT_EQ(OCIEnvCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
+              k.status)
+        << k.nlsLang;
+    if (k.status == OCI_ERROR) {
+      char buf[512] = {};
+      sb4 code = 0;
+      ASSERT_EQ(OCIErrorGet(env, 1, nullptr, &code, reinterpret_cast<OraText*>(buf), sizeof buf,
+                            OCI_HTYPE_ENV),
+                OCI_SUCCESS);
+      EXPECT_STREQ(buf,
+                   "ORA-12705: Cannot access NLS data files or invalid environment specified\n");
+    }
+    EXPECT_EQ(OCIHandleFree(env, OCI_HTYPE_ENV), OCI_SUCCESS);
+  }
+}
+
 TEST(Handles, ExtraUserMemoryIsZeroedAndOwnedByTheHandle) {
   OCIEnv* env = nullptr;
   void* mem = nullptr;
