@@ -331,6 +331,48 @@ TEST_F(Fetch, CharacterDefineForms) {
   }
 }
 
+TEST_F(Fetch, RawAsBytesAndAsHexText) {
+  conn.mustExec("create table t (b raw(8))");
+  conn.mustExec("insert into t values ('0AFF10')");
+  OCIStmt* s = query("select b, b from t");
+  unsigned char bytes[8] = {};
+  char text[17] = {};
+  ub2 blen = 0, tlen = 0;
+  OCIDefine* d1 = nullptr;
+  OCIDefine* d2 = nullptr;
+  ASSERT_EQ(
+      OCIDefineByPos(s, &d1, conn.err, 1, bytes, 8, SQLT_BIN, nullptr, &blen, nullptr, OCI_DEFAULT),
+      OCI_SUCCESS);
+  ASSERT_EQ(
+      OCIDefineByPos(s, &d2, conn.err, 2, text, 17, SQLT_STR, nullptr, &tlen, nullptr, OCI_DEFAULT),
+      OCI_SUCCESS);
+  ASSERT_EQ(OCIStmtFetch(s, conn.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT), OCI_SUCCESS)
+      << conn.errorText();
+  EXPECT_EQ(blen, 3);
+  EXPECT_EQ(std::vector<int>(bytes, bytes + 3), (std::vector<int>{0x0A, 0xFF, 0x10}));
+  EXPECT_STREQ(text, "0AFF10");
+  EXPECT_EQ(tlen, 6);
+}
+
+TEST_F(Fetch, DefineCharacterSetMustBeOneTheClientDelivers) {
+  conn.mustExec("create table t (s varchar2(5))");
+  OCIStmt* s = query("select s from t");
+  char buf[6];
+  OCIDefine* d = nullptr;
+  ASSERT_EQ(
+      OCIDefineByPos(s, &d, conn.err, 1, buf, 6, SQLT_STR, nullptr, nullptr, nullptr, OCI_DEFAULT),
+      OCI_SUCCESS);
+  for (ub2 id : {ub2{873}, ub2{871}, ub2{0}}) {
+    EXPECT_EQ(OCIAttrSet(d, OCI_HTYPE_DEFINE, &id, 0, OCI_ATTR_CHARSET_ID, conn.err), OCI_SUCCESS)
+        << id;
+  }
+  for (ub2 id : {ub2{OCI_UTF16ID}, ub2{171}}) {
+    EXPECT_EQ(OCIAttrSet(d, OCI_HTYPE_DEFINE, &id, 0, OCI_ATTR_CHARSET_ID, conn.err), OCI_ERROR)
+        << id;
+    EXPECT_EQ(conn.errorCode(), 1460);
+  }
+}
+
 TEST_F(Fetch, MisuseGivesTheClientsErrors) {
   makeRows(2);
   OCIStmt* s = conn.prepare("select id from t");
