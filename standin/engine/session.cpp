@@ -157,8 +157,7 @@ class SessionImpl final : public Session {
   SessionImpl(std::shared_ptr<Server> server, const fs::path& file, std::string user)
       : server_(std::move(server)), user_(std::move(user)) {
     sqlite3* db = nullptr;
-    int rc =
-        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     db_.reset(db);
     if (rc != SQLITE_OK) raise(600, {"sqlite", db ? sqlite3_errmsg(db) : "cannot open schema"});
     sqlite3_busy_timeout(db, 10000);
