@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <system_error>
 
 #include "oracle/OraError.h"
 
@@ -615,7 +616,12 @@ void TOCIConnection::RunInternal(const std::string& sql, std::vector<InternalPar
 // ---- Lock and side calls ----
 
 void TOCIConnection::BusyWait() {
-  if (FThreadSafety) FConnectionLock.lock();
+  if (!FThreadSafety) return;
+  try {
+    FConnectionLock.lock();
+  } catch (const std::system_error& e) {
+    throw EAssertionFailed(std::string("Connection lock failed: ") + e.what());
+  }
 }
 
 void TOCIConnection::Release() {
