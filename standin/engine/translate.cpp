@@ -1324,7 +1324,7 @@ class Parser {
           ++p_;
           item = std::to_string(pos);
         } else if ((cur().kind == Tok::Ident || cur().kind == Tok::Quoted) && !sym(".", 1) &&
-                   !sym("(", 1) && aliasIndex(q, cur().text) >= 0) {
+                   !sym("(", 1) && aliasIndex(q, cur().text, compound) >= 0) {
           item = quote(t_[p_++].text);
         } else if (compound) {
           fail(1785);
@@ -1353,9 +1353,11 @@ class Parser {
     return q;
   }
 
-  static int aliasIndex(const Query& q, const std::string& n) {
+  // A name in ORDER BY that means a select-list item: an alias, or in a compound query any item's
+  // name.
+  static int aliasIndex(const Query& q, const std::string& n, bool compound) {
     for (size_t i = 0; i < q.items.size(); ++i)
-      if (q.items[i].aliased && q.items[i].name == n) return static_cast<int>(i);
+      if ((q.items[i].aliased || compound) && q.items[i].name == n) return static_cast<int>(i);
     return -1;
   }
 

@@ -277,6 +277,10 @@ TEST_F(Sql, QueriesJoinsSubqueriesAndSetOperations) {
             std::vector<std::string>{"40"});
   EXPECT_EQ(rows("select deptno from emp union select deptno from dept order by 1 desc"),
             (std::vector<std::string>{"40", "30", "20"}));
+  EXPECT_EQ(rows("select deptno from emp union all select deptno from dept order by deptno"),
+            (std::vector<std::string>{"20", "20", "30", "30", "30", "40"}));
+  EXPECT_EQ(error("select deptno from emp union select deptno from dept order by dname").code,
+            1785);
   EXPECT_EQ(rows("select deptno, sum(sal) total from emp group by deptno having count(*) > 1"),
             std::vector<std::string>{"30|1600"});
   EXPECT_EQ(rows("select * from (select ename, sal from emp where sal is not null) x order by "
