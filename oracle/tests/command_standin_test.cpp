@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "oracle/OCICommand.h"
@@ -46,6 +48,7 @@ class CommandOnStandin : public ::testing::Test {
     SetOCIDiscovery(std::move(in));
     setenv("STANDIN_TRACE", tracePath.c_str(), 1);
     if (!fault.empty()) setenv("STANDIN_FAULT_CALL", fault.c_str(), 1);
+    if (!version.empty()) setenv("STANDIN_FAULT_VERSION", version.c_str(), 1);
 
     connection.SetUsername("demo");
     connection.SetPassword("demo");
@@ -70,6 +73,7 @@ class CommandOnStandin : public ::testing::Test {
     }
     unsetenv("STANDIN_TRACE");
     unsetenv("STANDIN_FAULT_CALL");
+    unsetenv("STANDIN_FAULT_VERSION");
     FreeOCI();
     std::error_code ec;
     fs::remove_all(dir, ec);
@@ -112,7 +116,8 @@ class CommandOnStandin : public ::testing::Test {
     other.Execute(1);
   }
 
-  std::string fault;  // STANDIN_FAULT_CALL for the test, set before SetUp
+  std::string fault;    // STANDIN_FAULT_CALL for the test, set before SetUp
+  std::string version;  // STANDIN_FAULT_VERSION, the server release the stand-in reports
   bool clearFail = false;
   std::vector<int32_t> hookCodes;
   fs::path dir, server, tracePath;
@@ -372,6 +377,289 @@ TEST_F(CommandOnStandinFatal, InjectedErrorReachesTheHookAndTheCaller) {
     EXPECT_EQ(e.ErrorCode(), 3114);
   }
   EXPECT_EQ(hookCodes, (std::vector<int32_t>{3113, 3114}));
+}
+
+TEST_F(CommandOnStandin, ExecutingCommandIsNotExecutedAgain) {
+  command.SetSQL("select * from DEPT");
+  command.Prepare();
+  command.SetCursorState(csExecuting);
+  const size_t mark = Mark();
+  command.Execute(1);
+  EXPECT_TRUE(TraceSince(mark).empty());
+  EXPECT_FALSE(command.Executing());
+  command.SetCursorState(csPrepared);
+  command.Finish();
+}
+
+TEST_F(CommandOnStandin, Client816KeepsItsPrefetching) {
+  const uint16_t saved = OCIVersion;
+  OCIVersion = 8160;
+  command.SetSQL("ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'");
+  const size_t mark = Mark();
+  command.Execute(1);
+  OCIVersion = saved;
+  const auto lines = TraceSince(mark);
+  EXPECT_FALSE(Has(lines, "OCI_ATTR_PREFETCH")) << Joined(lines);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("OCIHandleAlloc(env#1, &stmt#", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("OCIStmtPrepare(", 0), 0u) << lines[1];
+}
+
+TEST_F(CommandOnStandin, RowIdNeedsTheClientsRowIdCalls) {
+  command.SetProp(prFetchRowId, true);
+  command.SetSQL("update DEPT set LOC = 'x' where DEPTNO = 40");
+  try {
+    command.Execute(1);
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "OCI function is not linked");
+  }
+  EXPECT_EQ(command.GetCursorState(), csInactive);
+  EXPECT_EQ(command.GetRowId(), "");
+}
+
+// ---- Entry points swapped by name: calls that the stand-in does not offer ----
+
+std::vector<std::string> g_calls;
+
+struct FakeBind {
+  std::string placeholder;
+  ub2 dty;
+  std::vector<char> value;  // the bytes the program handed over
+  sb2 indicator;
+  void* buffer;
+  sb4 size;
+  sb2* indp;
+};
+std::vector<FakeBind> g_binds;
+// What the fake execution writes into output buffers: (placeholder, bytes, indicator).
+std::vector<std::tuple<std::string, std::string, sb2>> g_outputs;
+
+sword FakeBindByName(OCIStmt*, OCIBind** bindp, OCIError*, const OraText* placeholder, sb4 length,
+                     void* valuep, sb4 size, ub2 dty, void* indp, ub2*, ub2*, ub4, ub4*, ub4) {
+  FakeBind b;
+  b.placeholder.assign(reinterpret_cast<const char*>(placeholder), static_cast<size_t>(length));
+  b.dty = dty;
+  b.value.assign(static_cast<char*>(valuep), static_cast<char*>(valuep) + size);
+  b.indicator = *static_cast<sb2*>(indp);
+  b.buffer = valuep;
+  b.size = size;
+  b.indp = static_cast<sb2*>(indp);
+  g_binds.push_back(std::move(b));
+  *bindp = reinterpret_cast<OCIBind*>(&g_binds);
+  return OCI_SUCCESS;
+}
+
+sword FakeStmtExecute(OCISvcCtx*, OCIStmt*, OCIError*, ub4 iters, ub4, const OCISnapshot*,
+                      OCISnapshot*, ub4 mode) {
+  g_calls.push_back("execute " + std::to_string(iters) + " " + std::to_string(mode));
+  for (const auto& [name, bytes, ind] : g_outputs) {
+    for (auto& b : g_binds) {
+      if (b.placeholder != name) continue;
+      std::memcpy(b.buffer, bytes.data(), std::min<size_t>(bytes.size(), b.size));
+      *b.indp = ind;
+    }
+  }
+  return OCI_SUCCESS;
+}
+
+class CommandWithFakeBinds : public CommandOnStandin {
+ protected:
+  void SetUp() override {
+    CommandOnStandin::SetUp();
+    g_calls.clear();
+    g_binds.clear();
+    g_outputs.clear();
+    OCIBindByName = &FakeBindByName;
+    OCIStmtExecute = &FakeStmtExecute;
+  }
+};
+
+TEST_F(CommandWithFakeBinds, InputParametersAreBoundByNameWithTheirTypes) {
+  command.SetSQL("update DEPT set LOC = :loc, DNAME = :\"Q x\" where DEPTNO = :d and 1 = :f");
+  ASSERT_EQ(command.Params().size(), 4u);
+  command.GetParam(0)->Value = std::string("Тверь");
+  command.GetParam(0)->ParamType = TParamDirection::pdInput;
+  command.GetParam(1)->DataType = 1;  // a string parameter that is null, of unknown direction
+  command.GetParam(2)->Value = int32_t{40};
+  command.GetParam(3)->Value = 1.5;
+  command.Execute(1);
+  ASSERT_EQ(g_binds.size(), 4u);
+  EXPECT_EQ(g_binds[0].placeholder, ":loc");
+  EXPECT_EQ(g_binds[0].dty, SQLT_STR);
+  EXPECT_EQ(std::string(g_binds[0].value.data()), "Тверь");
+  EXPECT_EQ(g_binds[0].value.size(), std::string("Тверь").size() + 1);
+  EXPECT_EQ(g_binds[0].indicator, 0);
+  EXPECT_EQ(g_binds[1].placeholder, ":\"Q x\"");
+  EXPECT_EQ(g_binds[1].indicator, -1);
+  EXPECT_EQ(g_binds[1].size, 4001) << "a parameter of unknown direction may be written";
+  EXPECT_EQ(g_binds[2].placeholder, ":d");
+  EXPECT_EQ(g_binds[2].dty, SQLT_INT);
+  ASSERT_EQ(g_binds[2].value.size(), sizeof(int32_t));
+  int32_t d;
+  std::memcpy(&d, g_binds[2].value.data(), sizeof d);
+  EXPECT_EQ(d, 40);
+  EXPECT_EQ(g_binds[3].dty, SQLT_FLT);
+  double f;
+  ASSERT_EQ(g_binds[3].value.size(), sizeof f);
+  std::memcpy(&f, g_binds[3].value.data(), sizeof f);
+  EXPECT_EQ(f, 1.5);
+  EXPECT_EQ(g_calls, std::vector<std::string>{"execute 1 32"});
+  EXPECT_EQ(std::get<std::string>(command.GetParam(0)->Value), "Тверь") << "inputs are not read";
+}
+
+TEST_F(CommandWithFakeBinds, OutputParametersAreReadBack) {
+  command.SetSQL("update DEPT set LOC = 'x' where DEPTNO = :a returning LOC, DEPTNO into :o, :n");
+  ASSERT_EQ(command.Params().size(), 3u);
+  command.GetParam(0)->Value = int32_t{40};
+  command.GetParam(0)->ParamType = TParamDirection::pdInput;
+  TParamDesc* out = command.GetParam(1);
+  out->ParamType = TParamDirection::pdOutput;
+  out->DataType = 1;
+  out->Size = 4;
+  TParamDesc* num = command.GetParam(2);
+  num->ParamType = TParamDirection::pdOutput;
+  num->DataType = 4;
+  num->Value = int32_t{5};
+  g_outputs = {{":o", std::string("abcdefgh"), 0}, {":n", std::string(4, '\0'), -1}};
+  command.Execute(1);
+  ASSERT_EQ(g_binds.size(), 3u);
+  EXPECT_EQ(g_binds[1].size, 5) << "Size bytes and the terminating NUL";
+  EXPECT_EQ(std::get<std::string>(out->Value), "abcd") << "cut at the buffer's end";
+  EXPECT_TRUE(num->IsNull());
+}
+
+TEST_F(CommandWithFakeBinds, UnsupportedParametersRaiseBeforeExecuting) {
+  struct Case {
+    uint16_t dataType;
+    int iterations;
+    std::string message;
+  };
+  const std::vector<Case> cases = {{102, 1, "Data type is not supported."},
+                                   {8, 1, "Data type is not supported."},
+                                   {1, 3, "Array parameters are not supported"}};
+  for (const auto& c : cases) {
+    command.SetSQL("update DEPT set LOC = :l where DEPTNO = 40 -- " + std::to_string(c.dataType) +
+                   std::to_string(c.iterations));
+    command.GetParam(0)->DataType = c.dataType;
+    try {
+      command.Execute(c.iterations);
+      ADD_FAILURE() << "no error for " << c.message;
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message(), c.message);
+    }
+    EXPECT_EQ(command.GetCursorState(), csInactive);
+  }
+  EXPECT_TRUE(g_calls.empty());
+}
+
+// The version-7 calls, used by the commands when the server is older than 8.0.
+struct V7Cursor {
+  std::string text;
+  sb4 length = 0;
+};
+std::vector<std::string> g_v7;
+
+sword FakeSvcCtxToLda(OCISvcCtx*, OCIError*, Lda_Def*) {
+  return 0;
+}
+sword FakeOopen(Cda_Def*, Lda_Def* lda, OraText*, sword, sword, OraText*, sword) {
+  g_v7.push_back(lda ? "oopen" : "oopen without logon");
+  return 0;
+}
+sword FakeOparse(Cda_Def* cda, OraText* text, sb4 length, sword defflg, ub4 lngflg) {
+  const std::string sql(reinterpret_cast<const char*>(text));
+  g_v7.push_back("oparse \"" + sql + "\" " + std::to_string(length) + " " + std::to_string(defflg) +
+                 " " + std::to_string(lngflg));
+  if (sql.find("NO_SUCH") != std::string::npos) {
+    cda->peo = 14;
+    cda->rc = 942;
+    return -942;
+  }
+  cda->ft = sql.rfind("select", 0) == 0 ? 4 : 5;
+  cda->wrn = sql.find("warn") != std::string::npos ? 0x21 : 0;
+  return 0;
+}
+sword FakeOexn(Cda_Def* cda, sword iters, sword rowoff) {
+  g_v7.push_back("oexn " + std::to_string(iters) + " " + std::to_string(rowoff));
+  cda->rpc = 2;
+  return 0;
+}
+sword FakeOclose(Cda_Def*) {
+  g_v7.push_back("oclose");
+  return 0;
+}
+sword FakeOerhms(Lda_Def*, sb2 code, OraText* buffer, sword size) {
+  const std::string text = "ORA-" + std::to_string(-code) + ": fake\n";
+  std::snprintf(reinterpret_cast<char*>(buffer), static_cast<size_t>(size), "%s", text.c_str());
+  return 0;
+}
+
+class CommandOnVersion7Server : public CommandOnStandin {
+ protected:
+  void SetUp() override {
+    version = "7.3";
+    CommandOnStandin::SetUp();
+    g_v7.clear();
+    OCISvcCtxToLda = &FakeSvcCtxToLda;
+    oopen = &FakeOopen;
+    oparse = &FakeOparse;
+    oexn = &FakeOexn;
+    oclose = &FakeOclose;
+    oerhms = &FakeOerhms;
+  }
+};
+
+TEST_F(CommandOnVersion7Server, StatementRunsThroughTheVersion7Calls) {
+  ASSERT_EQ(connection.GetOCICallStyleCommand(), TOCICallStyle::OCI73);
+  command.SetSQL("update DEPT set LOC = 'x' where DEPTNO = 40\r\n");
+  const size_t mark = Mark();
+  command.Execute(1);
+  EXPECT_EQ(g_v7, (std::vector<std::string>{
+                      "oopen", "oparse \"update DEPT set LOC = 'x' where DEPTNO = 40\" 44 0 2",
+                      "oexn 1 0", "oclose"}));
+  EXPECT_EQ(command.SQLType(), SQL_UPDATE);
+  EXPECT_EQ(Prop(prRowsProcessed), 2);
+  EXPECT_EQ(command.GetCursorState(), csInactive);
+  // No commit on success with these calls: the connection commits afterwards.
+  EXPECT_TRUE(Has(TraceSince(mark), "OCITransCommit(")) << Joined(TraceSince(mark));
+  EXPECT_FALSE(Has(TraceSince(mark), "OCIStmt")) << Joined(TraceSince(mark));
+}
+
+TEST_F(CommandOnVersion7Server, QueryKeepsItsIterationCountAndIsNotCommitted) {
+  command.SetSQL("select * from DEPT");
+  command.Prepare();
+  EXPECT_EQ(command.SQLType(), SQL_SELECT);
+  const size_t mark = Mark();
+  command.Execute(3);
+  EXPECT_EQ(g_v7.back(), "oexn 3 0");
+  EXPECT_FALSE(Has(TraceSince(mark), "OCITransCommit("));
+  EXPECT_EQ(command.GetCursorState(), csExecuted);
+  command.Finish();
+  EXPECT_EQ(g_v7.back(), "oclose");
+}
+
+TEST_F(CommandOnVersion7Server, ParseErrorClosesTheCursor) {
+  command.SetSQL("select * from NO_SUCH_TABLE");
+  try {
+    command.Prepare();
+    FAIL() << "no error";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.ErrorCode(), 942);
+    EXPECT_EQ(e.Message(), "ORA-942: fake\n");
+  }
+  EXPECT_EQ(g_v7.back(), "oclose");
+  EXPECT_EQ(command.GetCursorState(), csInactive);
+  EXPECT_FALSE(command.GetCursor()->HasHandle());
+  EXPECT_EQ(Prop(prErrorOffset), 14);
+  EXPECT_EQ(hookCodes, std::vector<int32_t>{942});
+}
+
+TEST_F(CommandOnVersion7Server, CompilationWarningIsRecorded) {
+  command.SetSQL("update DEPT set LOC = 'warn' where DEPTNO = 40");
+  command.Prepare();
+  EXPECT_EQ(connection.GetLastError(), 24344);
+  command.Finish();
 }
 
 }  // namespace
