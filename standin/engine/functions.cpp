@@ -456,6 +456,13 @@ std::string hexToBytes(std::string_view s) {
   return out;
 }
 
+void hextoraw(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  std::string bytes = hexToBytes(textOf(a[0]));
+  if (bytes.empty()) return sqlite3_result_null(ctx);
+  sqlite3_result_blob(ctx, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+}
+
 // ORA_STORE(value, spec): the value as its column keeps it, or the error Oracle gives.
 void store(sqlite3_context* ctx, int, sqlite3_value** a) {
   if (isNull(a[0])) return sqlite3_result_null(ctx);
@@ -677,6 +684,7 @@ void registerFunctions(sqlite3* db, const NlsSettings* nls) {
       {"ORA_ADD_MONTHS", 2, guarded<addMonths>, true},
       {"ORA_SYSDATE", 0, guarded<sysdate>, false},
       {"ORA_RAWTOHEX", 1, guarded<rawtohex>, true},
+      {"ORA_HEXTORAW", 1, guarded<hextoraw>, true},
       {"ORA_STORE", 2, guarded<store>, true},
   };
   for (const Entry& e : entries) {

@@ -875,6 +875,19 @@ class Parser {
       out.type = dateType();
       return out;
     }
+    if (fn == "HEXTORAW") {
+      argCount(n, 1, 1);
+      out.sql = "ORA_HEXTORAW(" + text(args[0]) + ")";
+      out.type.kind = Kind::Raw;
+      out.type.length = std::max(1, (textLength(args[0].type) + 1) / 2);
+      return out;
+    }
+    if (fn == "RAWTOHEX") {
+      argCount(n, 1, 1);
+      out.sql = args[0].type.isBytes() ? "ORA_RAWTOHEX(" + args[0].sql + ")" : text(args[0]);
+      out.type = textType(args[0].type.isBytes() ? args[0].type.length * 2 : 4000);
+      return out;
+    }
     if (fn == "CHR") {
       argCount(n, 1, 1);
       out.sql = "char(" + num(args[0]) + ")";
@@ -906,8 +919,6 @@ class Parser {
                                                 "REGEXP_LIKE",
                                                 "REGEXP_REPLACE",
                                                 "REGEXP_SUBSTR",
-                                                "HEXTORAW",
-                                                "RAWTOHEX",
                                                 "TO_TIMESTAMP",
                                                 "EXTRACT",
                                                 "SYS_GUID",

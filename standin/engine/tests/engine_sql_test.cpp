@@ -95,6 +95,20 @@ TEST_F(Sql, VarcharLengthIsCountedInBytes) {
   EXPECT_EQ(error("update emp set ename = 'abcdefghijk' where empno = 1").code, 12899);
 }
 
+TEST_F(Sql, RawValuesFromHexText) {
+  exec("create table r (b raw(4))");
+  const char* inserts[] = {"insert into r values (hextoraw('0AFF10'))",
+                           "insert into r values ('0aff10')", "insert into r values ('ABC')"};
+  for (const char* s : inserts) EXPECT_EQ(error(s).code, 0) << s;
+  EXPECT_EQ(rows("select rawtohex(b), b from r"),
+            (std::vector<std::string>{"0AFF10|<3 bytes>", "0AFF10|<3 bytes>", "0ABC|<2 bytes>"}));
+  EXPECT_EQ(error("insert into r values ('0G')").code, 1465);
+  OraError e = error("insert into r values ('0102030405')");
+  EXPECT_EQ(e.message,
+            "ORA-12899: value too large for column \"SCOTT\".\"R\".\"B\" (actual: 5, maximum: 4)");
+  EXPECT_EQ(error("insert into r values (5)").code, 932);
+}
+
 TEST_F(Sql, NotNullAndUniqueConstraints) {
   OraError e = error("insert into emp (empno) values (9)");
   EXPECT_EQ(e.message, "ORA-01400: cannot insert NULL into (\"SCOTT\".\"EMP\".\"ENAME\")");
