@@ -1,0 +1,142 @@
+// A session with its defaults and a command on its connection, against the stand-in's demo
+// server: the exporter's two ALTER SESSION statements, and a fatal error raised by the command
+// that disconnects the session before the caller sees it.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "oracle/OCICommand.h"
+#include "oracle/OraSession.h"
+
+namespace fs = std::filesystem;
+
+namespace tarnwick {
+namespace {
+
+fs::path BinDir() {
+  return fs::canonical("/proc/self/exe").parent_path();
+}
+
+class CommandOnSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fs::exists(BinDir() / "standin" / "servers" / "demo"))
+        << "the stand-in client and its demo server must be built";
+    std::string tmpl = (fs::temp_directory_path() / "cmdsession-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir = tmpl;
+    tracePath = dir / "trace.txt";
+    FreeOCI();
+    OracleHomeName.clear();
+    OCIDiscoveryInputs in;
+    in.oratabPath = (dir / "no-such-oratab").string();
+    in.getEnv = [](const std::string&) -> std::optional<std::string> { return std::nullopt; };
+    in.setEnv = [](const std::string&, const std::string&) {};
+    in.executableDir = BinDir().string();
+    SetOCIDiscovery(std::move(in));
+    setenv("STANDIN_TRACE", tracePath.c_str(), 1);
+    session.SetUsername("demo");
+    session.SetPassword("demo");
+    session.SetServer("demo");
+  }
+  void TearDown() override {
+    try {
+      command.SetConnection(nullptr);
+    } catch (...) {
+    }
+    session.OnError = nullptr;
+    try {
+      session.Disconnect();
+    } catch (...) {
+    }
+    unsetenv("STANDIN_TRACE");
+    unsetenv("STANDIN_FAULT_CALL");
+    FreeOCI();
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  std::vector<std::string> Trace() {
+    std::ifstream in(tracePath);
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+  }
+  // The function names of the trace lines from `mark` on.
+  std::vector<std::string> CallsSince(size_t mark) {
+    std::vector<std::string> calls;
+    const auto lines = Trace();
+    for (size_t i = mark; i < lines.size(); ++i)
+      calls.push_back(lines[i].substr(0, lines[i].find('(')));
+    return calls;
+  }
+
+  fs::path dir, tracePath;
+  TOraSession session{"OraSession1"};
+  TOCICommand command;
+};
+
+TEST_F(CommandOnSession, ExporterStatementsAfterConnecting) {
+  session.Connect();
+  ASSERT_TRUE(session.GetConnected());
+  command.SetConnection(session.GetIConnection());
+  const std::vector<std::string> road = {
+      "OCIHandleAlloc", "OCIAttrSet", "OCIAttrSet", "OCIStmtPrepare", "OCIAttrGet",
+      "OCIStmtExecute", "OCIAttrGet", "OCIAttrGet", "OCIAttrGet",     "OCIHandleFree"};
+  for (const char* sql : {"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'",
+                          "ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '. '"}) {
+    command.SetSQL(sql);
+    const size_t mark = Trace().size();
+    command.Execute(1);
+    EXPECT_EQ(CallsSince(mark), road) << sql;
+    const auto lines = Trace();
+    bool committed = false;
+    for (size_t i = mark; i < lines.size(); ++i)
+      committed = committed || lines[i].find(
+                                   ", 1, 0, NULL, NULL, OCI_COMMIT_ON_SUCCESS) = "
+                                   "OCI_SUCCESS") != std::string::npos;
+    EXPECT_TRUE(committed) << "the session's AutoCommit reaches the execution";
+    EXPECT_EQ(command.GetCursorState(), csInactive);
+  }
+  session.Disconnect();
+  EXPECT_FALSE(session.GetConnected());
+}
+
+TEST_F(CommandOnSession, FatalErrorOfACommandDisconnectsTheSessionFirst) {
+  setenv("STANDIN_FAULT_CALL", "OCIStmtExecute:1:3113", 1);
+  session.Connect();
+  command.SetConnection(session.GetIConnection());
+  std::vector<std::pair<int32_t, bool>> seen;
+  session.OnError = [&](TOraSession& s, EDAError& e, bool&) {
+    seen.emplace_back(e.ErrorCode(), s.GetConnected());
+  };
+  std::vector<bool> executed;
+  command.AfterExecuteHook = [&](bool success) { executed.push_back(success); };
+  command.SetSQL("ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'");
+  try {
+    command.Execute(1);
+    FAIL() << "ORA-03113 must be raised";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.ErrorCode(), 3113);
+    EXPECT_FALSE(session.GetConnected()) << "disconnected before the caller sees the error";
+  }
+  // (Errors of the disconnect itself may reach OnError before, and are swallowed.)
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), std::make_pair(int32_t{3113}, false));
+  EXPECT_EQ(executed, std::vector<bool>{false});
+  EXPECT_EQ(command.GetCursorState(), csInactive);
+  EXPECT_EQ(command.GetCursor()->StmtHandle(), nullptr);
+  try {
+    command.Execute(1);
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Session is not connected");
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick
