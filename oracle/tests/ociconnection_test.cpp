@@ -340,5 +340,32 @@ TEST_F(StandinConnection, DisconnectForgetsTheVersionAndUnsetValues) {
   EXPECT_EQ(connection.GetOracleVersion(), 9201) << "asked again after the disconnect";
 }
 
+TEST_F(StandinConnection, SessionSettingsAreSentOnlyWhenSet) {
+  auto prepared = [this] {
+    int n = 0;
+    for (const auto& l : TraceFrom("OCIEnvCreate"))
+      n += l.rfind("OCIStmtPrepare(", 0) == 0 && l.find("ALTER SESSION SET ") != std::string::npos;
+    return n;
+  };
+  connection.SetProp(prDateFormat, std::string("YYYYMMDD"));
+  connection.Connect("");
+  EXPECT_EQ(prepared(), 1) << "a value set before the connect is applied by it";
+  connection.SetProp(prDateFormat, std::string("YYYYMMDD"));
+  EXPECT_EQ(prepared(), 1) << "the same value again sends nothing";
+  connection.SetProp(prNumericCharacters, std::string(". "));
+  EXPECT_EQ(prepared(), 2);
+  connection.SetProp(prDateFormat, std::string());
+  EXPECT_EQ(prepared(), 2) << "an empty value sends nothing";
+  connection.Disconnect();
+  connection.Connect("");
+  EXPECT_EQ(prepared(), 3) << "only the numeric characters are applied again";
+  const auto lines = TraceFrom("OCIEnvCreate");
+  std::string last;
+  for (const auto& l : lines)
+    if (l.rfind("OCIStmtPrepare(", 0) == 0) last = l;
+  EXPECT_NE(last.find("\"ALTER SESSION SET NLS_NUMERIC_CHARACTERS='. '\""), std::string::npos)
+      << last;
+}
+
 }  // namespace
 }  // namespace tarnwick
