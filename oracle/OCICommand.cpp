@@ -614,6 +614,10 @@ void TOCICommand::Finish() {
   SetCursorState(csInactive);
 }
 
+void TOCICommand::SetArrayLength(int length) {
+  if (length > 1) RaiseError("Array parameters are not supported");
+}
+
 void TOCICommand::BreakExec() {
   if (GetActive() && FOCIConnection) FOCIConnection->BreakExec();
 }

@@ -79,6 +79,10 @@ class TOCICommand : public TCRCommand {
   // The statement's row id after the last execution (property 68), as text.
   const std::string& GetRowId() const { return FRowId; }
   void BreakExec();
+  // Without a worker thread there is nothing to terminate: the same as BreakExec.
+  void HardBreak() { BreakExec(); }
+  // Parameters are bound as single values: a length above 1 raises.
+  void SetArrayLength(int length);
 
   const TOraCursorRef& GetCursor() const {
     return FAttachedCursor ? FAttachedCursor : FNativeCursor;

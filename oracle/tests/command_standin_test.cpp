@@ -391,6 +391,20 @@ TEST_F(CommandOnStandin, ExecutingCommandIsNotExecutedAgain) {
   command.Finish();
 }
 
+TEST_F(CommandOnStandin, BreakReachesTheClientOnlyWhileActive) {
+  size_t mark = Mark();
+  command.BreakExec();
+  EXPECT_TRUE(TraceSince(mark).empty());
+  command.SetSQL("select * from DEPT");
+  command.Prepare();
+  mark = Mark();
+  command.HardBreak();
+  const auto lines = TraceSince(mark);
+  ASSERT_EQ(lines.size(), 1u) << Joined(lines);
+  EXPECT_EQ(lines[0].rfind("OCIBreak(svcctx#1, err#1)", 0), 0u) << lines[0];
+  command.Finish();
+}
+
 TEST_F(CommandOnStandin, Client816KeepsItsPrefetching) {
   const uint16_t saved = OCIVersion;
   OCIVersion = 8160;

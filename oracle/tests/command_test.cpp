@@ -188,6 +188,12 @@ TEST(CommandChecks, NeedsAConnectedSessionAndAnActiveCursor) {
   EXPECT_EQ(cmd.GetCursorState(), csInactive);
 }
 
+TEST(CommandChecks, ArrayParametersAreRefused) {
+  TOCICommand cmd;
+  EXPECT_EQ(ErrorText([&] { cmd.SetArrayLength(1); }), "<no error>");
+  EXPECT_EQ(ErrorText([&] { cmd.SetArrayLength(2); }), "Array parameters are not supported");
+}
+
 TEST(CommandChecks, AfterExecuteHookSeesAFailedExecution) {
   TOCICommand cmd;
   std::vector<bool> calls;
