@@ -458,8 +458,7 @@ std::string formatDate(const DateTime& d, std::string_view format) {
   return out;
 }
 
-// ---- NLS settings
-// --------------------------------------------------------------------------------
+// ---- NLS settings -----------------------------------------------------------------------------
 
 NlsSettings::NlsSettings() {
   values_ = {

@@ -130,7 +130,7 @@ class Server {
   virtual const std::string& path() const = 0;
 };
 
-// ---- Additions (engine side) -------------------------------------------------------------------
+// ---- Additions (engine side) ------------------------------------------------------------------
 // Server folders for standin-admin and tests. A server folder holds "users" (one "NAME password"
 // line per user), "settings" ("key = value" lines) and one SQLite schema file per user
 // ("<NAME>.db"). Failures throw std::runtime_error with a readable text.

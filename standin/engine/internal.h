@@ -21,8 +21,7 @@
 
 namespace standin {
 
-// ---- NUMBER values
-// -------------------------------------------------------------------------------
+// ---- NUMBER values ----------------------------------------------------------------------------
 
 // A decimal number of at most 40 significant digits: value = 0.d[0]d[1]... x 10^point, sign by neg.
 // No leading or trailing zero digits; zero has n == 0. Fixed storage, so reading a value never
@@ -61,8 +60,7 @@ bool decodeNumber(const unsigned char* p, size_t len, Decimal& out);
 // numeric text. False for NULL; throws ORA-01722 for text that is not a number.
 bool valueToDecimal(sqlite3_value* v, Decimal& out);
 
-// ---- Dates
-// ---------------------------------------------------------------------------------------
+// ---- Dates ------------------------------------------------------------------------------------
 
 constexpr size_t kDateTextLen = 19;                        // "YYYY-MM-DD HH:MM:SS"
 bool parseDateText(std::string_view text, DateTime& out);  // canonical form only
@@ -78,8 +76,7 @@ DateTime nowLocal();
 int64_t dayNumber(int y, int m, int d);  // days since 0001-01-01
 void fromDayNumber(int64_t n, int& y, int& m, int& d);
 
-// ---- Column types
-// --------------------------------------------------------------------------------
+// ---- Column types -----------------------------------------------------------------------------
 
 enum class Kind : uint8_t {
   Varchar2,
@@ -131,8 +128,7 @@ struct Table {
   std::vector<Column> columns;
 };
 
-// ---- Tokens
-// --------------------------------------------------------------------------------------
+// ---- Tokens -----------------------------------------------------------------------------------
 
 enum class Tok { Ident, Quoted, String, Number, Symbol, Bind, End };
 struct Token {
@@ -143,8 +139,7 @@ struct Token {
 };
 std::vector<Token> tokenize(std::string_view sql);
 
-// ---- Translation
-// ---------------------------------------------------------------------------------
+// ---- Translation ------------------------------------------------------------------------------
 
 enum class Action { Query, Dml, CreateTable, DropTable, Truncate, AlterSession, Commit, Rollback };
 
@@ -171,8 +166,7 @@ struct SchemaView {
 
 Plan translate(std::string_view sql, const SchemaView& schema);
 
-// ---- Session internals
-// ---------------------------------------------------------------------------
+// ---- Session internals ------------------------------------------------------------------------
 
 class NlsSettings {
  public:

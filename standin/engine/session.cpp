@@ -107,14 +107,13 @@ std::map<std::string, std::string> readSettings(const fs::path& folder) {
   raise(600, {"sqlite", msg});
 }
 
-// ---- Cursor
-// --------------------------------------------------------------------------------------
+// ---- Cursor -----------------------------------------------------------------------------------
 
-class SessionImpl;
+class Connection;
 
 class CursorImpl final : public Cursor {
  public:
-  CursorImpl(SessionImpl& session, Plan plan);
+  CursorImpl(std::shared_ptr<Connection> connection, Plan plan);
   StmtType type() const override { return plan_.type; }
   uint16_t sqlFunctionCode() const override { return plan_.functionCode; }
   const std::vector<ColumnDesc>& columns() const override { return plan_.columns; }
@@ -140,7 +139,12 @@ class CursorImpl final : public Cursor {
   const Decimal& number(int col) const;
   void checkColumn(int col) const;
 
-  SessionImpl& session_;
+  void checkLoggedOn() const;
+
+  // The cursor keeps its connection (and so the SQLite database) alive: a statement may outlive
+  // its session, and then reports ORA-01012 instead of touching freed memory.
+  std::shared_ptr<Connection> connection_;
+  Connection& session_;
   Plan plan_;
   StmtPtr stmt_;
   bool executed_ = false;
@@ -149,12 +153,12 @@ class CursorImpl final : public Cursor {
   mutable std::vector<NumberCache> numbers_;
 };
 
-// ---- Session
-// -------------------------------------------------------------------------------------
+// ---- Session ----------------------------------------------------------------------------------
 
-class SessionImpl final : public Session {
+// The state of a logged-on session, shared by the Session and its cursors.
+class Connection final : public std::enable_shared_from_this<Connection> {
  public:
-  SessionImpl(std::shared_ptr<Server> server, const fs::path& file, std::string user)
+  Connection(std::shared_ptr<Server> server, const fs::path& file, std::string user)
       : server_(std::move(server)), user_(std::move(user)) {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
@@ -166,32 +170,37 @@ class SessionImpl final : public Session {
     registerFunctions(db, &nls_);
   }
 
-  ~SessionImpl() override {
-    // A session that ends normally commits its work, as an Oracle log-off does.
+  // A session that ends normally commits its work, as an Oracle log-off does.
+  void end() {
+    if (ended_) return;
     if (inTransaction_) sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
+    inTransaction_ = false;
+    ended_ = true;
   }
+  bool ended() const { return ended_; }
 
-  std::unique_ptr<Cursor> prepare(std::string_view sql) override {
+  std::unique_ptr<Cursor> prepare(std::string_view sql) {
+    if (ended_) raise(1012);
     refreshCatalog();
     SchemaView view{user_, &tables_};
     Plan plan = translate(sql, view);
-    return std::make_unique<CursorImpl>(*this, std::move(plan));
+    return std::make_unique<CursorImpl>(shared_from_this(), std::move(plan));
   }
 
-  void commit() override {
+  void commit() {
     if (!inTransaction_) return;
     run("COMMIT");
     inTransaction_ = false;
   }
 
-  void rollback() override {
+  void rollback() {
     if (!inTransaction_) return;
     run("ROLLBACK");
     inTransaction_ = false;
   }
 
-  std::string nls(const std::string& name) const override { return nls_.get(name); }
-  const std::string& user() const override { return user_; }
+  std::string nls(const std::string& name) const { return nls_.get(name); }
+  const std::string& user() const { return user_; }
 
   sqlite3* db() const { return db_.get(); }
   NlsSettings& nlsSettings() { return nls_; }
@@ -348,16 +357,36 @@ class SessionImpl final : public Session {
   std::map<std::string, Table> tables_;
   int64_t schemaVersion_ = -1;
   bool inTransaction_ = false;
+  bool ended_ = false;
 };
 
-CursorImpl::CursorImpl(SessionImpl& session, Plan plan)
-    : session_(session), plan_(std::move(plan)) {
+class SessionImpl final : public Session {
+ public:
+  explicit SessionImpl(std::shared_ptr<Connection> c) : c_(std::move(c)) {}
+  ~SessionImpl() override { c_->end(); }
+  std::unique_ptr<Cursor> prepare(std::string_view sql) override { return c_->prepare(sql); }
+  void commit() override { c_->commit(); }
+  void rollback() override { c_->rollback(); }
+  std::string nls(const std::string& name) const override { return c_->nls(name); }
+  const std::string& user() const override { return c_->user(); }
+
+ private:
+  std::shared_ptr<Connection> c_;
+};
+
+CursorImpl::CursorImpl(std::shared_ptr<Connection> connection, Plan plan)
+    : connection_(std::move(connection)), session_(*connection_), plan_(std::move(plan)) {
   if (plan_.action == Action::Query || plan_.action == Action::Dml)
     stmt_ = session_.compile(plan_.sql, plan_);
   numbers_.resize(plan_.columns.size());
 }
 
+void CursorImpl::checkLoggedOn() const {
+  if (session_.ended()) raise(1012);
+}
+
 uint64_t CursorImpl::execute() {
+  checkLoggedOn();
   if (plan_.unboundVariables) raise(1008);
   executed_ = true;
   done_ = false;
@@ -401,6 +430,7 @@ uint64_t CursorImpl::execute() {
 }
 
 bool CursorImpl::step() {
+  checkLoggedOn();
   if (plan_.action != Action::Query) return false;
   if (!executed_) raise(24338);
   if (done_) return false;
@@ -511,8 +541,7 @@ std::string_view CursorImpl::asBytes(int col) const {
   return {static_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(stmt_.get(), col))};
 }
 
-// ---- Server
-// --------------------------------------------------------------------------------------
+// ---- Server -----------------------------------------------------------------------------------
 
 class ServerImpl final : public Server, public std::enable_shared_from_this<ServerImpl> {
  public:
@@ -532,7 +561,8 @@ class ServerImpl final : public Server, public std::enable_shared_from_this<Serv
   std::unique_ptr<Session> open(const std::string& name) {
     fs::path file = folder_ / (name + ".db");
     if (!fs::exists(file)) raise(1017);
-    return std::make_unique<SessionImpl>(shared_from_this(), file, name);
+    return std::make_unique<SessionImpl>(
+        std::make_shared<Connection>(shared_from_this(), file, name));
   }
 
   const std::map<std::string, std::string>& settings() const override { return settings_; }

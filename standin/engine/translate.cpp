@@ -16,8 +16,7 @@
 namespace standin {
 namespace {
 
-// ---- helpers and Expr
-// ----------------------------------------------------------------------------
+// ---- helpers and Expr -------------------------------------------------------------------------
 
 const std::set<std::string>& reserved() {
   static const std::set<std::string> words = {
@@ -122,8 +121,7 @@ const char* typeWord(const ColType& t) {
   return "CHAR";
 }
 
-// ---- sources and scopes
-// --------------------------------------------------------------------------
+// ---- sources and scopes -----------------------------------------------------------------------
 
 struct Source {
   std::string alias;

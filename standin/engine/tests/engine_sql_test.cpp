@@ -366,6 +366,25 @@ TEST_F(Sql, CursorReportsMisuse) {
   EXPECT_THROW(c->kind(5), std::out_of_range);
 }
 
+TEST_F(Sql, CursorsOutlivingTheirSessionReportNotLoggedOn) {
+  auto query = session_->prepare("select * from emp");
+  query->execute();
+  ASSERT_TRUE(query->step());
+  exec("insert into emp (empno, ename) values (30, 'Pending')");
+  session_.reset();  // ends the session: its work is committed, as at an Oracle log-off
+  for (auto* call : {+[](Cursor& c) { c.execute(); }, +[](Cursor& c) { c.step(); }}) {
+    try {
+      call(*query);
+      FAIL() << "a cursor of an ended session ran";
+    } catch (const OraError& e) {
+      EXPECT_EQ(e.code, 1012);
+    }
+  }
+  query.reset();
+  session_ = Server::attach(folder_)->logon("scott", "tiger");
+  EXPECT_EQ(one("select ename from emp where empno = 30"), "Pending");
+}
+
 TEST_F(Sql, TheProgramsStatements) {
   const char* statements[] = {"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'",
                               "ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '. '"};
