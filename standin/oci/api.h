@@ -60,22 +60,27 @@ Session* sessionOf(const SvcCtx* svc);
 
 void freeHandle(Handle* h);
 
-// The frame of an entry point that takes an error handle: lock, handle check, fresh diagnostics,
-// exceptions turned into OCI_ERROR, then the trace line.
+// The frame of an entry point that takes an error handle: lock, handle check, exceptions turned
+// into OCI_ERROR, then the trace line. A successful call leaves the error handle's record as it
+// was (callers read the error of a failed fetch after asking for the row count); only a call that
+// fails, warns or ends the data writes a new record. The trace callback receives the error code
+// this call recorded, 0 for none.
 template <class Body, class Trace>
 sword call(const void* errhp, Body&& body, Trace&& traceLine) {
   std::lock_guard lock(apiLock());
   sword status;
+  int code = 0;
   Error* err = as<Error>(errhp, OCI_HTYPE_ERROR);
   if (!err) {
     status = OCI_INVALID_HANDLE;
   } else {
-    err->diag.clear();
+    unsigned serial = err->diag.serial;
     status = guarded(&err->diag, [&] { return body(err); });
+    if (err->diag.serial != serial) code = err->diag.code;
   }
   if (trace::enabled()) {
     try {
-      traceLine(status);
+      traceLine(status, code);
     } catch (...) {
     }
   }

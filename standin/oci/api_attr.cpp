@@ -324,7 +324,7 @@ STANDIN_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* att
         get(h, attrtype, out);
         return OCI_SUCCESS;
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line l("OCIAttrGet");
         l.handle(trgthndlp).constant(trghndltyp, trace::Flags::HandleType);
         if (status == OCI_SUCCESS && !out.shown.empty())
@@ -335,7 +335,7 @@ STANDIN_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* att
           l.outNumber(sizep, *sizep);
         else
           l.pointer(sizep);
-        l.attribute(attrtype, trghndltyp).handle(errhp).end(status, diagCode(errhp));
+        l.attribute(attrtype, trghndltyp).handle(errhp).end(status, code);
       });
 }
 
@@ -349,13 +349,13 @@ STANDIN_EXPORT sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attribute
         if (!h) return OCI_INVALID_HANDLE;
         return set(h, attributep, size, attrtype, shown);
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line l("OCIAttrSet");
         l.handle(trgthndlp).constant(trghndltyp, trace::Flags::HandleType);
         if (!shown.empty())
           l.handleName(shown);
         else
           l.pointer(attributep);
-        l.number(size).attribute(attrtype, trghndltyp).handle(errhp).end(status, diagCode(errhp));
+        l.number(size).attribute(attrtype, trghndltyp).handle(errhp).end(status, code);
       });
 }

@@ -69,6 +69,7 @@ std::recursive_mutex& apiLock() {
 
 void setDiag(Diag* diag, int code, const std::string& message) {
   if (!diag) return;
+  ++diag->serial;
   diag->code = code;
   diag->text = message;
   diag->text += '\n';
@@ -387,14 +388,14 @@ STANDIN_EXPORT sword OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const Or
           srv->version = "10.2.0.1.0";
         return warn(&err->diag, warning, OCI_SUCCESS);
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line("OCIServerAttach")
             .handle(srvhp)
             .handle(errhp)
             .text(dblink, dblink_len)
             .number(dblink_len)
             .constant(mode, trace::Flags::Default)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 
@@ -408,12 +409,12 @@ STANDIN_EXPORT sword OCIServerDetach(OCIServer* srvhp, OCIError* errhp, ub4 mode
         srv->detach();
         return OCI_SUCCESS;
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line("OCIServerDetach")
             .handle(srvhp)
             .handle(errhp)
             .constant(mode, trace::Flags::Default)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 
@@ -442,14 +443,14 @@ STANDIN_EXPORT sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISessi
         svc->session = usr;
         return warn(&err->diag, warning, OCI_SUCCESS);
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line("OCISessionBegin")
             .handle(svchp)
             .handle(errhp)
             .handle(usrhp)
             .constant(credt, trace::Flags::Credentials)
             .constant(mode, trace::Flags::SessionMode)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 
@@ -478,13 +479,13 @@ STANDIN_EXPORT sword OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession
         if (code) fail(code);
         return OCI_SUCCESS;
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line("OCISessionEnd")
             .handle(svchp)
             .handle(errhp)
             .handle(usrhp)
             .constant(mode, trace::Flags::Default)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 
@@ -514,7 +515,7 @@ STANDIN_EXPORT sword OCIServerVersion(void* hndlp, OCIError* errhp, OraText* buf
         }
         return warn(&err->diag, warning, OCI_SUCCESS);
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line("OCIServerVersion")
             .handle(hndlp)
             .handle(errhp)
@@ -523,7 +524,7 @@ STANDIN_EXPORT sword OCIServerVersion(void* hndlp, OCIError* errhp, OraText* buf
                                : std::string_view())
             .number(bufsz)
             .constant(hndltype, trace::Flags::HandleType)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 
@@ -589,12 +590,12 @@ sword transaction(OCISvcCtx* svchp, OCIError* errhp, ub4 flags, bool commit) {
         Error* err = as<Error>(errhp, OCI_HTYPE_ERROR);
         return warn(&err->diag, warning, OCI_SUCCESS);
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line(name)
             .handle(svchp)
             .handle(errhp)
             .constant(flags, trace::Flags::Default)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 

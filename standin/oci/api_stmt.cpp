@@ -513,7 +513,7 @@ STANDIN_EXPORT sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraTe
         s->parseErrorOffset = 0;
         return warn(&err->diag, warning, OCI_SUCCESS);
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         std::string_view shown(reinterpret_cast<const char*>(stmt), stmt ? stmt_len : 0);
         while (!shown.empty() && shown.back() == '\0') shown.remove_suffix(1);
         trace::Line("OCIStmtPrepare")
@@ -523,7 +523,7 @@ STANDIN_EXPORT sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraTe
             .number(stmt_len)
             .constant(language, trace::Flags::Language)
             .constant(mode, trace::Flags::Default)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 
@@ -588,7 +588,7 @@ STANDIN_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* 
           throw;
         }
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line("OCIStmtExecute")
             .handle(svchp)
             .handle(stmtp)
@@ -598,7 +598,7 @@ STANDIN_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* 
             .pointer(snap_in)
             .pointer(snap_out)
             .constant(mode, trace::Flags::ExecMode)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 
@@ -619,14 +619,14 @@ STANDIN_EXPORT sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, 
         s->params.push_back(std::move(p));
         return OCI_SUCCESS;
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line("OCIParamGet")
             .handle(hndlp)
             .constant(htype, trace::Flags::HandleType)
             .handle(errhp)
             .outHandle(parmdpp, status == OCI_SUCCESS)
             .number(pos)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 
@@ -693,7 +693,7 @@ STANDIN_EXPORT sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError*
         *defnp = reinterpret_cast<OCIDefine*>(&d);
         return OCI_SUCCESS;
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line("OCIDefineByPos")
             .handle(stmtp)
             .outHandle(reinterpret_cast<void* const*>(defnp), status == OCI_SUCCESS)
@@ -706,7 +706,7 @@ STANDIN_EXPORT sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError*
             .pointer(rlenp)
             .pointer(rcodep)
             .constant(mode, trace::Flags::Default)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 
@@ -723,7 +723,7 @@ STANDIN_EXPORT sword OCIDefineArrayOfStruct(OCIDefine* defnp, OCIError* errhp, u
         d->rcodeSkip = rcskip;
         return OCI_SUCCESS;
       },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line("OCIDefineArrayOfStruct")
             .handle(defnp)
             .handle(errhp)
@@ -731,7 +731,7 @@ STANDIN_EXPORT sword OCIDefineArrayOfStruct(OCIDefine* defnp, OCIError* errhp, u
             .number(indskip)
             .number(rlskip)
             .number(rcskip)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 
@@ -740,14 +740,14 @@ STANDIN_EXPORT sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub
   return call(
       errhp,
       [&](Error* err) { return fetch("OCIStmtFetch", stmtp, err, nrows, orientation, mode); },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line("OCIStmtFetch")
             .handle(stmtp)
             .handle(errhp)
             .number(nrows)
             .constant(orientation, trace::Flags::FetchOrientation)
             .constant(mode, trace::Flags::Default)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }
 
@@ -756,7 +756,7 @@ STANDIN_EXPORT sword OCIStmtFetch2(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, u
   return call(
       errhp,
       [&](Error* err) { return fetch("OCIStmtFetch2", stmtp, err, nrows, orientation, mode); },
-      [&](sword status) {
+      [&](sword status, int code) {
         trace::Line("OCIStmtFetch2")
             .handle(stmtp)
             .handle(errhp)
@@ -764,6 +764,6 @@ STANDIN_EXPORT sword OCIStmtFetch2(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, u
             .constant(orientation, trace::Flags::FetchOrientation)
             .number(scrollOffset)
             .constant(mode, trace::Flags::Default)
-            .end(status, diagCode(errhp));
+            .end(status, code);
       });
 }

@@ -11,6 +11,7 @@ namespace standin::oci {
 struct Diag {
   int code = 0;
   std::string text;
+  unsigned serial = 0;  // counts the records written, so a caller can tell a fresh one
   bool empty() const { return code == 0; }
   void clear() {
     code = 0;

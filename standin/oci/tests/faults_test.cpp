@@ -41,6 +41,10 @@ TEST_F(Faults, ChosenFetchFailsAndTheConnectionStaysBroken) {
   OCIStmt* s = openQuery(c);
   ASSERT_EQ(OCIStmtFetch(s, c.err, 25, OCI_FETCH_NEXT, OCI_DEFAULT), OCI_SUCCESS);
   EXPECT_EQ(OCIStmtFetch(s, c.err, 25, OCI_FETCH_NEXT, OCI_DEFAULT), OCI_ERROR);
+  // The program reads the row count before it reads the error.
+  ub4 rows = 0;
+  ASSERT_EQ(OCIAttrGet(s, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_ROW_COUNT, c.err), OCI_SUCCESS);
+  EXPECT_EQ(rows, 25u);
   EXPECT_EQ(c.errorText(), "ORA-03113: end-of-file on communication channel\n");
   // Every later call that needs the server finds it gone.
   EXPECT_EQ(OCIStmtFetch(s, c.err, 25, OCI_FETCH_NEXT, OCI_DEFAULT), OCI_ERROR);
