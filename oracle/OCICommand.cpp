@@ -597,7 +597,10 @@ void TOCICommand::ReadRowId() {
 void TOCICommand::Finish() {
   CheckActive();
   try {
-    if (FCallStyle == TOCICallStyle::OCI73) {
+    if (!FOCIConnection) {
+      // A cursor attached to a command without a connection: nothing to close on a server.
+      Cursor().FreeCursor();
+    } else if (FCallStyle == TOCICallStyle::OCI73) {
       if (Cda_Def* cda = Cursor().HasHandle() ? Cursor().GetCDA() : nullptr) {
         ConnectionLock lock(*FOCIConnection);
         oclose(cda);

@@ -217,10 +217,11 @@ TEST(CommandCursor, AttachedCursorIsSharedAndNoneGivesBackTheNativeOne) {
   EXPECT_FALSE(b.RowsReturn());
   a.GetCursor()->State = csExecuted;
   EXPECT_TRUE(b.RowsReturn()) << "an executed attached cursor returns rows";
+  b.Finish();  // no connection: the shared cursor is only marked inactive
+  EXPECT_EQ(a.GetCursor()->State, csInactive);
   b.SetCursor(nullptr);
   EXPECT_TRUE(b.NativeCursor());
   EXPECT_EQ(b.GetCursor(), native);
-  a.GetCursor()->State = csInactive;
 }
 
 TEST(CommandCursor, CanFetchFromExecutedToFetchingAll) {
