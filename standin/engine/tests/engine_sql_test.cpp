@@ -201,6 +201,21 @@ TEST_F(Sql, DatesFormatsAndNls) {
   EXPECT_EQ(error("insert into emp (empno, ename, hired) values (5, 'X', 5)").code, 932);
 }
 
+TEST_F(Sql, TimestampsAndSysdate) {
+  exec("create table ts (t timestamp(3))");
+  exec("insert into ts values (to_date('2024-03-04 05:06:07', 'YYYY-MM-DD HH24:MI:SS'))");
+  auto c = session_->prepare("select t, sysdate from ts");
+  c->execute();
+  ASSERT_TRUE(c->step());
+  EXPECT_EQ(c->kind(0), ValueKind::Date);
+  DateTime d = c->asDate(0);
+  EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 20240304);
+  EXPECT_EQ(d.hour * 10000 + d.minute * 100 + d.second, 50607);
+  DateTime now = c->asDate(1);
+  EXPECT_GE(now.year, 2024);
+  EXPECT_EQ(c->asText(0), "2024-03-04 05:06:07");
+}
+
 TEST_F(Sql, AlterSessionKeepsKnownParametersAndRefusesOthers) {
   struct Case {
     const char* sql;
