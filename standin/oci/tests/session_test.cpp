@@ -22,6 +22,7 @@ TEST(Connect, UnknownServerAndWrongPasswordGiveOraclesErrors) {
        "ORA-12154: TNS:could not resolve the connect identifier specified\n"},
       {(dir.path() / "missing").string(), "scott", "tiger", 12154,
        "ORA-12154: TNS:could not resolve the connect identifier specified\n"},
+      {"", "scott", "tiger", 12162, "ORA-12162: TNS:net service name is incorrectly specified\n"},
   };
   for (const Case& k : cases) {
     Connection c;
