@@ -92,15 +92,15 @@ void DateFormat::compile(std::string_view m) {
     Kind kind;
   };
   static const Word words[] = {
-      {"YYYY", Kind::Year4},         {"YYY", Kind::Year3},     {"YY", Kind::Year2},
-      {"RRRR", Kind::Year4},         {"RR", Kind::Year2},      {"Y", Kind::Year1},
-      {"MONTH", Kind::MonthName},    {"MON", Kind::MonthAbbr}, {"MM", Kind::Month2},
-      {"MI", Kind::Minute},          {"DDD", Kind::DayOfYear}, {"DD", Kind::Day2},
-      {"DAY", Kind::DayName},        {"DY", Kind::DayAbbr},    {"D", Kind::DayOfWeek},
-      {"HH24", Kind::Hour24},        {"HH12", Kind::Hour12},   {"HH", Kind::Hour12},
-      {"SSSSS", Kind::SecondsOfDay}, {"SS", Kind::Second},     {"A.M.", Kind::MeridianDots},
-      {"P.M.", Kind::MeridianDots},  {"AM", Kind::Meridian},   {"PM", Kind::Meridian},
-      {"FM", Kind::FillMode},
+      {"YYYY", Kind::Year4},         {"YYY", Kind::Year3},      {"YY", Kind::Year2},
+      {"RRRR", Kind::Year4},         {"RR", Kind::Year2},       {"Y", Kind::Year1},
+      {"MONTH", Kind::MonthName},    {"MON", Kind::MonthAbbr},  {"MM", Kind::Month2},
+      {"MI", Kind::Minute},          {"DDD", Kind::DayOfYear},  {"DD", Kind::Day2},
+      {"DAY", Kind::DayName},        {"DY", Kind::DayAbbr},     {"D", Kind::DayOfWeek},
+      {"HH24", Kind::Hour24},        {"HH12", Kind::Hour12},    {"HH", Kind::Hour12},
+      {"SSSSS", Kind::SecondsOfDay}, {"SS", Kind::Second},      {"A.M.", Kind::MeridianDots},
+      {"P.M.", Kind::MeridianDots},  {"AM", Kind::Meridian},    {"PM", Kind::Meridian},
+      {"FM", Kind::FillMode},        {"FX", Kind::FormatExact},
   };
   size_t i = 0;
   while (i < m.size()) {
@@ -202,6 +202,8 @@ size_t DateFormat::format(const DateTime& d, char* out, size_t cap) const {
         break;
       case Kind::FillMode:
         fill = !fill;
+        break;
+      case Kind::FormatExact:  // only matters when text is read as a date
         break;
     }
   }

@@ -40,7 +40,8 @@ class DateFormat {
     SecondsOfDay,
     Meridian,
     MeridianDots,
-    FillMode
+    FillMode,
+    FormatExact
   };
   enum class Case : uint8_t { Upper, Capital, Lower };
   struct Token {

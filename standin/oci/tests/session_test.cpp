@@ -248,6 +248,24 @@ TEST_F(Session, AlterSessionChangesHowDatesAndNumbersReadAsText) {
             (std::vector<std::vector<std::string>>{{"31.12.2007 23:59:59", "1234.5"}}));
 }
 
+TEST_F(Session, DatesReadAsTextMatchTheServersToChar) {
+  conn.mustExec("create table t (d date)");
+  for (const char* d :
+       {"2007-12-31 23:59:59", "2024-02-29 00:00:00", "1999-07-04 12:05:09", "0001-01-01 00:00:00"})
+    conn.mustExec(std::string("insert into t values (to_date('") + d +
+                  "', 'YYYY-MM-DD HH24:MI:SS'))");
+  for (const char* format : {"DD-MON-RR", "YYYYMMDD", "DD.MM.YYYY HH24:MI:SS", "Month DD, YYYY",
+                             "fmMonth DD, YYYY", "Dy DD-Mon-YYYY HH12:MI:SS AM",
+                             "DDD \"day\" SSSSS", "FXYYYY-MM-DD", "D DAY dy", "YYY-Y RRRR PM"}) {
+    ASSERT_EQ(conn.exec(std::string("ALTER SESSION SET NLS_DATE_FORMAT='") + format + "'"),
+              OCI_SUCCESS)
+        << format << ": " << conn.errorText();
+    auto rows = conn.rows(std::string("select d, to_char(d, '") + format + "') from t");
+    ASSERT_EQ(rows.size(), 4u);
+    for (const auto& r : rows) EXPECT_EQ(r[0], r[1]) << format;
+  }
+}
+
 TEST_F(Session, CommitAndRollbackActOnTheSessionsTransaction) {
   conn.mustExec("create table t (a number)");
   Connection other;
