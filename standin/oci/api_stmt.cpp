@@ -464,9 +464,11 @@ sword fetch(const char* name, OCIStmt* stmtp, Error* err, ub4 nrows, ub2 orienta
   if (!s) return OCI_INVALID_HANDLE;
   if (s->state == Stmt::State::Fresh) fail(24337);
   if (s->state == Stmt::State::Prepared || s->state == Stmt::State::Described) fail(24338);
-  if (s->state == Stmt::State::Exhausted || !s->isQuery || !s->cursor) fail(1002);
+  if (s->state == Stmt::State::Exhausted || !s->isQuery) fail(1002);
   Server* srv = as<Server>(s->connection->server, OCI_HTYPE_SERVER);
   requireConnected(srv);
+  if (s->connection->ended) fail(1012);
+  if (!s->cursor) fail(1002);
   if (orientation != OCI_FETCH_NEXT && orientation != OCI_DEFAULT) fail(24391);
   if (mode != OCI_DEFAULT) fail(24300);
   int warning = injectFault(s->env, srv, name);

@@ -35,7 +35,9 @@ Env::Env(ub4 mode) : Handle(OCI_HTYPE_ENV, this), mode(mode) {}
 
 void Connection::end() {
   if (ended) return;
-  for (Stmt* s : std::set<Stmt*>(stmts)) s->releaseCursor();
+  // The statements keep their state and their link to this connection, so that a later fetch
+  // reports the session as gone rather than the statement as never executed.
+  for (Stmt* s : stmts) s->cursor.reset();
   stmts.clear();
   if (session) {
     try {

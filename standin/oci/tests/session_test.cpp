@@ -59,7 +59,17 @@ TEST(Connect, StatementsAfterTheSessionEndedAreNotLoggedOn) {
   createServer(server);
   Connection c;
   ASSERT_EQ(c.connect(server, "scott", "tiger"), OCI_SUCCESS);
+  OCIStmt* open = c.prepare("select 1 from dual");
+  ASSERT_EQ(OCIStmtExecute(c.svc, open, c.err, 0, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS);
   ASSERT_EQ(OCISessionEnd(c.svc, c.err, c.ses, OCI_DEFAULT), OCI_SUCCESS);
+  sb4 v = 0;
+  OCIDefine* d = nullptr;
+  ASSERT_EQ(
+      OCIDefineByPos(open, &d, c.err, 1, &v, 4, SQLT_INT, nullptr, nullptr, nullptr, OCI_DEFAULT),
+      OCI_SUCCESS);
+  EXPECT_EQ(OCIStmtFetch(open, c.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT), OCI_ERROR)
+      << "a query left open when its session ended";
+  EXPECT_EQ(c.errorCode(), 1012);
   OCIStmt* s = c.prepare("select 1 from dual");
   EXPECT_EQ(OCIStmtExecute(c.svc, s, c.err, 0, 0, nullptr, nullptr, OCI_DEFAULT), OCI_ERROR);
   EXPECT_EQ(c.errorCode(), 1012);
