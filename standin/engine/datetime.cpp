@@ -517,8 +517,18 @@ void NlsSettings::set(const std::string& name, const std::string& value) {
     // Only the American texts exist here; other languages would change month names and messages.
     if (v != "AMERICAN" && v != "ENGLISH") raise(3001);
   } else if (name == "NLS_TERRITORY") {
+    // A territory brings its own date format and numeric characters, as in Oracle; only the
+    // territories whose conventions are known here are accepted.
     v = upper(v);
-    if (v != "AMERICA" && v != "RUSSIA" && v != "CIS" && v != "UNITED KINGDOM") raise(12705);
+    if (v == "AMERICA") {
+      values_["NLS_DATE_FORMAT"] = "DD-MON-RR";
+      values_["NLS_NUMERIC_CHARACTERS"] = ".,";
+    } else if (v == "RUSSIA" || v == "CIS") {
+      values_["NLS_DATE_FORMAT"] = "DD.MM.RR";
+      values_["NLS_NUMERIC_CHARACTERS"] = ", ";
+    } else {
+      raise(3001);
+    }
   } else if (name == "NLS_SORT" || name == "NLS_COMP") {
     v = upper(v);
     // Comparisons here are always binary.

@@ -326,6 +326,7 @@ class Parser {
     e.numLiteral = true;
     Decimal d;
     parseDecimal(literal, d);
+    if (!d.isZero() && d.point > 126) raise(1426);
     int64_t iv;
     if (decimalToInt(d, iv)) {
       e.sql = std::to_string(iv);
@@ -1102,7 +1103,10 @@ class Parser {
     do {
       size_t start = p_;
       if (sym("*")) {
+        // A bare "*" is the whole select list.
+        if (!items.empty()) fail(936);
         ++p_;
+        if (sym(",")) fail(923);
         for (const Source& s : sc.sources)
           for (const Column& c : s.cols) items.push_back({columnExpr(s, c), c.name, false});
         continue;
