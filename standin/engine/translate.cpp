@@ -8,6 +8,7 @@
 // DML; DDL and session statements; translate().
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <set>
 
@@ -1510,7 +1511,12 @@ class Parser {
     if (cur().kind != Tok::Number ||
         cur().text.find_first_not_of("0123456789") != std::string::npos)
       fail(code);
-    return std::stoi(t_[p_++].text);
+    const std::string& digits = cur().text;
+    int v = 0;
+    auto r = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    if (r.ec != std::errc()) fail(code);  // too large for any size or precision
+    ++p_;
+    return v;
   }
 
   ColType dataType() {

@@ -66,6 +66,8 @@ TEST_F(Sql, ErrorsCarryThePublishedTextAndTheParseOffset) {
        "ORA-00910: specified length too long for its datatype", 27},
       {"create table t (a number(39))", 1727,
        "ORA-01727: numeric precision specifier is out of range (1 to 38)", 25},
+      {"create table t (a varchar2(99999999999))", 910,
+       "ORA-00910: specified length too long for its datatype", 27},
       {"create table t (a foo)", 902, "ORA-00902: invalid datatype", 18},
       {"create table t (a number, a date)", 957, "ORA-00957: duplicate column name", 26},
       {"create table t (select number)", 904, "ORA-00904: : invalid identifier", 16},
@@ -84,6 +86,41 @@ TEST_F(Sql, ErrorsCarryThePublishedTextAndTheParseOffset) {
     EXPECT_EQ(e.code, c.code) << c.sql << ": " << e.message;
     EXPECT_EQ(e.message, c.message) << c.sql;
     EXPECT_EQ(e.parseOffset, c.offset) << c.sql;
+  }
+}
+
+TEST_F(Sql, EveryPrefixOfAStatementFailsCleanly) {
+  // Cut at every byte, each statement either runs or raises an OraError: no other exception and
+  // no crash (the sanitizer build runs this too).
+  const char* statements[] = {
+      "select e.ename, d.dummy, count(*) c from emp e, dual d where e.empno in (1, 2) and "
+      "e.ename like 'S%' group by e.ename, d.dummy having count(*) > 0 order by 1 desc nulls last",
+      "insert into emp (empno, ename, hired) select empno + 100, upper(ename), "
+      "to_date('2024-01-02', 'YYYY-MM-DD') from emp where sal between 1 and 2000",
+      "update emp e set e.sal = nvl(e.sal, 0) * 1.1, e.ename = 'Ив' || 'ан' where exists "
+      "(select 1 from dual) and (e.deptno = 20 or e.deptno is null)",
+      "create table x1 (a number(5,2) not null primary key, b varchar2(10 byte), c date, "
+      "d float(10), unique (b))",
+      "alter session set nls_date_format = 'DD.MM.YYYY HH24:MI' nls_numeric_characters = '. '",
+      "select case when sal > 1000 then 'a' else \"ENAME\" end, decode(deptno, 1, 2), "
+      "substr('x', -1), (select max(empno) from emp) from emp union all select 'b', 1, 'y', 2 "
+      "from dual",
+  };
+  for (const char* full : statements) {
+    std::string s = full;
+    for (size_t cut = 0; cut <= s.size(); ++cut) {
+      std::string sql = s.substr(0, cut);
+      try {
+        auto c = session_->prepare(sql);
+        c->execute();
+        while (c->step()) {
+        }
+        session_->rollback();
+      } catch (const OraError&) {
+      } catch (const std::exception& e) {
+        ADD_FAILURE() << sql << ": " << e.what();
+      }
+    }
   }
 }
 
