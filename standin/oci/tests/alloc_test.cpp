@@ -35,9 +35,9 @@ void operator delete[](void* p, std::size_t) noexcept {
 namespace standin::test {
 namespace {
 
-class Allocations : public OciTest {};
+class OciAllocations : public OciTest {};
 
-TEST_F(Allocations, DoNotGrowWithTheRowsOfAFetch) {
+TEST_F(OciAllocations, DoNotGrowWithTheRowsOfAFetch) {
   conn.mustExec(
       "create table t (id number(9), name varchar2(40), amount number(12,2), d date, x number)");
   for (int i = 0; i < 300; ++i)

@@ -39,9 +39,9 @@ std::vector<Described> describe(Connection& c, OCIStmt* s) {
   return out;
 }
 
-class Describe : public OciTest {};
+class OciDescribe : public OciTest {};
 
-TEST_F(Describe, EveryColumnTypeIsReportedAsOracleDescribesIt) {
+TEST_F(OciDescribe, EveryColumnTypeIsReportedAsOracleDescribesIt) {
   conn.mustExec(
       "create table t (v varchar2(20) not null, c char(5), n number, ni number(9), "
       "np number(5,2), i integer, f float, d date, r raw(16), cl clob, bl blob, l long, "
@@ -83,7 +83,7 @@ TEST_F(Describe, EveryColumnTypeIsReportedAsOracleDescribesIt) {
   }
 }
 
-TEST_F(Describe, NamesFollowOraclesCaseRules) {
+TEST_F(OciDescribe, NamesFollowOraclesCaseRules) {
   conn.mustExec("create table emp (empno number(4), \"MixedCase\" varchar2(3))");
   OCIStmt* s = conn.prepare(
       "select empno, empno as alias, empno \"quoted Alias\", \"MixedCase\", count(*) cnt "
@@ -102,7 +102,7 @@ TEST_F(Describe, NamesFollowOraclesCaseRules) {
   EXPECT_EQ(got[4].scale, -127);
 }
 
-TEST_F(Describe, DescribeOnlyGivesTheSelectListButNoRows) {
+TEST_F(OciDescribe, DescribeOnlyGivesTheSelectListButNoRows) {
   conn.mustExec("create table t (a number(9))");
   conn.mustExec("insert into t values (1)");
   OCIStmt* s = conn.prepare("select a from t");
@@ -118,7 +118,7 @@ TEST_F(Describe, DescribeOnlyGivesTheSelectListButNoRows) {
   EXPECT_EQ(conn.errorText(), "ORA-24338: statement handle not executed\n");
 }
 
-TEST_F(Describe, PositionsOutsideTheSelectListAreRefused) {
+TEST_F(OciDescribe, PositionsOutsideTheSelectListAreRefused) {
   OCIStmt* s = conn.prepare("select 1 a, 2 b from dual");
   OCIParam* p = nullptr;
   EXPECT_EQ(OCIParamGet(s, OCI_HTYPE_STMT, conn.err, reinterpret_cast<void**>(&p), 1), OCI_ERROR)

@@ -7,7 +7,7 @@
 namespace standin::test {
 namespace {
 
-class Faults : public ::testing::Test {
+class OciFaults : public ::testing::Test {
  protected:
   void SetUp() override {
     server = (dir.path() / "srv").string();
@@ -34,7 +34,7 @@ class Faults : public ::testing::Test {
   sb4 block[25] = {};
 };
 
-TEST_F(Faults, ChosenFetchFailsAndTheConnectionStaysBroken) {
+TEST_F(OciFaults, ChosenFetchFailsAndTheConnectionStaysBroken) {
   ScopedEnv fault("STANDIN_FAULT_CALL", "OCIStmtFetch:2:3113");
   Connection c;
   ASSERT_EQ(c.connect(server, "scott", "tiger"), OCI_SUCCESS);
@@ -63,7 +63,7 @@ TEST_F(Faults, ChosenFetchFailsAndTheConnectionStaysBroken) {
   EXPECT_EQ(status, ub4{OCI_SERVER_NOT_CONNECTED});
 }
 
-TEST_F(Faults, ANonFatalErrorFailsOnlyThatCall) {
+TEST_F(OciFaults, ANonFatalErrorFailsOnlyThatCall) {
   ScopedEnv fault("STANDIN_FAULT_CALL", "OCIStmtExecute:2:1722");
   Connection c;
   ASSERT_EQ(c.connect(server, "scott", "tiger"), OCI_SUCCESS);
@@ -73,7 +73,7 @@ TEST_F(Faults, ANonFatalErrorFailsOnlyThatCall) {
   EXPECT_EQ(c.exec("select a from t"), OCI_SUCCESS);
 }
 
-TEST_F(Faults, WarningsLeaveTheCallSuccessful) {
+TEST_F(OciFaults, WarningsLeaveTheCallSuccessful) {
   ScopedEnv fault("STANDIN_FAULT_CALL", "OCISessionBegin:1:28002, OCIStmtExecute:1+:24344");
   Connection c;
   ASSERT_EQ(c.connect(server, "scott", "tiger"), OCI_SUCCESS_WITH_INFO);
@@ -92,7 +92,7 @@ TEST_F(Faults, WarningsLeaveTheCallSuccessful) {
   EXPECT_EQ(v, 100) << "the statement that warned did its work";
 }
 
-TEST_F(Faults, FetchFailsOnceTheRowLimitIsReached) {
+TEST_F(OciFaults, FetchFailsOnceTheRowLimitIsReached) {
   ScopedEnv fault("STANDIN_FAULT_ROWS", "30:3113");
   Connection c;
   ASSERT_EQ(c.connect(server, "scott", "tiger"), OCI_SUCCESS);
@@ -106,7 +106,7 @@ TEST_F(Faults, FetchFailsOnceTheRowLimitIsReached) {
   EXPECT_EQ(block[4], 30) << "rows up to the limit are delivered";
 }
 
-TEST_F(Faults, BreakEndsADelayedFetch) {
+TEST_F(OciFaults, BreakEndsADelayedFetch) {
   ScopedEnv fault("STANDIN_FAULT_FETCH_DELAY_MS", "20000");
   Connection c;
   ASSERT_EQ(c.connect(server, "scott", "tiger"), OCI_SUCCESS);
@@ -121,7 +121,7 @@ TEST_F(Faults, BreakEndsADelayedFetch) {
   EXPECT_EQ(c.errorText(), "ORA-01013: user requested cancel of current operation\n");
 }
 
-TEST_F(Faults, ServerSettingsInjectFaultsAndTheRelease) {
+TEST_F(OciFaults, ServerSettingsInjectFaultsAndTheRelease) {
   {
     std::ofstream settings(std::filesystem::path(server) / "settings", std::ios::app);
     settings << "fault.call = OCIStmtExecute:2:3135\nversion = 9.2\n";
@@ -142,7 +142,7 @@ TEST_F(Faults, ServerSettingsInjectFaultsAndTheRelease) {
   EXPECT_EQ(c.errorCode(), 3114);
 }
 
-TEST(FaultSettings, MalformedSettingsMakeEnvironmentCreationFail) {
+TEST(OciFaultSettings, MalformedSettingsMakeEnvironmentCreationFail) {
   for (const char* spec :
        {"OCIStmtFetch", "OCIStmtFetch:x:3113", "Fetch:1:3113", "OCIStmtFetch:1:notanumber"}) {
     ScopedEnv fault("STANDIN_FAULT_CALL", spec);

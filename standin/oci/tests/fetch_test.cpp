@@ -8,7 +8,7 @@
 namespace standin::test {
 namespace {
 
-class Fetch : public OciTest {
+class OciFetch : public OciTest {
  protected:
   // A table of n rows: id 1..n, name 'N<id>', a NULL in every third row of NAME.
   void makeRows(int n) {
@@ -42,7 +42,7 @@ struct Rec {
   ub2 nameLen, nameCode;
 };
 
-TEST_F(Fetch, ArrayOfStructuresWithAPartialLastBlock) {
+TEST_F(OciFetch, ArrayOfStructuresWithAPartialLastBlock) {
   makeRows(26);
   OCIStmt* s = query("select id, name from t order by 1");
   Rec recs[25];
@@ -91,7 +91,7 @@ TEST_F(Fetch, ArrayOfStructuresWithAPartialLastBlock) {
   EXPECT_EQ(conn.errorText(), "ORA-01002: fetch out of sequence\n");
 }
 
-TEST_F(Fetch, ExactBlockEndsWithAnEmptyNoDataFetch) {
+TEST_F(OciFetch, ExactBlockEndsWithAnEmptyNoDataFetch) {
   makeRows(25);
   OCIStmt* s = query("select id from t");
   sb4 ids[25];
@@ -107,7 +107,7 @@ TEST_F(Fetch, ExactBlockEndsWithAnEmptyNoDataFetch) {
   EXPECT_EQ(rowCount(s), 25u);
 }
 
-TEST_F(Fetch, EmptyResultGivesNoDataAtOnce) {
+TEST_F(OciFetch, EmptyResultGivesNoDataAtOnce) {
   conn.mustExec("create table t (a number)");
   OCIStmt* s = query("select a from t");
   double v;
@@ -120,7 +120,7 @@ TEST_F(Fetch, EmptyResultGivesNoDataAtOnce) {
   EXPECT_EQ(rowCount(s), 0u);
 }
 
-TEST_F(Fetch, QueryExecutedWithIterationsFetchesIntoTheDefines) {
+TEST_F(OciFetch, QueryExecutedWithIterationsFetchesIntoTheDefines) {
   makeRows(3);
   OCIStmt* s = conn.prepare("select id from t order by 1");
   sb4 ids[2] = {0, 0};
@@ -144,7 +144,7 @@ TEST_F(Fetch, QueryExecutedWithIterationsFetchesIntoTheDefines) {
   EXPECT_EQ(rowCount(s), 0u);
 }
 
-TEST_F(Fetch, NullWithoutIndicatorFailsWithOra01405) {
+TEST_F(OciFetch, NullWithoutIndicatorFailsWithOra01405) {
   makeRows(3);
   OCIStmt* s = query("select name from t order by id");
   char names[3][11];
@@ -158,7 +158,7 @@ TEST_F(Fetch, NullWithoutIndicatorFailsWithOra01405) {
   EXPECT_STREQ(names[1], "N2");
 }
 
-TEST_F(Fetch, TruncationIsReportedPerColumnAndAsAWarning) {
+TEST_F(OciFetch, TruncationIsReportedPerColumnAndAsAWarning) {
   conn.mustExec("create table t (s varchar2(40))");
   conn.mustExec("insert into t values ('abcdefghij')");
   conn.mustExec("insert into t values ('абвгд')");  // two bytes per letter
@@ -192,7 +192,7 @@ TEST_F(Fetch, TruncationIsReportedPerColumnAndAsAWarning) {
   EXPECT_EQ(conn.errorText(), "ORA-01406: fetched column value was truncated\n");
 }
 
-TEST_F(Fetch, NumbersConvertIntoEveryIntegerAndFloatSize) {
+TEST_F(OciFetch, NumbersConvertIntoEveryIntegerAndFloatSize) {
   conn.mustExec("create table t (n number)");
   for (const char* v : {"0", "-5", "127", "128", "32768", "2147483647", "2147483648",
                         "-9223372036854775808", "12.99", "-12.99", "1e30"})
@@ -250,7 +250,7 @@ TEST_F(Fetch, NumbersConvertIntoEveryIntegerAndFloatSize) {
   }
 }
 
-TEST_F(Fetch, NumbersAsTextInOraclesForm) {
+TEST_F(OciFetch, NumbersAsTextInOraclesForm) {
   conn.mustExec("create table t (k number, n number)");
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"0", "0"},
@@ -270,7 +270,7 @@ TEST_F(Fetch, NumbersAsTextInOraclesForm) {
   for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(rows[i][0], cases[i].second) << i;
 }
 
-TEST_F(Fetch, NumberAndDateInternalForms) {
+TEST_F(OciFetch, NumberAndDateInternalForms) {
   conn.mustExec("create table t (k number, n number, d date)");
   conn.mustExec(
       "insert into t values (1, 5, to_date('1992-11-30 15:17:00','YYYY-MM-DD HH24:MI:SS'))");
@@ -300,7 +300,7 @@ TEST_F(Fetch, NumberAndDateInternalForms) {
   }
 }
 
-TEST_F(Fetch, CharacterDefineForms) {
+TEST_F(OciFetch, CharacterDefineForms) {
   conn.mustExec("create table t (s varchar2(10))");
   conn.mustExec("insert into t values ('ab')");
   struct Case {
@@ -331,7 +331,7 @@ TEST_F(Fetch, CharacterDefineForms) {
   }
 }
 
-TEST_F(Fetch, RawAsBytesAndAsHexText) {
+TEST_F(OciFetch, RawAsBytesAndAsHexText) {
   conn.mustExec("create table t (b raw(8))");
   conn.mustExec("insert into t values ('0AFF10')");
   OCIStmt* s = query("select b, b from t");
@@ -354,7 +354,7 @@ TEST_F(Fetch, RawAsBytesAndAsHexText) {
   EXPECT_EQ(tlen, 6);
 }
 
-TEST_F(Fetch, DefineCharacterSetMustBeOneTheClientDelivers) {
+TEST_F(OciFetch, DefineCharacterSetMustBeOneTheClientDelivers) {
   conn.mustExec("create table t (s varchar2(5))");
   OCIStmt* s = query("select s from t");
   char buf[6];
@@ -373,7 +373,7 @@ TEST_F(Fetch, DefineCharacterSetMustBeOneTheClientDelivers) {
   }
 }
 
-TEST_F(Fetch, MisuseGivesTheClientsErrors) {
+TEST_F(OciFetch, MisuseGivesTheClientsErrors) {
   makeRows(2);
   OCIStmt* s = conn.prepare("select id from t");
   sb4 v;
@@ -404,7 +404,7 @@ TEST_F(Fetch, MisuseGivesTheClientsErrors) {
   EXPECT_EQ(conn.errorCode(), 1002);
 }
 
-TEST_F(Fetch, ADateFetchedAsANumberIsAnInconsistentType) {
+TEST_F(OciFetch, ADateFetchedAsANumberIsAnInconsistentType) {
   conn.mustExec("create table t (d date)");
   conn.mustExec("insert into t values (sysdate)");
   OCIStmt* s = query("select d from t");

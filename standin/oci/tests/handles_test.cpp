@@ -6,7 +6,7 @@
 namespace standin::test {
 namespace {
 
-TEST(Handles, EnvironmentAndChildHandlesCanBeFreedInAnyOrder) {
+TEST(OciHandles, EnvironmentAndChildHandlesCanBeFreedInAnyOrder) {
   OCIEnv* env = nullptr;
   ASSERT_EQ(
       OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
@@ -22,7 +22,7 @@ TEST(Handles, EnvironmentAndChildHandlesCanBeFreedInAnyOrder) {
   EXPECT_EQ(OCIHandleFree(err, OCI_HTYPE_ERROR), OCI_INVALID_HANDLE);
 }
 
-TEST(Handles, OlderTwoStepInitialisationMakesAnEnvironment) {
+TEST(OciHandles, OlderTwoStepInitialisationMakesAnEnvironment) {
   ASSERT_EQ(OCIInitialize(OCI_OBJECT, nullptr, nullptr, nullptr, nullptr), OCI_SUCCESS);
   OCIEnv* env = nullptr;
   ASSERT_EQ(OCIEnvInit(&env, OCI_DEFAULT, 0, nullptr), OCI_SUCCESS);
@@ -30,7 +30,7 @@ TEST(Handles, OlderTwoStepInitialisationMakesAnEnvironment) {
   EXPECT_EQ(OCIHandleFree(env, OCI_HTYPE_ENV), OCI_SUCCESS);
 }
 
-TEST(Handles, CallerMemoryFunctionsAreRefused) {
+TEST(OciHandles, CallerMemoryFunctionsAreRefused) {
   OCIEnv* env = nullptr;
   auto alloc = +[](void*, size_t n) -> void* { return std::malloc(n); };
   EXPECT_EQ(OCIEnvCreate(&env, OCI_DEFAULT, nullptr, alloc, nullptr, nullptr, 0, nullptr),
@@ -38,7 +38,7 @@ TEST(Handles, CallerMemoryFunctionsAreRefused) {
   EXPECT_EQ(env, nullptr);
 }
 
-TEST(Handles, ClientCharacterSetMustBeUtf8) {
+TEST(OciHandles, ClientCharacterSetMustBeUtf8) {
   struct Case {
     const char* nlsLang;
     sword status;
@@ -71,7 +71,7 @@ TEST(Handles, ClientCharacterSetMustBeUtf8) {
   }
 }
 
-TEST(Handles, ExtraUserMemoryIsZeroedAndOwnedByTheHandle) {
+TEST(OciHandles, ExtraUserMemoryIsZeroedAndOwnedByTheHandle) {
   OCIEnv* env = nullptr;
   void* mem = nullptr;
   ASSERT_EQ(OCIEnvCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 64, &mem),
@@ -86,9 +86,9 @@ struct Bad {
   int kind;  // 0 null, 1 wrong type, 2 freed, 3 not a handle
 };
 
-class InvalidHandles : public ::testing::TestWithParam<Bad> {};
+class OciInvalidHandles : public ::testing::TestWithParam<Bad> {};
 
-TEST_P(InvalidHandles, AreRefusedWithoutDiagnostics) {
+TEST_P(OciInvalidHandles, AreRefusedWithoutDiagnostics) {
   Connection c;
   OCIStmt* freed = nullptr;
   ASSERT_EQ(OCIHandleAlloc(c.env, reinterpret_cast<void**>(&freed), OCI_HTYPE_STMT, 0, nullptr),
@@ -127,12 +127,12 @@ TEST_P(InvalidHandles, AreRefusedWithoutDiagnostics) {
   EXPECT_EQ(c.errorCode(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(All, InvalidHandles,
+INSTANTIATE_TEST_SUITE_P(All, OciInvalidHandles,
                          ::testing::Values(Bad{"null", 0}, Bad{"wrong type", 1}, Bad{"freed", 2},
                                            Bad{"not a handle", 3}),
                          [](const auto& info) { return std::to_string(info.param.kind); });
 
-TEST(Handles, TypesTheStandInDoesNotOfferCannotBeAllocated) {
+TEST(OciHandles, TypesTheStandInDoesNotOfferCannotBeAllocated) {
   Connection c;
   void* h = nullptr;
   for (ub4 type : {ub4{OCI_HTYPE_BIND}, ub4{OCI_HTYPE_DEFINE}, ub4{OCI_HTYPE_DESCRIBE},
@@ -143,7 +143,7 @@ TEST(Handles, TypesTheStandInDoesNotOfferCannotBeAllocated) {
       << "the parent must be an environment";
 }
 
-TEST(Diagnostics, OneRecordThatStaysUntilTheNextFailure) {
+TEST(OciDiagnostics, OneRecordThatStaysUntilTheNextFailure) {
   Connection c;
   char buf[512];
   sb4 code = -5;
@@ -171,7 +171,7 @@ TEST(Diagnostics, OneRecordThatStaysUntilTheNextFailure) {
   EXPECT_EQ(c.errorText(), "ORA-24338: statement handle not executed\n");
 }
 
-TEST(Diagnostics, MessageIsCutToTheBufferAndStaysTerminated) {
+TEST(OciDiagnostics, MessageIsCutToTheBufferAndStaysTerminated) {
   Connection c;
   OCIStmt* s = c.prepare("select 1 from dual");
   ub4 v = 0;
@@ -190,7 +190,7 @@ TEST(Diagnostics, MessageIsCutToTheBufferAndStaysTerminated) {
   }
 }
 
-TEST(Attributes, DispatchOnHandleTypeAndNumber) {
+TEST(OciAttributes, DispatchOnHandleTypeAndNumber) {
   Connection c;
   OCIStmt* s = c.prepare("select 1 from dual");
   struct Case {
@@ -223,7 +223,7 @@ TEST(Attributes, DispatchOnHandleTypeAndNumber) {
   }
 }
 
-TEST(Attributes, PrefetchValuesAreKept) {
+TEST(OciAttributes, PrefetchValuesAreKept) {
   Connection c;
   OCIStmt* s = c.prepare("select 1 from dual");
   ub4 zero = 0, got = 7;
@@ -234,7 +234,7 @@ TEST(Attributes, PrefetchValuesAreKept) {
   EXPECT_EQ(got, 0u);
 }
 
-TEST(Version, ClientVersionIsTenTwo) {
+TEST(OciVersion, ClientVersionIsTenTwo) {
   sword v[5] = {-1, -1, -1, -1, -1};
   OCIClientVersion(&v[0], &v[1], &v[2], &v[3], &v[4]);
   EXPECT_EQ(v[0], 10);

@@ -10,7 +10,7 @@
 namespace standin::test {
 namespace {
 
-class Road : public ::testing::Test {
+class OciRoad : public ::testing::Test {
  protected:
   void SetUp() override {
     // The demo server is found by name in the folder "servers" beside the library.
@@ -121,7 +121,7 @@ class Road : public ::testing::Test {
   Connection conn;
 };
 
-TEST_F(Road, ConnectReportsATenGServer) {
+TEST_F(OciRoad, ConnectReportsATenGServer) {
   OraText none[1] = {0};
   EXPECT_EQ(OCIAttrSet(conn.srv, OCI_HTYPE_SERVER, none, 0, OCI_ATTR_INTERNAL_NAME, conn.err),
             OCI_SUCCESS);
@@ -139,7 +139,7 @@ TEST_F(Road, ConnectReportsATenGServer) {
             OCI_SUCCESS);
 }
 
-TEST_F(Road, SessionSettingsThenTablesColumnsCountAndRows) {
+TEST_F(OciRoad, SessionSettingsThenTablesColumnsCountAndRows) {
   for (const char* sql : {"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'",
                           "ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '. '"}) {
     OCIStmt* s = command(sql, OCI_STMT_ALTER);
@@ -238,7 +238,7 @@ TEST_F(Road, SessionSettingsThenTablesColumnsCountAndRows) {
   OCIHandleFree(s, OCI_HTYPE_STMT);
 }
 
-TEST_F(Road, TwentySixRowsAreOneFullBlockAndOneRow) {
+TEST_F(OciRoad, TwentySixRowsAreOneFullBlockAndOneRow) {
   OCIStmt* s = command("select * from BLOCK26 order by 1", OCI_STMT_SELECT);
   size_t dataSize = 0, recordSize = 0;
   std::vector<char> block;

@@ -4,7 +4,7 @@
 namespace standin::test {
 namespace {
 
-TEST(Connect, UnknownServerAndWrongPasswordGiveOraclesErrors) {
+TEST(OciConnect, UnknownServerAndWrongPasswordGiveOraclesErrors) {
   TempDir dir;
   std::string server = (dir.path() / "srv").string();
   createServer(server);
@@ -33,7 +33,7 @@ TEST(Connect, UnknownServerAndWrongPasswordGiveOraclesErrors) {
   }
 }
 
-TEST(Connect, ServerNamesAreLookedUpInTheDataFolder) {
+TEST(OciConnect, ServerNamesAreLookedUpInTheDataFolder) {
   TempDir dir;
   createServer(dir.path() / "orcl");
   ScopedEnv folder("STANDIN_SERVERS", dir.path().string());
@@ -41,7 +41,7 @@ TEST(Connect, ServerNamesAreLookedUpInTheDataFolder) {
   EXPECT_EQ(c.connect("orcl", "scott", "tiger"), OCI_SUCCESS) << c.errorText();
 }
 
-TEST(Connect, SecondAttachOfTheSameServerHandleIsRefused) {
+TEST(OciConnect, SecondAttachOfTheSameServerHandleIsRefused) {
   TempDir dir;
   std::string server = (dir.path() / "srv").string();
   createServer(server);
@@ -53,7 +53,7 @@ TEST(Connect, SecondAttachOfTheSameServerHandleIsRefused) {
   EXPECT_EQ(c.errorCode(), 24309);
 }
 
-TEST(Connect, StatementsAfterTheSessionEndedAreNotLoggedOn) {
+TEST(OciConnect, StatementsAfterTheSessionEndedAreNotLoggedOn) {
   TempDir dir;
   std::string server = (dir.path() / "srv").string();
   createServer(server);
@@ -89,7 +89,7 @@ std::string programVersion(const std::string& banner) {
   return end == std::string::npos ? "" : banner.substr(start, end - start);
 }
 
-TEST(Version, BannerCarriesTheReleaseInEachReleasesForm) {
+TEST(OciVersion, BannerCarriesTheReleaseInEachReleasesForm) {
   TempDir dir;
   std::string server = (dir.path() / "srv").string();
   createServer(server);
@@ -120,7 +120,7 @@ TEST(Version, BannerCarriesTheReleaseInEachReleasesForm) {
   }
 }
 
-TEST(Version, TenGBannerIsTwoLinesAndIsCutToTheBuffer) {
+TEST(OciVersion, TenGBannerIsTwoLinesAndIsCutToTheBuffer) {
   TempDir dir;
   std::string server = (dir.path() / "srv").string();
   createServer(server);
@@ -140,9 +140,9 @@ TEST(Version, TenGBannerIsTwoLinesAndIsCutToTheBuffer) {
   EXPECT_STREQ(small, "Oracle ");
 }
 
-class Session : public OciTest {};
+class OciSession : public OciTest {};
 
-TEST_F(Session, StatementTypeIsKnownRightAfterPrepare) {
+TEST_F(OciSession, StatementTypeIsKnownRightAfterPrepare) {
   struct Case {
     const char* sql;
     ub2 type;
@@ -170,7 +170,7 @@ TEST_F(Session, StatementTypeIsKnownRightAfterPrepare) {
   }
 }
 
-TEST_F(Session, ExecuteReportsFunctionCodeAndRowCount) {
+TEST_F(OciSession, ExecuteReportsFunctionCodeAndRowCount) {
   conn.mustExec("create table emp (empno number(4) not null, ename varchar2(10))");
   struct Case {
     const char* sql;
@@ -203,7 +203,7 @@ TEST_F(Session, ExecuteReportsFunctionCodeAndRowCount) {
   EXPECT_EQ(code, 4);
 }
 
-TEST_F(Session, ServerErrorsCarryTheirTextsAndTheParseOffset) {
+TEST_F(OciSession, ServerErrorsCarryTheirTextsAndTheParseOffset) {
   conn.mustExec("create table emp (empno number(4))");
   struct Case {
     const char* sql;
@@ -231,14 +231,14 @@ TEST_F(Session, ServerErrorsCarryTheirTextsAndTheParseOffset) {
   }
 }
 
-TEST_F(Session, ZeroIterationsForAStatementThatIsNoQueryIsAnError) {
+TEST_F(OciSession, ZeroIterationsForAStatementThatIsNoQueryIsAnError) {
   conn.mustExec("create table emp (empno number(4))");
   OCIStmt* s = conn.prepare("insert into emp values (1)");
   EXPECT_EQ(OCIStmtExecute(conn.svc, s, conn.err, 0, 0, nullptr, nullptr, OCI_DEFAULT), OCI_ERROR);
   EXPECT_EQ(conn.errorText(), "ORA-24333: zero iteration count\n");
 }
 
-TEST_F(Session, AlterSessionChangesHowDatesAndNumbersReadAsText) {
+TEST_F(OciSession, AlterSessionChangesHowDatesAndNumbersReadAsText) {
   conn.mustExec("create table t (d date, n number)");
   conn.mustExec(
       "insert into t values (to_date('2007-12-31 23:59:59','YYYY-MM-DD HH24:MI:SS'), 1234.5)");
@@ -258,7 +258,7 @@ TEST_F(Session, AlterSessionChangesHowDatesAndNumbersReadAsText) {
             (std::vector<std::vector<std::string>>{{"31.12.2007 23:59:59", "1234.5"}}));
 }
 
-TEST_F(Session, DatesReadAsTextMatchTheServersToChar) {
+TEST_F(OciSession, DatesReadAsTextMatchTheServersToChar) {
   conn.mustExec("create table t (d date)");
   for (const char* d :
        {"2007-12-31 23:59:59", "2024-02-29 00:00:00", "1999-07-04 12:05:09", "0001-01-01 00:00:00"})
@@ -276,7 +276,7 @@ TEST_F(Session, DatesReadAsTextMatchTheServersToChar) {
   }
 }
 
-TEST_F(Session, CommitAndRollbackActOnTheSessionsTransaction) {
+TEST_F(OciSession, CommitAndRollbackActOnTheSessionsTransaction) {
   conn.mustExec("create table t (a number)");
   Connection other;
   ASSERT_EQ(other.connect(server, "scott", "tiger"), OCI_SUCCESS) << other.errorText();

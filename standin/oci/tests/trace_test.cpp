@@ -23,7 +23,7 @@ std::vector<std::string> readLines(const std::filesystem::path& file,
   return lines;
 }
 
-TEST(Trace, EveryCallIsOneLineWithItsArgumentsAndStatus) {
+TEST(OciTrace, EveryCallIsOneLineWithItsArgumentsAndStatus) {
   TempDir dir;
   std::string server = (dir.path() / "srv").string();
   createServer(server);
@@ -100,7 +100,7 @@ TEST(Trace, EveryCallIsOneLineWithItsArgumentsAndStatus) {
   EXPECT_EQ(readLines(file, server), expected);
 }
 
-TEST(Trace, NothingIsWrittenWithoutTheVariable) {
+TEST(OciTrace, NothingIsWrittenWithoutTheVariable) {
   TempDir dir;
   std::filesystem::path file = dir.path() / "trace.txt";
   {
