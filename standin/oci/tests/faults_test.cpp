@@ -142,6 +142,27 @@ TEST_F(OciFaults, ServerSettingsInjectFaultsAndTheRelease) {
   EXPECT_EQ(c.errorCode(), 3114);
 }
 
+TEST_F(OciFaults, AttachFailuresCarryThePublishedTexts) {
+  struct Case {
+    const char* spec;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"OCIServerAttach:1:12541", "ORA-12541: TNS:no listener\n"},
+      {"OCIServerAttach:1:ORA-12154",
+       "ORA-12154: TNS:could not resolve the connect identifier specified\n"},
+      {"OCIServerAttach:1:03113", "ORA-03113: end-of-file on communication channel\n"},
+  };
+  for (const Case& k : cases) {
+    ScopedEnv fault("STANDIN_FAULT_CALL", k.spec);
+    Connection c;
+    EXPECT_EQ(c.connect(server, "scott", "tiger"), OCI_ERROR) << k.spec;
+    EXPECT_EQ(c.errorText(), k.text) << k.spec;
+    // Only the first attach of the environment fails.
+    EXPECT_EQ(c.connect(server, "scott", "tiger"), OCI_SUCCESS) << k.spec;
+  }
+}
+
 TEST(OciFaultSettings, MalformedSettingsMakeEnvironmentCreationFail) {
   for (const char* spec :
        {"OCIStmtFetch", "OCIStmtFetch:x:3113", "Fetch:1:3113", "OCIStmtFetch:1:notanumber"}) {
