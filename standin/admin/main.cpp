@@ -41,7 +41,7 @@ long long number(const std::string& s, const char* what) {
   char* end = nullptr;
   long long v = std::strtoll(s.c_str(), &end, 10);
   if (s.empty() || *end != '\0' || v < 0)
-    throw std::runtime_error(std::string(what) + " must be a number: " + s);
+    throw std::invalid_argument(std::string(what) + " must be a number: " + s);
   return v;
 }
 

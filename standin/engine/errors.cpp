@@ -50,6 +50,7 @@ const std::map<int, const char*>& texts() {
       {972, "identifier is too long"},
       {979, "not a GROUP BY expression"},
       {600, "internal error code, arguments: [%s], [%s]"},
+      {984, "column not allowed here"},
       {1002, "fetch out of sequence"},
       {1008, "not all variables bound"},
       {1012, "not logged on"},

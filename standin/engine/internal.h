@@ -122,6 +122,7 @@ ColType parseTypeSpec(std::string_view spec);
 struct Column {
   std::string name;
   ColType type;
+  std::string defaultSql = {};  // Oracle text of the DEFAULT expression, empty when none
 };
 struct Table {
   std::string name;

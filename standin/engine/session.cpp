@@ -199,7 +199,7 @@ class Connection final : public std::enable_shared_from_this<Connection> {
     inTransaction_ = false;
   }
 
-  std::string nls(const std::string& name) const { return nls_.get(name); }
+  std::string nls(const std::string& name) const { return nls_.get(upperAscii(name)); }
   const std::string& user() const { return user_; }
 
   sqlite3* db() const { return db_.get(); }
@@ -289,7 +289,7 @@ class Connection final : public std::enable_shared_from_this<Connection> {
     sqlite3_bind_text(ins.get(), 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
     if (int rc = sqlite3_step(ins.get()); rc != SQLITE_DONE) fail(rc, plan);
     StmtPtr col = compile(
-        "INSERT INTO \"" + std::string(kColumnsTable) + "\" VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        "INSERT INTO \"" + std::string(kColumnsTable) + "\" VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
         plan);
     auto bindNumber = [&](int index, int64_t v) {
       std::string b = encodeNumber(decimalFromInt(v));
@@ -312,6 +312,8 @@ class Connection final : public std::enable_shared_from_this<Connection> {
       bindNumber(8, static_cast<int64_t>(i + 1));
       std::string spec = typeSpec(c.type);
       sqlite3_bind_text(col.get(), 9, spec.c_str(), -1, SQLITE_TRANSIENT);
+      if (!c.defaultSql.empty())
+        sqlite3_bind_text(col.get(), 10, c.defaultSql.c_str(), -1, SQLITE_TRANSIENT);
       if (int rc = sqlite3_step(col.get()); rc != SQLITE_DONE) fail(rc, plan);
     }
   }
@@ -333,7 +335,7 @@ class Connection final : public std::enable_shared_from_this<Connection> {
     if (sqlite3_step(v.get()) == SQLITE_ROW) version = sqlite3_column_int64(v.get(), 0);
     if (version == schemaVersion_) return;
     tables_.clear();
-    StmtPtr s = compile("SELECT TABLE_NAME, COLUMN_NAME, STANDIN_SPEC FROM \"" +
+    StmtPtr s = compile("SELECT TABLE_NAME, COLUMN_NAME, STANDIN_SPEC, STANDIN_DEFAULT FROM \"" +
                             std::string(kColumnsTable) + "\" ORDER BY TABLE_NAME, COLUMN_ID",
                         none);
     int rc;
@@ -342,6 +344,8 @@ class Connection final : public std::enable_shared_from_this<Connection> {
       Column c;
       c.name = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 1));
       c.type = parseTypeSpec(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 2)));
+      if (const unsigned char* d = sqlite3_column_text(s.get(), 3))
+        c.defaultSql = reinterpret_cast<const char*>(d);
       Table& t = tables_[table];
       t.name = table;
       t.columns.push_back(c);
@@ -667,6 +671,7 @@ void createUser(const std::string& folder, std::string_view user, std::string_vi
       std::string(kColumnsTable) +
       "\" (\"TABLE_NAME\" NOT NULL, \"COLUMN_NAME\" NOT NULL, \"DATA_TYPE\", \"DATA_LENGTH\" NOT "
       "NULL, \"DATA_PRECISION\", \"DATA_SCALE\", \"NULLABLE\", \"COLUMN_ID\", \"STANDIN_SPEC\", "
+      "\"STANDIN_DEFAULT\", "
       "PRIMARY KEY (\"TABLE_NAME\", \"COLUMN_NAME\"));";
   char* err = nullptr;
   rc = sqlite3_exec(db.get(), setup.c_str(), nullptr, nullptr, &err);

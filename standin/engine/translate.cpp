@@ -253,6 +253,7 @@ class Parser {
       Expr e;
       e.sql = "NULL";
       e.type = textType(1);
+      e.bareCol = true;
       e.isColumn = parts.size() == 1;
       e.name = parts.back();
       return e;
@@ -1398,6 +1399,15 @@ class Parser {
     return "ORA_STORE(" + as(e, c.type) + ", " + sqlString(spec) + ")";
   }
 
+  // The value of a column's DEFAULT expression, parsed again from its stored text.
+  Expr defaultValue(const Column& c) {
+    Parser sub(tokenize(c.defaultSql), schema_);
+    Scope empty;
+    Expr e = sub.expr(empty);
+    plan_.unboundVariables |= sub.plan_.unboundVariables;
+    return e;
+  }
+
   const Column& columnOf(const Table& t, const std::string& n, int offset) {
     for (const Column& c : t.columns)
       if (c.name == n) return c;
@@ -1427,8 +1437,16 @@ class Parser {
     } else {
       for (const Column& c : t.columns) cols.push_back(&c);
     }
+    // Columns left out that have a DEFAULT get it, as in Oracle.
+    std::vector<const Column*> defaulted;
+    for (const Column& c : t.columns)
+      if (!c.defaultSql.empty() && std::find(cols.begin(), cols.end(), &c) == cols.end())
+        defaulted.push_back(&c);
+    std::string defaults;
+    for (const Column* c : defaulted) defaults += ", " + store(defaultValue(*c), t, *c);
     std::string colList;
     for (size_t i = 0; i < cols.size(); ++i) colList += (i ? ", " : "") + quote(cols[i]->name);
+    for (const Column* c : defaulted) colList += ", " + quote(c->name);
     Scope empty;
     if (acceptKw("VALUES")) {
       expectSym("(", 906);
@@ -1444,7 +1462,8 @@ class Parser {
       std::string v;
       for (size_t i = 0; i < cols.size(); ++i)
         v += (i ? ", " : "") + store(values[i].first, t, *cols[i]);
-      plan_.sql = "INSERT INTO " + quote(t.name) + " (" + colList + ") VALUES (" + v + ")";
+      plan_.sql =
+          "INSERT INTO " + quote(t.name) + " (" + colList + ") VALUES (" + v + defaults + ")";
     } else if (kw("SELECT") || sym("(")) {
       bool paren = acceptSym("(");
       int offset = cur().offset;
@@ -1461,7 +1480,8 @@ class Parser {
         v += (i ? ", " : "") + store(e, t, *cols[i]);
       }
       plan_.sql = "WITH \"STANDIN$SRC\"(" + names + ") AS (" + q.sql + ") INSERT INTO " +
-                  quote(t.name) + " (" + colList + ") SELECT " + v + " FROM \"STANDIN$SRC\"";
+                  quote(t.name) + " (" + colList + ") SELECT " + v + defaults +
+                  " FROM \"STANDIN$SRC\"";
     } else {
       fail(926);
     }
@@ -1664,7 +1684,20 @@ class Parser {
         if (other.name == c.name) raise(957, {}, o);
       c.type = dataType();
       for (;;) {
-        if (kw("DEFAULT")) fail(3001);
+        if (acceptKw("DEFAULT")) {
+          // Checked now, kept as text, evaluated by every INSERT that leaves the column out.
+          size_t from = p_;
+          Scope empty;
+          ++lenient_;
+          bool refersToColumn = expr(empty).bareCol;
+          --lenient_;
+          if (refersToColumn) raise(984, {}, t_[from].offset);
+          p_ = from;
+          Expr e = expr(empty);
+          for (size_t k = from; k < p_; ++k) c.defaultSql += (k > from ? " " : "") + t_[k].raw;
+          as(e, c.type);
+          continue;
+        }
         if (acceptKw("CONSTRAINT")) name(904);
         if (kw("NOT") && kw("NULL", 1)) {
           p_ += 2;

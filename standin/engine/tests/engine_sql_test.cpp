@@ -124,6 +124,23 @@ TEST_F(Sql, EveryPrefixOfAStatementFailsCleanly) {
   }
 }
 
+TEST_F(Sql, DefaultsFillColumnsThatAnInsertLeavesOut) {
+  exec(
+      "create table d (id number(3), status varchar2(5) default 'new' not null, "
+      "qty number(5,1) default 2.25, added date default sysdate, note varchar2(5) default null)");
+  exec("insert into d (id) values (1)");
+  exec("insert into d (id, status, qty) values (2, 'old', null)");
+  exec("insert into d (id) select 3 from dual");
+  EXPECT_EQ(rows("select id, status, qty, note, nvl2(added, 'dated', 'none') from d order by id"),
+            (std::vector<std::string>{"1|new|2.3|<null>|dated", "2|old|<null>|<null>|dated",
+                                      "3|new|2.3|<null>|dated"}));
+  EXPECT_EQ(error("create table e (a number, b number default a + 1)").code, 984);
+  EXPECT_EQ(error("create table e (a number default to_date('2024', 'YYYY'))").code, 932);
+  // A default that does not fit its column fails at the insert, as in Oracle.
+  exec("create table f (id number, code varchar2(2) default 'toolong')");
+  EXPECT_EQ(error("insert into f (id) values (1)").code, 12899);
+}
+
 TEST_F(Sql, VarcharLengthIsCountedInBytes) {
   // 'Иванович' is 8 characters and 16 bytes.
   OraError e = error("insert into emp (empno, ename) values (9, 'Иванович')");
