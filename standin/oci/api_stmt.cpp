@@ -171,12 +171,16 @@ inline void store(const Define& d, ub4 row, T v) {
   setOutputs(d, row, 0, sizeof v, 0);
 }
 
-int putInteger(const Define& d, ub4 row, const Stmt&, standin::Cursor& c, int col,
-               standin::ValueKind k, FetchState& st) {
-  long double v;
+int putInteger(const Define& d, ub4 row, standin::Cursor& c, int col, standin::ValueKind k,
+               FetchState& st) {
+  // An integral value of the engine keeps all its 64 bits; others are truncated toward zero.
+  bool exact = k == standin::ValueKind::Integer;
+  int64_t whole = 0;
+  long double v = 0;
   switch (k) {
     case standin::ValueKind::Integer:
-      v = static_cast<long double>(c.asInteger(col));
+      whole = c.asInteger(col);
+      v = static_cast<long double>(whole);
       break;
     case standin::ValueKind::Real:
       v = std::trunc(static_cast<long double>(c.asReal(col)));
@@ -211,10 +215,8 @@ int putInteger(const Define& d, ub4 row, const Stmt&, standin::Cursor& c, int co
       break;
   }
   if (v < lo || v > hi) return 1455;
-  // An integral value of the engine keeps all its 64 bits.
-  bool exact = k == standin::ValueKind::Integer;
-  int64_t i = exact ? c.asInteger(col) : static_cast<int64_t>(v);
-  uint64_t u = exact ? static_cast<uint64_t>(c.asInteger(col)) : static_cast<uint64_t>(v);
+  int64_t i = exact ? whole : static_cast<int64_t>(v);
+  uint64_t u = exact ? static_cast<uint64_t>(whole) : static_cast<uint64_t>(v);
   switch (d.valueSize) {
     case 1:
       isUnsigned ? store<uint8_t>(d, row, static_cast<uint8_t>(u))
@@ -339,7 +341,7 @@ int putValue(Stmt& s, const Define& d, ub4 row, FetchState& st) {
     }
     case SQLT_INT:
     case SQLT_UIN:
-      return putInteger(d, row, s, c, col, k, st);
+      return putInteger(d, row, c, col, k, st);
     case SQLT_FLT:
     case SQLT_BFLOAT:
     case SQLT_BDOUBLE:
