@@ -102,13 +102,20 @@ std::vector<Element> parseFormat(std::string_view f) {
   return out;
 }
 
-// Case of a name element follows the case of its first two letters ("MON", "Mon", "mon").
+// Case of a name element follows the case of its first two letters: "MON" gives "JAN", "Mon"
+// "Jan", "mon" "jan"; points do not count ("A.M." gives "P.M.").
 std::string caseName(const std::string& upper, const std::string& written) {
+  std::string letters;
+  for (char c : written)
+    if (std::isalpha(static_cast<unsigned char>(c))) letters += c;
+  bool first = letters.size() > 0 && std::isupper(static_cast<unsigned char>(letters[0]));
+  bool second = letters.size() > 1 ? std::isupper(static_cast<unsigned char>(letters[1])) : first;
   std::string s = upper;
-  bool first = written.size() > 0 && std::isupper(static_cast<unsigned char>(written[0]));
-  bool second = written.size() > 1 && std::isupper(static_cast<unsigned char>(written[1]));
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (i == 0 ? !first : !second) s[i] = static_cast<char>(std::tolower(s[i]));
+  bool seenLetter = false;
+  for (char& c : s) {
+    if (!std::isalpha(static_cast<unsigned char>(c))) continue;
+    if (!seenLetter ? !first : !second) c = static_cast<char>(std::tolower(c));
+    seenLetter = true;
   }
   return s;
 }

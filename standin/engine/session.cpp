@@ -137,6 +137,7 @@ class CursorImpl final : public Cursor {
     char text[400];
   };
   const Decimal& number(int col) const;
+  int storage(int col) const;
   void checkColumn(int col) const;
 
   void checkLoggedOn() const;
@@ -151,6 +152,9 @@ class CursorImpl final : public Cursor {
   bool done_ = false;
   uint64_t row_ = 0;
   mutable std::vector<NumberCache> numbers_;
+  // SQLite storage class of each value of the current row, read once per row.
+  mutable std::vector<uint64_t> storageRow_;
+  mutable std::vector<int> storage_;
 };
 
 // ---- Session ----------------------------------------------------------------------------------
@@ -161,7 +165,10 @@ class Connection final : public std::enable_shared_from_this<Connection> {
   Connection(std::shared_ptr<Server> server, const fs::path& file, std::string user)
       : server_(std::move(server)), user_(std::move(user)) {
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    // No SQLite mutex per call: a session is used by one thread at a time (the client library
+    // serialises its calls), and the fetch path reads every value through sqlite3_column_*.
+    int rc =
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     db_.reset(db);
     if (rc != SQLITE_OK) raise(600, {"sqlite", db ? sqlite3_errmsg(db) : "cannot open schema"});
     sqlite3_busy_timeout(db, 10000);
@@ -383,6 +390,16 @@ CursorImpl::CursorImpl(std::shared_ptr<Connection> connection, Plan plan)
   if (plan_.action == Action::Query || plan_.action == Action::Dml)
     stmt_ = session_.compile(plan_.sql, plan_);
   numbers_.resize(plan_.columns.size());
+  storageRow_.assign(plan_.columns.size(), UINT64_MAX);
+  storage_.assign(plan_.columns.size(), SQLITE_NULL);
+}
+
+int CursorImpl::storage(int col) const {
+  if (storageRow_[col] != row_) {
+    storageRow_[col] = row_;
+    storage_[col] = sqlite3_column_type(stmt_.get(), col);
+  }
+  return storage_[col];
 }
 
 void CursorImpl::checkLoggedOn() const {
@@ -471,7 +488,7 @@ const Decimal& CursorImpl::number(int col) const {
 
 ValueKind CursorImpl::kind(int col) const {
   checkColumn(col);
-  int storage = sqlite3_column_type(stmt_.get(), col);
+  int storage = this->storage(col);
   if (storage == SQLITE_NULL) return ValueKind::Null;
   const ColType& t = plan_.columnTypes[col];
   if (t.isNumber()) {
@@ -487,8 +504,7 @@ ValueKind CursorImpl::kind(int col) const {
 int64_t CursorImpl::asInteger(int col) const {
   checkColumn(col);
   const ColType& t = plan_.columnTypes[col];
-  if (sqlite3_column_type(stmt_.get(), col) == SQLITE_INTEGER)
-    return sqlite3_column_int64(stmt_.get(), col);
+  if (storage(col) == SQLITE_INTEGER) return sqlite3_column_int64(stmt_.get(), col);
   if (!t.isNumber()) raise(1722);
   Decimal d = number(col);
   truncateToScale(d, 0);  // the fraction is dropped, as a fetch into an integer does
@@ -499,7 +515,7 @@ int64_t CursorImpl::asInteger(int col) const {
 
 double CursorImpl::asReal(int col) const {
   checkColumn(col);
-  int storage = sqlite3_column_type(stmt_.get(), col);
+  int storage = this->storage(col);
   if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
     return sqlite3_column_double(stmt_.get(), col);
   if (!plan_.columnTypes[col].isNumber()) raise(1722);
@@ -518,7 +534,7 @@ std::string_view CursorImpl::asText(int col) const {
 
 std::string_view CursorImpl::numberText(int col) const {
   checkColumn(col);
-  if (sqlite3_column_type(stmt_.get(), col) == SQLITE_NULL) return {};
+  if (storage(col) == SQLITE_NULL) return {};
   const Decimal& d = number(col);
   NumberCache& c = numbers_[col];
   if (!c.textReady) {

@@ -242,6 +242,22 @@ TEST_F(Sql, DatesFormatsAndNls) {
   };
   for (const auto& [expr, code] : errors)
     EXPECT_EQ(error(std::string("select ") + expr + " from dual").code, code) << expr;
+  const std::pair<const char*, const char*> formats[] = {
+      {"HH:MI A.M.", "09:30 A.M."},
+      {"hh:mi a.m.", "09:30 a.m."},
+      {"HH12 PM", "09 AM"},
+      {"Mon DD YYYY", "Feb 20 1981"},
+      {"MONTH", "FEBRUARY "},
+      {"FMMonth", "February"},
+      {"Dy, DDD", "Fri, 051"},
+      {"DAY", "FRIDAY   "},
+      {"YY-MM-DD SSSSS", "81-02-20 34200"},
+      {"\"Q\"YYYY", "Q1981"},
+  };
+  for (const auto& [format, text] : formats)
+    EXPECT_EQ(one(std::string("select to_char(hired, '") + format + "') from emp where empno = 2"),
+              text)
+        << format;
   // The session's date format reads and writes text without a format.
   EXPECT_EQ(session_->nls("NLS_DATE_FORMAT"), "DD-MON-RR");
   EXPECT_EQ(one("select to_char(hired) from emp where empno = 1"), "17-DEC-80");
