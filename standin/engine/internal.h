@@ -56,6 +56,10 @@ bool decimalToInt(const Decimal& v, int64_t& out);
 // Oracle's NUMBER byte format (1 to 21 bytes). Throws ORA-01426 when the value is out of range.
 std::string encodeNumber(Decimal v);
 bool decodeNumber(const unsigned char* p, size_t len, Decimal& out);
+// Fast reading of a stored NUMBER for the fetch path: 1 with `iv` when the value is an integer of
+// at most 18 digits, 2 with `dv` when it has a fraction, at most 14 digits and a small exponent
+// (then `dv` is the correctly rounded double), 0 when the full decimal is needed.
+int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv);
 // Reads any SQLite value that stands for a number: a stored NUMBER blob, an integer, a real or a
 // numeric text. False for NULL; throws ORA-01722 for text that is not a number.
 bool valueToDecimal(sqlite3_value* v, Decimal& out);

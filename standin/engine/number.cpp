@@ -281,6 +281,41 @@ bool decodeNumber(const unsigned char* p, size_t len, Decimal& out) {
   return true;
 }
 
+int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv) {
+  if (len == 0) return 0;
+  if (len == 1 && p[0] == 128) {
+    iv = 0;
+    return 1;
+  }
+  bool neg = p[0] < 128;
+  int exponent = (neg ? 255 - p[0] : p[0]) - 193;
+  size_t end = len;
+  if (neg && p[end - 1] == 102) --end;
+  int k = static_cast<int>(end) - 1;  // base-100 mantissa digits
+  if (k < 1 || k > 7) return 0;
+  uint64_t m = 0;
+  for (size_t i = 1; i < end; ++i) {
+    int digit = neg ? 101 - p[i] : p[i] - 1;
+    if (digit < 0 || digit > 99) return 0;
+    m = m * 100 + static_cast<uint64_t>(digit);
+  }
+  int scale100 = exponent - (k - 1);  // value = m x 100^scale100
+  if (scale100 >= 0 && exponent <= 8) {
+    for (int i = 0; i < scale100; ++i) m *= 100;
+    iv = neg ? -static_cast<int64_t>(m) : static_cast<int64_t>(m);
+    return 1;
+  }
+  static const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  int exp10 = 2 * scale100;
+  if (scale100 >= 0 || exp10 < -22) return 0;
+  // At most 14 digits and an exact power of ten: one division rounds correctly.
+  double r = static_cast<double>(m) / kPow10[-exp10];
+  dv = neg ? -r : r;
+  return 2;
+}
+
 bool valueToDecimal(sqlite3_value* v, Decimal& out) {
   switch (sqlite3_value_type(v)) {
     case SQLITE_NULL:

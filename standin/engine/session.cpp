@@ -130,6 +130,10 @@ class CursorImpl final : public Cursor {
  private:
   // Decoded NUMBER of the current row, kept per column so that repeated reads decode once.
   struct NumberCache {
+    uint64_t quickRow = UINT64_MAX;
+    int quick = 0;  // quickNumber's answer for the current row
+    int64_t iv = 0;
+    double dv = 0;
     uint64_t row = UINT64_MAX;
     bool textReady = false;
     Decimal value;
@@ -137,6 +141,7 @@ class CursorImpl final : public Cursor {
     char text[400];
   };
   const Decimal& number(int col) const;
+  const NumberCache& quick(int col) const;
   int storage(int col) const;
   void checkColumn(int col) const;
 
@@ -152,9 +157,11 @@ class CursorImpl final : public Cursor {
   bool done_ = false;
   uint64_t row_ = 0;
   mutable std::vector<NumberCache> numbers_;
-  // SQLite storage class of each value of the current row, read once per row.
+  // Each value of the current row and its SQLite storage class, looked up once per row; the
+  // sqlite3_value_* readers then avoid the per-call cost of sqlite3_column_*.
   mutable std::vector<uint64_t> storageRow_;
   mutable std::vector<int> storage_;
+  mutable std::vector<sqlite3_value*> values_;
 };
 
 // ---- Session ----------------------------------------------------------------------------------
@@ -166,7 +173,7 @@ class Connection final : public std::enable_shared_from_this<Connection> {
       : server_(std::move(server)), user_(std::move(user)) {
     sqlite3* db = nullptr;
     // No SQLite mutex per call: a session is used by one thread at a time (the client library
-    // serialises its calls), and the fetch path reads every value through sqlite3_column_*.
+    // serialises its calls), and the fetch path reads every value of every row.
     int rc =
         sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     db_.reset(db);
@@ -392,12 +399,14 @@ CursorImpl::CursorImpl(std::shared_ptr<Connection> connection, Plan plan)
   numbers_.resize(plan_.columns.size());
   storageRow_.assign(plan_.columns.size(), UINT64_MAX);
   storage_.assign(plan_.columns.size(), SQLITE_NULL);
+  values_.assign(plan_.columns.size(), nullptr);
 }
 
 int CursorImpl::storage(int col) const {
   if (storageRow_[col] != row_) {
     storageRow_[col] = row_;
-    storage_[col] = sqlite3_column_type(stmt_.get(), col);
+    values_[col] = sqlite3_column_value(stmt_.get(), col);
+    storage_[col] = sqlite3_value_type(values_[col]);
   }
   return storage_[col];
 }
@@ -481,9 +490,25 @@ const Decimal& CursorImpl::number(int col) const {
     c.row = row_;
     c.textReady = false;
     c.value = Decimal{};
-    valueToDecimal(sqlite3_column_value(stmt_.get(), col), c.value);
+    storage(col);
+    valueToDecimal(values_[col], c.value);
   }
   return c.value;
+}
+
+// Stored NUMBER blobs of the common sizes are read without building the full decimal.
+const CursorImpl::NumberCache& CursorImpl::quick(int col) const {
+  NumberCache& c = numbers_[col];
+  if (c.quickRow != row_) {
+    c.quickRow = row_;
+    c.quick = 0;
+    if (storage(col) == SQLITE_BLOB) {
+      auto* p = static_cast<const unsigned char*>(sqlite3_value_blob(values_[col]));
+      size_t len = static_cast<size_t>(sqlite3_value_bytes(values_[col]));
+      c.quick = quickNumber(p, len, c.iv, c.dv);
+    }
+  }
+  return c;
 }
 
 ValueKind CursorImpl::kind(int col) const {
@@ -493,6 +518,9 @@ ValueKind CursorImpl::kind(int col) const {
   const ColType& t = plan_.columnTypes[col];
   if (t.isNumber()) {
     if (storage == SQLITE_INTEGER) return ValueKind::Integer;
+    const NumberCache& q = quick(col);
+    if (q.quick == 1) return ValueKind::Integer;
+    if (q.quick == 2) return ValueKind::Real;
     int64_t i;
     return decimalToInt(number(col), i) ? ValueKind::Integer : ValueKind::Real;
   }
@@ -504,8 +532,11 @@ ValueKind CursorImpl::kind(int col) const {
 int64_t CursorImpl::asInteger(int col) const {
   checkColumn(col);
   const ColType& t = plan_.columnTypes[col];
-  if (storage(col) == SQLITE_INTEGER) return sqlite3_column_int64(stmt_.get(), col);
+  if (storage(col) == SQLITE_INTEGER) return sqlite3_value_int64(values_[col]);
   if (!t.isNumber()) raise(1722);
+  const NumberCache& q = quick(col);
+  if (q.quick == 1) return q.iv;
+  if (q.quick == 2) return static_cast<int64_t>(q.dv);  // at most 14 digits: truncation is exact
   Decimal d = number(col);
   truncateToScale(d, 0);  // the fraction is dropped, as a fetch into an integer does
   int64_t out;
@@ -517,17 +548,21 @@ double CursorImpl::asReal(int col) const {
   checkColumn(col);
   int storage = this->storage(col);
   if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-    return sqlite3_column_double(stmt_.get(), col);
+    return sqlite3_value_double(values_[col]);
   if (!plan_.columnTypes[col].isNumber()) raise(1722);
+  const NumberCache& q = quick(col);
+  if (q.quick == 1) return static_cast<double>(q.iv);
+  if (q.quick == 2) return q.dv;
   return decimalToDouble(number(col));
 }
 
 std::string_view CursorImpl::asText(int col) const {
   checkColumn(col);
   if (plan_.columnTypes[col].isNumber()) return numberText(col);
-  const unsigned char* p = sqlite3_column_text(stmt_.get(), col);
+  if (storage(col) == SQLITE_NULL) return {};
+  const unsigned char* p = sqlite3_value_text(values_[col]);
   if (!p) return {};
-  size_t len = static_cast<size_t>(sqlite3_column_bytes(stmt_.get(), col));
+  size_t len = static_cast<size_t>(sqlite3_value_bytes(values_[col]));
   if (plan_.columnTypes[col].isDate() && len > kDateTextLen) len = kDateTextLen;
   return {reinterpret_cast<const char*>(p), len};
 }
@@ -546,19 +581,21 @@ std::string_view CursorImpl::numberText(int col) const {
 
 DateTime CursorImpl::asDate(int col) const {
   checkColumn(col);
-  const unsigned char* p = sqlite3_column_text(stmt_.get(), col);
   DateTime d{};
+  if (storage(col) == SQLITE_NULL) return d;
+  const unsigned char* p = sqlite3_value_text(values_[col]);
   if (!p) return d;
-  std::string_view s(reinterpret_cast<const char*>(p), sqlite3_column_bytes(stmt_.get(), col));
+  std::string_view s(reinterpret_cast<const char*>(p), sqlite3_value_bytes(values_[col]));
   if (!parseDateText(s, d)) raise(1858);
   return d;
 }
 
 std::string_view CursorImpl::asBytes(int col) const {
   checkColumn(col);
-  const void* p = sqlite3_column_blob(stmt_.get(), col);
+  if (storage(col) == SQLITE_NULL) return {};
+  const void* p = sqlite3_value_blob(values_[col]);
   if (!p) return {};
-  return {static_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(stmt_.get(), col))};
+  return {static_cast<const char*>(p), static_cast<size_t>(sqlite3_value_bytes(values_[col]))};
 }
 
 // ---- Server -----------------------------------------------------------------------------------

@@ -108,6 +108,57 @@ TEST(Decimal, ConvertsToTheNearestDouble) {
   }
 }
 
+TEST(Decimal, QuickReadingAgreesWithTheFullDecimal) {
+  // Every value read the quick way must equal the full decode; values it declines go the long way.
+  std::vector<std::string> values = {"0",
+                                     "1",
+                                     "-1",
+                                     "99",
+                                     "100",
+                                     "-100",
+                                     "123456789012345678",
+                                     "999999999999999999",
+                                     "1000000000000000000",
+                                     "0.5",
+                                     "-0.25",
+                                     "1234.5678",
+                                     "-99999999.999999",
+                                     "0.00000000000000000001",
+                                     "12345678901234.5",
+                                     "1e-22",
+                                     "1.5e-21",
+                                     "3.14159265358979"};
+  uint64_t x = 12345;
+  for (int i = 0; i < 2000; ++i) {
+    x = x * 6364136223846793005ull + 1442695040888963407ull;
+    int64_t v = static_cast<int64_t>(x >> 20) - (1ll << 43);
+    values.push_back(std::to_string(v) + "e" + std::to_string(static_cast<int>(x % 41) - 30));
+  }
+  int quickInts = 0, quickReals = 0;
+  for (const std::string& text : values) {
+    Decimal d;
+    ASSERT_TRUE(parseDecimal(text, d)) << text;
+    std::string enc = encodeNumber(d);
+    Decimal full;
+    ASSERT_TRUE(decodeNumber(reinterpret_cast<const unsigned char*>(enc.data()), enc.size(), full));
+    int64_t iv = 0;
+    double dv = 0;
+    int q = quickNumber(reinterpret_cast<const unsigned char*>(enc.data()), enc.size(), iv, dv);
+    if (q == 1) {
+      ++quickInts;
+      int64_t expect = 0;
+      ASSERT_TRUE(decimalToInt(full, expect)) << text;
+      EXPECT_EQ(iv, expect) << text;
+    } else if (q == 2) {
+      ++quickReals;
+      EXPECT_FALSE(full.isIntegral()) << text;
+      EXPECT_EQ(dv, decimalToDouble(full)) << text;
+    }
+  }
+  EXPECT_GT(quickInts, 100);
+  EXPECT_GT(quickReals, 100);
+}
+
 TEST(Decimal, OutOfRangeValuesOverflowOrVanish) {
   Decimal d;
   ASSERT_TRUE(parseDecimal("1e126", d));
