@@ -580,11 +580,10 @@ std::string formatNumber(const Decimal& value, std::string_view format,
   if (intDigits == "0") intDigits.clear();
   size_t positions = 0;
   for (char c : intPart) positions += c == '9' || c == '0';
-  if (intDigits.size() > positions) return std::string(f.size() + 1 + (fm ? 0 : 0), '#');
+  if (intDigits.size() > positions) return std::string(f.size() + 1, '#');
   size_t firstZero = intPart.find('0');
   std::string out;
   size_t di = intDigits.size();
-  bool printing = true;
   for (size_t k = intPart.size(); k-- > 0;) {
     char c = intPart[k];
     if (c == ',' || c == 'G') {
@@ -597,11 +596,9 @@ std::string formatNumber(const Decimal& value, std::string_view format,
     } else if (firstZero != std::string::npos && k >= firstZero) {
       out.insert(out.begin(), '0');
     } else {
-      printing = false;
       out.insert(out.begin(), ' ');
     }
   }
-  (void)printing;
   if (intDigits.empty() && fracPart.empty() && (out.empty() || out.back() == ' ')) {
     if (!out.empty()) out.back() = '0';
   }
@@ -629,11 +626,6 @@ std::string formatNumber(const Decimal& value, std::string_view format,
         fracPart.pop_back();
       }
     }
-  } else {
-    // Remove the leading blanks that stand for unused positions but keep the sign position.
-    size_t lead = 0;
-    while (lead < out.size() && out[lead] == ' ') ++lead;
-    (void)lead;
   }
   return out;
 }

@@ -66,8 +66,7 @@ std::map<std::string, std::string> readSettings(const fs::path& folder) {
   return settings;
 }
 
-[[noreturn]] void raiseSqlite(sqlite3* db, int rc, Action action, StmtType type,
-                              const std::string& user) {
+[[noreturn]] void raiseSqlite(sqlite3* db, int rc, StmtType type, const std::string& user) {
   std::string msg = sqlite3_errmsg(db);
   int code = 0;
   if (msg.size() > 10 && msg.rfind("ORA-", 0) == 0 &&
@@ -103,7 +102,6 @@ std::map<std::string, std::string> readSettings(const fs::path& folder) {
   }
   if (msg.rfind("no such table", 0) == 0) raise(942);
   if (msg.rfind("too many columns", 0) == 0) raise(1792);
-  (void)action;
   raise(600, {"sqlite", msg});
 }
 
@@ -226,7 +224,7 @@ class Connection final : public std::enable_shared_from_this<Connection> {
   }
 
   [[noreturn]] void fail(int rc, const Plan& plan) const {
-    raiseSqlite(db_.get(), rc, plan.action, plan.type, user_);
+    raiseSqlite(db_.get(), rc, plan.type, user_);
   }
 
   StmtPtr compile(const std::string& sql, const Plan& plan) {
@@ -279,7 +277,7 @@ class Connection final : public std::enable_shared_from_this<Connection> {
     char* err = nullptr;
     int rc = sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, &err);
     sqlite3_free(err);
-    if (rc != SQLITE_OK) raiseSqlite(db_.get(), rc, Action::Dml, StmtType::Unknown, user_);
+    if (rc != SQLITE_OK) raiseSqlite(db_.get(), rc, StmtType::Unknown, user_);
   }
 
   void createTable(const Plan& plan) {
@@ -469,8 +467,6 @@ bool CursorImpl::step() {
   if (rc == SQLITE_ROW) return true;
   done_ = true;
   if (rc == SQLITE_DONE) return false;
-  int err = sqlite3_extended_errcode(session_.db());
-  (void)err;
   try {
     session_.fail(rc, plan_);
   } catch (...) {

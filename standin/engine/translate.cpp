@@ -1418,8 +1418,7 @@ class Parser {
     expectKw("INTO", 925);
     const Table& t = targetTable();
     plan_.target = t.name;
-    std::string alias = t.name;
-    if (isName() && !kw("VALUES")) alias = t_[p_++].text;
+    if (isName() && !kw("VALUES")) ++p_;  // a table alias: allowed, and not needed here
     std::vector<const Column*> cols;
     if (acceptSym("(")) {
       do {
@@ -1485,7 +1484,6 @@ class Parser {
     } else {
       fail(926);
     }
-    (void)alias;
   }
 
   void update() {

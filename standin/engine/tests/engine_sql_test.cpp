@@ -333,6 +333,28 @@ TEST_F(Sql, AlterSessionKeepsKnownParametersAndRefusesOthers) {
   EXPECT_EQ(session_->nls("NLS_DATE_FORMAT"), "YYYY");
 }
 
+TEST_F(Sql, NumberFormatModels) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"to_char(1234.5, '9999.99')", " 1234.50"},
+      {"to_char(-1234.5, '9,999.99')", "-1,234.50"},
+      {"to_char(0.5, '0.99')", " 0.50"},
+      {"to_char(0.5, '9.99')", "  .50"},
+      {"to_char(5, '000')", " 005"},
+      {"to_char(-5, '99')", " -5"},
+      {"to_char(0, '99')", "  0"},
+      {"to_char(12345, '999')", "####"},
+      {"to_char(1234.5, 'FM9999.99')", "1234.5"},
+      {"to_char(1234.5, 'FM9999.00')", "1234.50"},
+      {"to_char(2.345, '9.99')", " 2.35"},
+      {"to_char(1234567, '9G999G999')", " 1,234,567"},
+      {"to_char(0.5)", ".5"},
+      {"to_char(-12.75)", "-12.75"},
+  };
+  for (const auto& [expr, text] : cases)
+    EXPECT_EQ(one(std::string("select ") + expr + " from dual"), text) << expr;
+  EXPECT_EQ(error("select to_char(1, '9X9') from dual").code, 1481);
+}
+
 TEST_F(Sql, NumericCharactersShapeNumberText) {
   exec("alter session set nls_numeric_characters = ',.'");
   EXPECT_EQ(one("select to_char(1234.5), to_char(1234.5, '9G999D99') from dual"),
