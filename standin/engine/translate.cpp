@@ -20,15 +20,26 @@ namespace {
 // ---- helpers and Expr -------------------------------------------------------------------------
 
 const std::set<std::string>& reserved() {
+  // Oracle's reserved words: not usable as names unless quoted.
   static const std::set<std::string> words = {
-      "ALL",    "ALTER", "AND",     "ANY",       "AS",      "ASC",    "BETWEEN", "BY",
-      "CASE",   "CHECK", "CONNECT", "CREATE",    "DEFAULT", "DELETE", "DESC",    "DISTINCT",
-      "DROP",   "ELSE",  "END",     "EXISTS",    "FOR",     "FROM",   "GRANT",   "GROUP",
-      "HAVING", "IN",    "INSERT",  "INTERSECT", "INTO",    "IS",     "JOIN",    "LIKE",
-      "MINUS",  "NOT",   "NULL",    "OF",        "ON",      "OR",     "ORDER",   "PRIOR",
-      "SELECT", "SET",   "START",   "TABLE",     "THEN",    "UNION",  "UNIQUE",  "UPDATE",
-      "VALUES", "WHEN",  "WHERE",   "WITH",      "INNER",   "LEFT",   "RIGHT",   "FULL",
-      "CROSS",  "OUTER", "USING",   "SYSDATE",   "USER",    "ROWNUM", "ROWID",   "LEVEL",
+      "ACCESS",     "ADD",       "ALL",        "ALTER",      "AND",     "ANY",      "AS",
+      "ASC",        "AUDIT",     "BETWEEN",    "BY",         "CASE",    "CHAR",     "CHECK",
+      "CLUSTER",    "COLUMN",    "COMMENT",    "COMPRESS",   "CONNECT", "CREATE",   "CROSS",
+      "CURRENT",    "DATE",      "DECIMAL",    "DEFAULT",    "DELETE",  "DESC",     "DISTINCT",
+      "DROP",       "ELSE",      "END",        "EXCLUSIVE",  "EXISTS",  "FILE",     "FLOAT",
+      "FOR",        "FROM",      "FULL",       "GRANT",      "GROUP",   "HAVING",   "IDENTIFIED",
+      "IMMEDIATE",  "IN",        "INCREMENT",  "INDEX",      "INITIAL", "INNER",    "INSERT",
+      "INTEGER",    "INTERSECT", "INTO",       "IS",         "JOIN",    "LEFT",     "LEVEL",
+      "LIKE",       "LOCK",      "LONG",       "MAXEXTENTS", "MINUS",   "MLSLABEL", "MODE",
+      "MODIFY",     "NOAUDIT",   "NOCOMPRESS", "NOT",        "NOWAIT",  "NULL",     "NUMBER",
+      "OF",         "OFFLINE",   "ON",         "ONLINE",     "OPTION",  "OR",       "ORDER",
+      "OUTER",      "PCTFREE",   "PRIOR",      "PRIVILEGES", "PUBLIC",  "RAW",      "RENAME",
+      "RESOURCE",   "REVOKE",    "RIGHT",      "ROW",        "ROWID",   "ROWNUM",   "ROWS",
+      "SELECT",     "SESSION",   "SET",        "SHARE",      "SIZE",    "SMALLINT", "START",
+      "SUCCESSFUL", "SYNONYM",   "SYSDATE",    "TABLE",      "THEN",    "TO",       "TRIGGER",
+      "UID",        "UNION",     "UNIQUE",     "UPDATE",     "USER",    "USING",    "VALIDATE",
+      "VALUES",     "VARCHAR",   "VARCHAR2",   "VIEW",       "WHEN",    "WHENEVER", "WHERE",
+      "WITH",
   };
   return words;
 }

@@ -71,6 +71,8 @@ TEST_F(Sql, ErrorsCarryThePublishedTextAndTheParseOffset) {
       {"create table t (a foo)", 902, "ORA-00902: invalid datatype", 18},
       {"create table t (a number, a date)", 957, "ORA-00957: duplicate column name", 26},
       {"create table t (select number)", 904, "ORA-00904: : invalid identifier", 16},
+      {"create table t (date date)", 904, "ORA-00904: : invalid identifier", 16},
+      {"create table t (\"DATE\" date, size_ number)", 0, "", 0},
       {"drop table nosuch", 942, "ORA-00942: table or view does not exist", 11},
       {"select 1 from dual where 1 > 'x'", 1722, "ORA-01722: invalid number", 0},
       {"select * from emp where empno = :id", 1008, "ORA-01008: not all variables bound", 0},
