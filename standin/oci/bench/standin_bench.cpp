@@ -151,9 +151,12 @@ long long fetchOci(Oci& o, const std::string& table, ub4 block, long long& check
   return rows;
 }
 
+// The plain loop runs single-threaded, as the stand-in's engine does: no SQLite mutex on either
+// side.
 long long fetchSqlite(const fs::path& file, const std::string& table, long long& checksum) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
+      SQLITE_OK)
     die("cannot open " + file.string());
   sqlite3_stmt* st = nullptr;
   std::string sql = "SELECT * FROM \"" + table + "\"";

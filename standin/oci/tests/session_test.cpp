@@ -266,7 +266,7 @@ TEST_F(OciSession, DatesReadAsTextMatchTheServersToChar) {
                   "', 'YYYY-MM-DD HH24:MI:SS'))");
   for (const char* format : {"DD-MON-RR", "YYYYMMDD", "DD.MM.YYYY HH24:MI:SS", "Month DD, YYYY",
                              "fmMonth DD, YYYY", "Dy DD-Mon-YYYY HH12:MI:SS AM",
-                             "DDD \"day\" SSSSS", "FXYYYY-MM-DD", "D DAY dy", "YYY-Y RRRR PM"}) {
+                             "DDD \"day\" SSSSS", "FXYYYY-MM-DD", "D DAY dy", "YYY-Y RRRR A.M."}) {
     ASSERT_EQ(conn.exec(std::string("ALTER SESSION SET NLS_DATE_FORMAT='") + format + "'"),
               OCI_SUCCESS)
         << format << ": " << conn.errorText();
