@@ -131,6 +131,17 @@ class Server {
 };
 
 // ---- Additions (engine side) ------------------------------------------------------------------
+// How the engine fills in the interface above (notes, no new declarations):
+// - A Session and its Cursors are used by one thread at a time. A Cursor may outlive its Session;
+//   execute() and step() then raise ORA-01012. Destroying a Session commits its open work, as an
+//   Oracle log-off does; call rollback() first for a connection that is to look broken.
+// - kind(): NUMBER values are Integer when integral and within 64 bits, else Real. asInteger()
+//   drops a fraction and raises ORA-01455 beyond 64 bits; asReal() is the nearest double;
+//   numberText() is the exact plain decimal ("-0.5", "120", never an exponent).
+// - asText() of a NUMBER is its numberText(), of a DATE or TIMESTAMP "YYYY-MM-DD HH:MM:SS".
+// - asDate() of a TIMESTAMP drops the fraction of a second.
+// - A column index outside the select list throws std::out_of_range.
+
 // Server folders for standin-admin and tests. A server folder holds "users" (one "NAME password"
 // line per user), "settings" ("key = value" lines) and one SQLite schema file per user
 // ("<NAME>.db"). Failures throw std::runtime_error with a readable text.
