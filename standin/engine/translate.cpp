@@ -1152,6 +1152,12 @@ class Parser {
     return items;
   }
 
+  // A table alias follows; NATURAL starts a join form that is not offered here.
+  bool aliasAhead() const {
+    if (kw("NATURAL")) fail(3001);
+    return isName();
+  }
+
   std::string tableRef(const Scope* outer, Scope& sc) {
     int offset = cur().offset;
     if (acceptSym("(")) {
@@ -1159,8 +1165,7 @@ class Parser {
       Query q = query(outer);
       expectSym(")", 907);
       Source s;
-      if (isName() && !kw("JOIN") && !kw("INNER") && !kw("LEFT") && !kw("RIGHT") && !kw("FULL") &&
-          !kw("CROSS"))
+      if (aliasAhead())
         s.alias = t_[p_++].text;
       else
         s.alias = "STANDIN$" + std::to_string(sc.sources.size() + 1);
@@ -1178,9 +1183,7 @@ class Parser {
     Source s;
     s.alias = tableName;
     if (kw("AS")) fail(933);
-    if (isName() && !kw("JOIN") && !kw("INNER") && !kw("LEFT") && !kw("RIGHT") && !kw("FULL") &&
-        !kw("CROSS"))
-      s.alias = t_[p_++].text;
+    if (aliasAhead()) s.alias = t_[p_++].text;
     bool dictionary = false;
     const Table* table = findTable(schemaName, tableName, dictionary);
     std::string from;
@@ -1231,6 +1234,7 @@ class Parser {
         break;
       }
       sql += join + tableRef(outer, sc);
+      if (kw("USING")) fail(3001);
       expectKw("ON", 905);
       sql += " ON " + condition(sc).sql;
     }
