@@ -130,6 +130,45 @@ TEST_F(Sql, EveryPrefixOfAStatementFailsCleanly) {
   }
 }
 
+TEST_F(Sql, RandomTokenSequencesFailCleanly) {
+  // Statements made of random words and symbols (fixed seed) raise OraError or run; nothing else.
+  const char* words[] = {
+      "select",  "from",     "where",  "emp",      "dual",    "empno",   "ename",
+      "sal",     "*",        ",",      "(",        ")",       "=",       "<",
+      "+",       "-",        "||",     "'x'",      "''",      "1",       "1.5e3",
+      "and",     "or",       "not",    "null",     "is",      "in",      "like",
+      "between", "group",    "by",     "order",    "having",  "count",   "nvl",
+      "to_date", "to_char",  "sum",    "case",     "when",    "then",    "else",
+      "end",     "union",    "all",    "distinct", "e",       ".",       "insert",
+      "into",    "values",   "update", "set",      "delete",  "create",  "table",
+      "number",  "varchar2", "date",   "drop",     "alter",   "session", "nls_date_format",
+      "\"A\"",   "desc",     "exists", "sysdate",  "as",      "join",    "on",
+      "left",    "decode",   "substr", "default",  "primary", "key"};
+  const size_t n = sizeof words / sizeof words[0];
+  uint64_t x = 42;
+  for (int i = 0; i < 4000; ++i) {
+    const char* starts[] = {"select ",           "select * from emp where ", "insert into emp ",
+                            "update emp set ",   "delete from emp where ",   "create table t ",
+                            "alter session set "};
+    std::string sql = starts[(x >> 40) % 7];
+    int len = 1 + static_cast<int>(x % 14);
+    for (int k = 0; k < len; ++k) {
+      x = x * 6364136223846793005ull + 1442695040888963407ull;
+      sql += std::string(words[(x >> 33) % n]) + " ";
+    }
+    try {
+      auto c = session_->prepare(sql);
+      c->execute();
+      while (c->step()) {
+      }
+      session_->rollback();
+    } catch (const OraError&) {
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << sql << ": " << e.what();
+    }
+  }
+}
+
 TEST_F(Sql, DefaultsFillColumnsThatAnInsertLeavesOut) {
   exec(
       "create table d (id number(3), status varchar2(5) default 'new' not null, "
