@@ -1,5 +1,6 @@
 // NUMBER values: exact decimal arithmetic for rounding and checks, Oracle's byte format for
 // storage.
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -292,7 +293,7 @@ int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv) {
   size_t end = len;
   if (neg && p[end - 1] == 102) --end;
   int k = static_cast<int>(end) - 1;  // base-100 mantissa digits
-  if (k < 1 || k > 7) return 0;
+  if (k < 1 || k > 9) return 0;
   uint64_t m = 0;
   for (size_t i = 1; i < end; ++i) {
     int digit = neg ? 101 - p[i] : p[i] - 1;
@@ -309,11 +310,28 @@ int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv) {
                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   int exp10 = 2 * scale100;
-  if (scale100 >= 0 || exp10 < -22) return 0;
-  // At most 14 digits and an exact power of ten: one division rounds correctly.
-  double r = static_cast<double>(m) / kPow10[-exp10];
-  dv = neg ? -r : r;
-  return 2;
+  if (scale100 >= 0) return 0;
+  if (k <= 7 && exp10 >= -22) {
+    // At most 14 digits and an exact power of ten: one division rounds correctly.
+    double r = static_cast<double>(m) / kPow10[-exp10];
+    dv = neg ? -r : r;
+    return 2;
+  }
+#if defined(__x86_64__) && LDBL_MANT_DIG == 64
+  if (exp10 >= -26) {
+    // Up to 18 digits: the x87 division rounds once to 64 bits; rounding that to a double is
+    // correct unless the 11 dropped bits are exactly one half, which is left to the exact path.
+    long double p = 1;
+    for (int i = 0; i < -exp10; ++i) p *= 10;  // exact up to 10^27
+    long double r = static_cast<long double>(m) / p;
+    uint64_t mantissa;
+    std::memcpy(&mantissa, &r, sizeof mantissa);
+    if ((mantissa & 0x7FF) == 0x400) return 0;
+    dv = static_cast<double>(neg ? -r : r);
+    return 2;
+  }
+#endif
+  return 0;
 }
 
 bool valueToDecimal(sqlite3_value* v, Decimal& out) {

@@ -129,9 +129,11 @@ TEST(Decimal, QuickReadingAgreesWithTheFullDecimal) {
                                      "1.5e-21",
                                      "3.14159265358979"};
   uint64_t x = 12345;
-  for (int i = 0; i < 2000; ++i) {
+  for (int i = 0; i < 20000; ++i) {
     x = x * 6364136223846793005ull + 1442695040888963407ull;
-    int64_t v = static_cast<int64_t>(x >> 20) - (1ll << 43);
+    // Mantissas of 1 to 18 digits, exponents from -30 to 10.
+    int64_t v = static_cast<int64_t>((x >> 8) % 1000000000000000000ull) >> (x % 56);
+    if (x & 1) v = -v;
     values.push_back(std::to_string(v) + "e" + std::to_string(static_cast<int>(x % 41) - 30));
   }
   int quickInts = 0, quickReals = 0;
