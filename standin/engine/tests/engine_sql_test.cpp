@@ -427,6 +427,45 @@ TEST_F(Sql, DmlCountsRows) {
             (std::vector<std::string>{"2|3200|10", "3|<null>|10"}));
 }
 
+TEST_F(Sql, TableDefinitionsTruncateAndDrop) {
+  exec(
+      "create table parts (id number(5) constraint parts_pk primary key, code char(3), "
+      "name varchar2(20) not null, constraint parts_uk unique (code, name))");
+  EXPECT_EQ(rows("select column_name, nullable from user_tab_columns where table_name = 'PARTS' "
+                 "order by column_id"),
+            (std::vector<std::string>{"ID|N", "CODE|Y", "NAME|N"}));
+  exec("insert into parts values (1, 'A', 'one')");
+  EXPECT_EQ(error("insert into parts values (2, 'A', 'one')").code, 1);
+  EXPECT_EQ(error("insert into parts values (2, 'B', 'two')").code, 0);
+  // TRUNCATE commits what is pending and empties the table.
+  auto other = Server::attach(folder_)->logon("scott", "tiger");
+  exec("insert into emp (empno, ename) values (50, 'Kept')");
+  exec("truncate table parts");
+  EXPECT_EQ(one("select count(*) from parts"), "0");
+  EXPECT_EQ(rows("select count(*) from emp where empno = 50", other.get()),
+            std::vector<std::string>{"1"});
+  exec("drop table parts cascade constraints purge");
+  EXPECT_EQ(error("select * from parts").code, 942);
+  EXPECT_EQ(one("select count(*) from user_tab_columns where table_name = 'PARTS'"), "0");
+  // A dropped name can be used again, with other columns.
+  exec("create table parts (x date)");
+  EXPECT_EQ(session_->prepare("select * from parts")->columns().at(0).name, "X");
+  const std::pair<const char*, int> refused[] = {
+      {"create table q (a number check (a > 0))", 3001},
+      {"create table q (a number references emp)", 3001},
+      {"create table q as select * from emp", 3001},
+      {"create table q (a number primary key, b number primary key)", 2260},
+      {"create table q (a nvarchar2(10))", 3001},
+      {"create table q (a varchar2(10 char))", 3001},
+      {"create view v as select * from emp", 3001},
+      {"create foo", 901},
+      {"alter table emp add (x number)", 3001},
+      {"drop view v", 3001},
+      {"create table user_tables (a number)", 955},
+  };
+  for (const auto& [sql, code] : refused) EXPECT_EQ(error(sql).code, code) << sql;
+}
+
 TEST_F(Sql, QueriesJoinsSubqueriesAndSetOperations) {
   exec("create table dept (deptno number(2), dname varchar2(14))");
   exec("insert into dept values (20, 'RESEARCH')");
