@@ -1670,6 +1670,7 @@ class Parser {
         if (acceptKw("CONSTRAINT")) name(904);
         std::vector<std::string>* target = nullptr;
         if (kw("PRIMARY") && kw("KEY", 1)) {
+          if (!plan_.primaryKey.empty()) fail(2260);
           p_ += 2;
           target = &plan_.primaryKey;
         } else if (acceptKw("UNIQUE")) {

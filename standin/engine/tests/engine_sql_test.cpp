@@ -455,6 +455,7 @@ TEST_F(Sql, TableDefinitionsTruncateAndDrop) {
       {"create table q (a number references emp)", 3001},
       {"create table q as select * from emp", 3001},
       {"create table q (a number primary key, b number primary key)", 2260},
+      {"create table q (a number primary key, b number, primary key (b))", 2260},
       {"create table q (a nvarchar2(10))", 3001},
       {"create table q (a varchar2(10 char))", 3001},
       {"create view v as select * from emp", 3001},
