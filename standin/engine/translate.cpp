@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <set>
 
@@ -191,6 +192,11 @@ class Parser {
   size_t p_ = 0;
   const SchemaView& schema_;
   int lenient_ = 0;  // > 0 while only the shape of the text is being read
+  // ROWNUM terms of the WHERE being read (see rownumTerm).
+  int64_t rownumLimit_ = -1;
+  bool rownumAllowed_ = false;
+  bool whereHasOr_ = false;
+  int conditionDepth_ = 0;
   Plan plan_;
 
   // ---- token access ----
@@ -942,8 +948,17 @@ class Parser {
 
   // ---- conditions ----
   Expr condition(const Scope& sc) {
+    struct Depth {
+      int& d;
+      explicit Depth(int& v) : d(++v) {}
+      ~Depth() { --d; }
+    } depth(conditionDepth_);
     Expr l = conjunction(sc);
     while (acceptKw("OR")) {
+      if (conditionDepth_ == 1) {
+        whereHasOr_ = true;
+        if (rownumLimit_ >= 0) fail(3001);
+      }
       Expr r = conjunction(sc);
       l.sql = "(" + l.sql + " OR " + r.sql + ")";
       l.agg |= r.agg;
@@ -951,10 +966,38 @@ class Parser {
     }
     return l;
   }
+  // ROWNUM < n, ROWNUM <= n and ROWNUM = n as a term of the top level of a query's WHERE: the
+  // rows are numbered as they pass the rest of the WHERE, so the term is a row limit.
+  bool rownumTerm(Expr& out) {
+    if (!rownumAllowed_ || conditionDepth_ != 1 || whereHasOr_ || !kw("ROWNUM")) return false;
+    if (!(sym("<", 1) || sym("<=", 1) || sym("=", 1)) || at(2).kind != Tok::Number) return false;
+    const Token& after = at(3);
+    if (after.kind == Tok::Symbol && after.text != ")") return false;
+    std::string op = at(1).text;
+    Decimal v;
+    parseDecimal(at(2).text, v);
+    double n = decimalToDouble(v);
+    int64_t limit;
+    if (op == "<")
+      limit = static_cast<int64_t>(std::ceil(n)) - 1;
+    else if (op == "<=")
+      limit = static_cast<int64_t>(std::floor(n));
+    else
+      limit = n == 1 ? 1 : 0;  // ROWNUM = 2 never holds: the first row would have to be skipped
+    limit = std::max<int64_t>(limit, 0);
+    rownumLimit_ = rownumLimit_ < 0 ? limit : std::min(rownumLimit_, limit);
+    p_ += 3;
+    out = Expr{};
+    out.sql = "1";
+    return true;
+  }
+
   Expr conjunction(const Scope& sc) {
-    Expr l = negation(sc);
+    Expr l;
+    if (!rownumTerm(l)) l = negation(sc);
     while (acceptKw("AND")) {
-      Expr r = negation(sc);
+      Expr r;
+      if (!rownumTerm(r)) r = negation(sc);
       l.sql = "(" + l.sql + " AND " + r.sql + ")";
       l.agg |= r.agg;
       l.bareCol |= r.bareCol;
@@ -1099,6 +1142,7 @@ class Parser {
     std::string sql;
     std::vector<Item> items;
     Scope scope;
+    int64_t limit = -1;  // from ROWNUM in the WHERE; -1: none
   };
 
   std::string itemName(size_t from, size_t to) const {
@@ -1245,10 +1289,13 @@ class Parser {
     if (!acceptKw("SELECT")) fail(928);
     Block b;
     std::string sql = "SELECT ";
-    if (acceptKw("DISTINCT") || acceptKw("UNIQUE"))
+    bool distinct = false;
+    if (acceptKw("DISTINCT") || acceptKw("UNIQUE")) {
       sql += "DISTINCT ";
-    else
+      distinct = true;
+    } else {
       acceptKw("ALL");
+    }
     size_t listStart = p_;
     {
       // The select list comes before the FROM clause that gives its names: read its shape first.
@@ -1273,7 +1320,28 @@ class Parser {
     bool grouped = false;
     std::vector<std::string> groupSql;
     if (acceptKw("WHERE")) {
-      Expr c = condition(b.scope);
+      int64_t savedLimit = rownumLimit_;
+      bool savedAllowed = rownumAllowed_, savedOr = whereHasOr_;
+      int savedDepth = conditionDepth_;
+      rownumLimit_ = -1;
+      rownumAllowed_ = true;
+      whereHasOr_ = false;
+      conditionDepth_ = 0;
+      Expr c;
+      try {
+        c = condition(b.scope);
+      } catch (...) {
+        rownumLimit_ = savedLimit;
+        rownumAllowed_ = savedAllowed;
+        whereHasOr_ = savedOr;
+        conditionDepth_ = savedDepth;
+        throw;
+      }
+      b.limit = rownumLimit_;
+      rownumLimit_ = savedLimit;
+      rownumAllowed_ = savedAllowed;
+      whereHasOr_ = savedOr;
+      conditionDepth_ = savedDepth;
       if (c.agg && !lenient_) fail(934);
       sql += " WHERE " + c.sql;
     }
@@ -1304,6 +1372,8 @@ class Parser {
         }
       }
     }
+    // ROWNUM counts rows before grouping and DISTINCT, which a row limit cannot express.
+    if (b.limit >= 0 && (grouped || distinct)) fail(3001);
     b.sql = sql;
     return b;
   }
@@ -1330,7 +1400,9 @@ class Parser {
       }
       compound = true;
       int offset = cur().offset;
+      if (first.limit >= 0) fail(3001);
       Block next = selectBlock(outer);
+      if (next.limit >= 0) fail(3001);
       if (next.items.size() != q.items.size()) raise(1789, {}, offset);
       for (size_t i = 0; i < q.items.size(); ++i) {
         const ColType& a = q.items[i].expr.type;
@@ -1341,6 +1413,8 @@ class Parser {
       }
       q.sql += op + next.sql;
     }
+    const bool limited = first.limit >= 0;
+    const std::string limit = limited ? " LIMIT " + std::to_string(first.limit) : std::string();
     if (kw("ORDER") && kw("BY", 1)) {
       p_ += 2;
       std::string order;
@@ -1354,10 +1428,12 @@ class Parser {
           ++p_;
           item = std::to_string(pos);
         } else if ((cur().kind == Tok::Ident || cur().kind == Tok::Quoted) && !sym(".", 1) &&
-                   !sym("(", 1) && aliasIndex(q, cur().text, compound) >= 0) {
+                   !sym("(", 1) && aliasIndex(q, cur().text, compound || limited) >= 0) {
           item = quote(t_[p_++].text);
         } else if (compound) {
           fail(1785);
+        } else if (limited) {
+          fail(3001);  // the rows are sorted after the limit: only select-list items can order
         } else {
           item = expr(first.scope).sql;
         }
@@ -1377,7 +1453,15 @@ class Parser {
         }
         order += (order.empty() ? "" : ", ") + item + (desc ? " DESC" : "") + nulls;
       } while (acceptSym(","));
-      q.sql += " ORDER BY " + order;
+      // Materialised, so that SQLite neither merges the two levels nor lets the sort choose
+      // which rows come first.
+      if (limited)
+        q.sql = "WITH \"STANDIN$FIRST\" AS MATERIALIZED (" + q.sql + limit +
+                ") SELECT * FROM \"STANDIN$FIRST\" ORDER BY " + order;
+      else
+        q.sql += " ORDER BY " + order;
+    } else {
+      q.sql += limit;
     }
     if (kw("FOR") && kw("UPDATE", 1)) fail(3001);
     return q;

@@ -80,7 +80,7 @@ TEST_F(Sql, ErrorsCarryThePublishedTextAndTheParseOffset) {
       {"select * from emp natural join emp", 3001, "ORA-03001: unimplemented feature", 18},
       {"select * from emp a join emp b using (empno)", 3001, "ORA-03001: unimplemented feature",
        31},
-      {"select * from emp where rownum < 2", 3001, "ORA-03001: unimplemented feature", 24},
+      {"select rownum, ename from emp", 3001, "ORA-03001: unimplemented feature", 7},
       {"select *, empno from emp", 923, "ORA-00923: FROM keyword not found where expected", 8},
       {"select empno, * from emp", 936, "ORA-00936: missing expression", 14},
       {"select 1e126 from dual", 1426, "ORA-01426: numeric overflow", 0},
@@ -507,6 +507,40 @@ TEST_F(Sql, QueriesJoinsSubqueriesAndSetOperations) {
             (std::vector<std::string>{"<null>", "1600", "800"}));
   EXPECT_EQ(one("select avg(sal), min(hired), max(ename) from emp"),
             "1200|1980-12-17 00:00:00|ИВАН");
+}
+
+TEST_F(Sql, RownumLimitsTheRowsThatPassTheWhere) {
+  struct Case {
+    const char* sql;
+    std::vector<std::string> rows;
+  };
+  const Case cases[] = {
+      {"select empno from emp where rownum <= 2", {"1", "2"}},
+      {"select empno from emp where rownum < 2", {"1"}},
+      {"select empno from emp where rownum = 1", {"1"}},
+      {"select empno from emp where rownum = 2", {}},
+      {"select empno from emp where rownum < 1", {}},
+      {"select empno from emp where deptno = 30 and rownum <= 1", {"2"}},
+      {"select empno from emp where rownum <= 5 and rownum < 3 and empno > 1", {"2", "3"}},
+      // The first rows are taken, then sorted.
+      {"select empno from emp where rownum <= 2 order by empno desc", {"2", "1"}},
+      {"select empno e from emp where rownum <= 2 order by e desc", {"2", "1"}},
+      {"select * from (select empno from emp order by empno desc) where rownum <= 2", {"3", "2"}},
+      {"select count(*) from emp where empno in (select empno from emp where rownum <= 2)", {"2"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(rows(c.sql), c.rows) << c.sql;
+  const char* refused[] = {
+      "select empno from emp where rownum <= 2 or empno = 3",
+      "select empno from emp where empno = 3 or rownum <= 2",
+      "select empno from emp where (rownum <= 2)",
+      "select empno from emp where rownum > 1",
+      "select empno from emp where rownum + 1 < 3",
+      "select deptno, count(*) from emp where rownum <= 2 group by deptno",
+      "select distinct deptno from emp where rownum <= 2",
+      "select empno from emp where rownum <= 2 order by sal",
+      "select empno from emp where rownum <= 2 union select 1 from dual",
+  };
+  for (const char* sql : refused) EXPECT_EQ(error(sql).code, 3001) << sql;
 }
 
 TEST_F(Sql, CommitAndRollbackIsolateSessions) {
