@@ -101,6 +101,9 @@ std::map<std::string, std::string> readSettings(const fs::path& folder) {
     raise(1, {name});
   }
   if (msg.rfind("no such table", 0) == 0) raise(942);
+  // Nesting beyond what SQLite's parser takes (about 20 scalar subqueries inside each other).
+  if (msg == "parser stack overflow" || msg.rfind("Expression tree is too large", 0) == 0)
+    raise(3001);
   if (msg.rfind("too many columns", 0) == 0) raise(1792);
   raise(600, {"sqlite", msg});
 }

@@ -197,6 +197,7 @@ class Parser {
   bool rownumAllowed_ = false;
   bool whereHasOr_ = false;
   int conditionDepth_ = 0;
+  int nesting_ = 0;
   Plan plan_;
 
   // ---- token access ----
@@ -388,7 +389,22 @@ class Parser {
   }
 
   // ---- expressions ----
-  Expr expr(const Scope& sc) { return additive(sc); }
+  // Nested expressions, conditions and queries recurse; a limit keeps the stack bounded.
+  struct Nesting {
+    Parser& p;
+    explicit Nesting(Parser& parser) : p(parser) {
+      if (++p.nesting_ > 200) {
+        --p.nesting_;
+        p.fail(3001);
+      }
+    }
+    ~Nesting() { --p.nesting_; }
+  };
+
+  Expr expr(const Scope& sc) {
+    Nesting guard(*this);
+    return additive(sc);
+  }
 
   Expr additive(const Scope& sc) {
     Expr l = multiplicative(sc);
@@ -438,6 +454,7 @@ class Parser {
   }
 
   Expr unary(const Scope& sc) {
+    Nesting guard(*this);
     if (sym("-") || sym("+")) {
       bool minus = cur().text == "-";
       ++p_;
@@ -448,7 +465,7 @@ class Parser {
       Expr e = unary(sc);
       if (!minus) return e;
       Expr out = e;
-      out.sql = "(-" + num(e) + ")";
+      out.sql = "(-(" + num(e) + "))";  // not "--", which would start a comment
       out.type = numberType();
       out.rep = Rep::Plain;
       out.isColumn = false;
@@ -494,6 +511,13 @@ class Parser {
         if (tk.text == "(") {
           ++p_;
           if (kw("SELECT")) {
+            if (lenient_) {
+              skipSubquery();
+              Expr e;
+              e.sql = "NULL";
+              e.type = textType(1);
+              return e;
+            }
             Query q = query(&sc);
             expectSym(")", 907);
             if (q.items.size() != 1) raise(913, {}, offset);
@@ -946,6 +970,21 @@ class Parser {
     raise(904, {quote(fn)}, offset);
   }
 
+  // While only the shape of a select list is read, a subquery in it is skipped up to its closing
+  // parenthesis (which is consumed): reading it twice at every level would cost 2^depth.
+  void skipSubquery() {
+    int depth = 1;
+    while (cur().kind != Tok::End) {
+      if (sym("(")) ++depth;
+      if (sym(")") && --depth == 0) {
+        ++p_;
+        return;
+      }
+      ++p_;
+    }
+    fail(907);
+  }
+
   // ---- conditions ----
   Expr condition(const Scope& sc) {
     struct Depth {
@@ -1005,6 +1044,7 @@ class Parser {
     return l;
   }
   Expr negation(const Scope& sc) {
+    Nesting guard(*this);
     if (acceptKw("NOT")) {
       Expr e = negation(sc);
       e.sql = "(NOT " + e.sql + ")";
@@ -1017,6 +1057,11 @@ class Parser {
     Expr out;
     if (acceptKw("EXISTS")) {
       expectSym("(", 906);
+      if (lenient_) {
+        skipSubquery();
+        out.sql = "1";
+        return out;
+      }
       Query q = query(&sc);
       expectSym(")", 907);
       out.sql = "EXISTS (" + q.sql + ")";
@@ -1081,6 +1126,11 @@ class Parser {
     if (acceptKw("IN")) {
       expectSym("(", 906);
       std::string list;
+      if (kw("SELECT") && lenient_) {
+        skipSubquery();
+        out.sql = "1";
+        return out;
+      }
       if (kw("SELECT")) {
         Query q = query(&sc);
         if (q.items.size() != 1) fail(913);

@@ -130,6 +130,21 @@ TEST_F(Sql, EveryPrefixOfAStatementFailsCleanly) {
   }
 }
 
+TEST_F(Sql, DeepNestingIsRefusedNotOverflowingTheStack) {
+  const std::pair<std::string, std::string> shapes[] = {
+      {"(", ")"}, {"- ", ""}, {"not ", ""}, {"nvl(", ", 1)"}, {"(select ", " from dual)"}};
+  for (const auto& [open, close] : shapes) {
+    std::string inner = "1", deep = "1";
+    for (int i = 0; i < 8; ++i) inner = open + inner + close;
+    for (int i = 0; i < 5000; ++i) deep = open + deep + close;
+    bool condition = open == "not ";
+    std::string head = condition ? "select 1 from dual where " : "select ";
+    std::string tail = condition ? " = 1" : " from dual";
+    EXPECT_EQ(error(head + inner + tail).code, 0) << open;
+    EXPECT_EQ(error(head + deep + tail).code, 3001) << open;
+  }
+}
+
 TEST_F(Sql, RandomTokenSequencesFailCleanly) {
   // Statements made of random words and symbols (fixed seed) raise OraError or run; nothing else.
   const char* words[] = {
