@@ -63,6 +63,7 @@ const std::map<int, const char*>& texts() {
       {1406, "fetched column value was truncated"},
       {1407, "cannot update (%s) to NULL"},
       {1426, "numeric overflow"},
+      {1428, "argument '%s' is out of range"},
       {1438, "value larger than specified precision allowed for this column"},
       {1455, "converting column overflows integer datatype"},
       {1465, "invalid hex number"},

@@ -421,6 +421,60 @@ void sysdate(sqlite3_context* ctx, int, sqlite3_value**) {
   resultDate(ctx, nowLocal());
 }
 
+int daysInMonth(int y, int m) {
+  static const int dim[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  return m == 2 && leap ? 29 : dim[m - 1];
+}
+
+void lastDay(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  DateTime d = dateOf(a[0]);
+  d.day = daysInMonth(d.year, d.month);
+  resultDate(ctx, d);
+}
+
+// Oracle's rule: whole months when both days are the same day of the month or both are the last
+// day of their months; otherwise the difference of the days counts in months of 31 days.
+void monthsBetween(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
+  DateTime x = dateOf(a[0]), y = dateOf(a[1]);
+  int64_t months = (static_cast<int64_t>(x.year) - y.year) * 12 + (x.month - y.month);
+  bool lastX = x.day == daysInMonth(x.year, x.month), lastY = y.day == daysInMonth(y.year, y.month);
+  if (x.day == y.day || (lastX && lastY)) return sqlite3_result_int64(ctx, months);
+  double secondsX = x.day * 86400.0 + x.hour * 3600 + x.minute * 60 + x.second;
+  double secondsY = y.day * 86400.0 + y.hour * 3600 + y.minute * 60 + y.second;
+  sqlite3_result_double(ctx, static_cast<double>(months) + (secondsX - secondsY) / (31 * 86400.0));
+}
+
+void math(sqlite3_context* ctx, sqlite3_value** a, int args, double (*f)(double, double)) {
+  for (int i = 0; i < args; ++i)
+    if (isNull(a[i])) return sqlite3_result_null(ctx);
+  double x = sqlite3_value_double(a[0]);
+  double y = args > 1 ? sqlite3_value_double(a[1]) : 0;
+  double r = f(x, y);
+  if (std::isnan(r)) raise(1428, {oracleText(decimalFromDouble(args > 1 ? y : x))});
+  if (std::isinf(r)) raise(1426);
+  sqlite3_result_double(ctx, r);
+}
+void powerFn(sqlite3_context* ctx, int, sqlite3_value** a) {
+  math(ctx, a, 2, [](double x, double y) { return std::pow(x, y); });
+}
+void sqrtFn(sqlite3_context* ctx, int, sqlite3_value** a) {
+  math(ctx, a, 1, [](double x, double) { return std::sqrt(x); });
+}
+void expFn(sqlite3_context* ctx, int, sqlite3_value** a) {
+  math(ctx, a, 1, [](double x, double) { return std::exp(x); });
+}
+void lnFn(sqlite3_context* ctx, int, sqlite3_value** a) {
+  math(ctx, a, 1, [](double x, double) { return x > 0 ? std::log(x) : std::nan(""); });
+}
+void logFn(sqlite3_context* ctx, int, sqlite3_value** a) {
+  math(ctx, a, 2, [](double b, double x) {
+    return b > 0 && b != 1 && x > 0 ? std::log(x) / std::log(b) : std::nan("");
+  });
+}
+
 void rawtohex(sqlite3_context* ctx, int, sqlite3_value** a) {
   if (isNull(a[0])) return sqlite3_result_null(ctx);
   auto* p = static_cast<const unsigned char*>(sqlite3_value_blob(a[0]));
@@ -675,6 +729,13 @@ void registerFunctions(sqlite3* db, const NlsSettings* nls) {
       {"ORA_DATE_DIFF", 2, guarded<dateDiff>, true},
       {"ORA_ADD_MONTHS", 2, guarded<addMonths>, true},
       {"ORA_SYSDATE", 0, guarded<sysdate>, false},
+      {"ORA_LAST_DAY", 1, guarded<lastDay>, true},
+      {"ORA_MONTHS_BETWEEN", 2, guarded<monthsBetween>, true},
+      {"ORA_POWER", 2, guarded<powerFn>, true},
+      {"ORA_SQRT", 1, guarded<sqrtFn>, true},
+      {"ORA_EXP", 1, guarded<expFn>, true},
+      {"ORA_LN", 1, guarded<lnFn>, true},
+      {"ORA_LOG", 2, guarded<logFn>, true},
       {"ORA_RAWTOHEX", 1, guarded<rawtohex>, true},
       {"ORA_HEXTORAW", 1, guarded<hextoraw>, true},
       {"ORA_STORE", 2, guarded<store>, true},

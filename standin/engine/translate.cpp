@@ -802,7 +802,8 @@ class Parser {
       return out;
     }
     if (fn == "INSTR") {
-      argCount(n, 2, 2);
+      argCount(n, 2, 4);
+      if (n > 2) raise(3001, {}, offset);  // start position and occurrence
       out.sql = "instr(" + text(args[0]) + ", " + text(args[1]) + ")";
       out.type = numberType();
       return out;
@@ -859,7 +860,8 @@ class Parser {
       return out;
     }
     if (fn == "TO_NUMBER") {
-      argCount(n, 1, 1);
+      argCount(n, 1, 3);
+      if (n > 1) raise(3001, {}, offset);  // number format models for reading
       out.sql = args[0].type.isNumber() ? args[0].sql : "ORA_TO_NUMBER(" + text(args[0]) + ")";
       out.type = numberType();
       out.rep = args[0].type.isNumber() ? args[0].rep : Rep::Blob;
@@ -942,30 +944,29 @@ class Parser {
       out.type = numberType();
       return out;
     }
-    static const std::set<std::string> known = {"POWER",
-                                                "SQRT",
-                                                "EXP",
-                                                "LN",
-                                                "LOG",
-                                                "SIN",
-                                                "COS",
-                                                "TAN",
-                                                "MONTHS_BETWEEN",
-                                                "LAST_DAY",
-                                                "NEXT_DAY",
-                                                "TRANSLATE",
-                                                "SOUNDEX",
-                                                "STDDEV",
-                                                "VARIANCE",
-                                                "LISTAGG",
-                                                "REGEXP_LIKE",
-                                                "REGEXP_REPLACE",
-                                                "REGEXP_SUBSTR",
-                                                "TO_TIMESTAMP",
-                                                "EXTRACT",
-                                                "SYS_GUID",
-                                                "USERENV",
-                                                "NUMTODSINTERVAL"};
+    if (fn == "POWER" || fn == "SQRT" || fn == "EXP" || fn == "LN" || fn == "LOG") {
+      // Computed in double precision, like the other arithmetic here.
+      argCount(n, fn == "POWER" || fn == "LOG" ? 2 : 1, fn == "POWER" || fn == "LOG" ? 2 : 1);
+      out.sql = "ORA_" + fn + "(" + joinArgs([&](const Expr& a) { return num(a); }) + ")";
+      out.type = numberType();
+      return out;
+    }
+    if (fn == "LAST_DAY") {
+      argCount(n, 1, 1);
+      out.sql = "ORA_LAST_DAY(" + date(args[0]) + ")";
+      out.type = dateType();
+      return out;
+    }
+    if (fn == "MONTHS_BETWEEN") {
+      argCount(n, 2, 2);
+      out.sql = "ORA_MONTHS_BETWEEN(" + date(args[0]) + ", " + date(args[1]) + ")";
+      out.type = numberType();
+      return out;
+    }
+    static const std::set<std::string> known = {
+        "SIN",           "COS",          "TAN",      "LAST_DAY", "NEXT_DAY",    "TRANSLATE",
+        "SOUNDEX",       "STDDEV",       "VARIANCE", "LISTAGG",  "REGEXP_LIKE", "REGEXP_REPLACE",
+        "REGEXP_SUBSTR", "TO_TIMESTAMP", "EXTRACT",  "SYS_GUID", "USERENV",     "NUMTODSINTERVAL"};
     if (known.count(fn)) raise(3001, {}, offset);
     raise(904, {quote(fn)}, offset);
   }

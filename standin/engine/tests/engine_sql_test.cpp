@@ -289,6 +289,21 @@ TEST_F(Sql, DatesFormatsAndNls) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(one(std::string("select ") + c.expr + " from dual"), c.value) << c.expr;
+  const Case numbers[] = {
+      {"last_day(to_date('2024-02-10 11:00', 'YYYY-MM-DD HH24:MI'))", "2024-02-29 11:00:00"},
+      {"months_between(date '2024-03-15', date '2024-01-15')", "2"},
+      {"months_between(date '2024-02-29', date '2024-01-31')", "1"},
+      {"months_between(date '2024-01-01', date '2024-02-01')", "-1"},
+      {"months_between(date '2024-03-16', date '2024-03-15')", "0.03225806451612903"},
+      {"power(2, 10)", "1024"},
+      {"sqrt(16)", "4"},
+      {"round(ln(exp(2)), 10)", "2"},
+      {"log(10, 1000)", "2.9999999999999996"},
+  };
+  for (const Case& c : numbers)
+    EXPECT_EQ(one(std::string("select ") + c.expr + " from dual"), c.value) << c.expr;
+  EXPECT_EQ(error("select sqrt(-1) from dual").code, 1428);
+  EXPECT_EQ(error("select ln(0) from dual").code, 1428);
   const std::pair<const char*, int> errors[] = {
       {"to_date('2024-13-01', 'YYYY-MM-DD')", 1843},
       {"to_date('2023-02-29', 'YYYY-MM-DD')", 1847},
