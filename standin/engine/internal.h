@@ -60,8 +60,9 @@ bool decodeNumber(const unsigned char* p, size_t len, Decimal& out);
 // at most 18 digits, 2 with `dv` when it has a fraction, at most 14 digits and a small exponent
 // (then `dv` is the correctly rounded double), 0 when the full decimal is needed.
 int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv);
-// Reads any SQLite value that stands for a number: a stored NUMBER blob, an integer, a real or a
-// numeric text. False for NULL; throws ORA-01722 for text that is not a number.
+// Reads any SQLite value that stands for a number: a stored NUMBER blob, an integer, a real
+// (rounded to 15 significant digits) or a numeric text. False for NULL; throws ORA-01722 for text
+// that is not a number.
 bool valueToDecimal(sqlite3_value* v, Decimal& out);
 
 // ---- Dates ------------------------------------------------------------------------------------

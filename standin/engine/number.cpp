@@ -342,7 +342,10 @@ bool valueToDecimal(sqlite3_value* v, Decimal& out) {
       out = decimalFromInt(sqlite3_value_int64(v));
       return true;
     case SQLITE_FLOAT:
+      // A double here is the result of arithmetic (stored numbers and long literals are exact
+      // blobs); its last binary digits are noise that Oracle's decimal arithmetic would not show.
       out = decimalFromDouble(sqlite3_value_double(v));
+      roundToDigits(out, 15);
       return true;
     case SQLITE_BLOB: {
       auto* p = static_cast<const unsigned char*>(sqlite3_value_blob(v));

@@ -546,8 +546,7 @@ int64_t CursorImpl::asInteger(int col) const {
 double CursorImpl::asReal(int col) const {
   checkColumn(col);
   int storage = this->storage(col);
-  if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-    return sqlite3_value_double(values_[col]);
+  if (storage == SQLITE_INTEGER) return sqlite3_value_double(values_[col]);
   if (!plan_.columnTypes[col].isNumber()) raise(1722);
   const NumberCache& q = quick(col);
   if (q.quick == 1) return static_cast<double>(q.iv);

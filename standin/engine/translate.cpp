@@ -355,7 +355,8 @@ class Parser {
       char a[400], b[400];
       decimalText(d, a, sizeof a);
       decimalText(back, b, sizeof b);
-      if (std::string(a) == b) {
+      // Plain only when a double holds it with room to spare (see valueToDecimal).
+      if (std::string(a) == b && d.n <= 15) {
         e.sql = a;
       } else {
         e.sql = hexLiteral(encodeNumber(d));

@@ -237,6 +237,20 @@ TEST_F(NumberStore, ColumnsRoundAndRefuseAsOracleDoes) {
   }
 }
 
+TEST_F(NumberStore, ComputedValuesDropTheNoiseOfBinaryArithmetic) {
+  exec("create table n (p number, f float)");
+  exec("insert into n values (0.1 * 3, 0.1 + 0.2)");
+  EXPECT_EQ(one("select p, f, p - f from n"), "0.3|0.3|0");
+  EXPECT_EQ(one("select 1/3, 2/3, 10/4, 0.30000000000000004 from dual"),
+            "0.333333333333333|0.666666666666667|2.5|0.30000000000000004");
+  auto c = session_->prepare("select avg(p) * 10 from n");
+  c->execute();
+  ASSERT_TRUE(c->step());
+  EXPECT_EQ(c->kind(0), ValueKind::Integer);
+  EXPECT_EQ(c->asInteger(0), 3);
+  EXPECT_EQ(c->asReal(0), 3.0);
+}
+
 TEST_F(NumberStore, HugeValuesOverflowAndTextMustBeANumber) {
   exec("create table n (p number)");
   EXPECT_EQ(error("insert into n values (1e126)").code, 1426);

@@ -294,11 +294,11 @@ TEST_F(Sql, DatesFormatsAndNls) {
       {"months_between(date '2024-03-15', date '2024-01-15')", "2"},
       {"months_between(date '2024-02-29', date '2024-01-31')", "1"},
       {"months_between(date '2024-01-01', date '2024-02-01')", "-1"},
-      {"months_between(date '2024-03-16', date '2024-03-15')", "0.03225806451612903"},
+      {"months_between(date '2024-03-16', date '2024-03-15')", "0.032258064516129"},
       {"power(2, 10)", "1024"},
       {"sqrt(16)", "4"},
       {"round(ln(exp(2)), 10)", "2"},
-      {"log(10, 1000)", "2.9999999999999996"},
+      {"log(10, 1000)", "3"},
   };
   for (const Case& c : numbers)
     EXPECT_EQ(one(std::string("select ") + c.expr + " from dual"), c.value) << c.expr;
