@@ -497,6 +497,55 @@ TEST_F(Sql, TableDefinitionsTruncateAndDrop) {
   for (const auto& [sql, code] : refused) EXPECT_EQ(error(sql).code, code) << sql;
 }
 
+TEST_F(Sql, PredicatesSelectTheRightRows) {
+  exec("insert into emp values (4, 'A_b%c', to_date('1981-02-20', 'YYYY-MM-DD'), 1600.5, null)");
+  struct Case {
+    const char* where;
+    const char* empnos;
+  };
+  const Case cases[] = {
+      {"sal = 800", "1"},
+      {"sal <> 800", "2,4"},
+      {"sal != 800", "2,4"},
+      {"sal ^= 800", "2,4"},
+      {"sal > 1600", "4"},
+      {"sal >= 1600", "2,4"},
+      {"sal < 1600.5", "1,2"},
+      {"sal <= '1600'", "1,2"},
+      {"sal between 800 and 1600", "1,2"},
+      {"sal not between 800 and 1600", "4"},
+      {"sal in (800, 1600.5)", "1,4"},
+      {"sal not in (800, 1600.5)", "2"},
+      {"sal not in (800, null)", ""},
+      {"sal is null", "3"},
+      {"sal is not null and deptno is null", "4"},
+      {"deptno in (select deptno from emp where ename = 'Allen')", "2,3"},
+      {"hired = to_date('1981-02-20', 'YYYY-MM-DD')", "4"},
+      {"hired between date '1980-01-01' and date '1981-02-20'", "1,4"},
+      {"trunc(hired) = date '1981-02-20'", "2,4"},
+      {"hired in (date '1980-12-17', date '1981-02-20')", "1,4"},
+      {"ename like 'A%'", "2,4"},
+      {"ename like 'A\\_%' escape '\\'", "4"},
+      {"ename like '%\\%%' escape '\\'", "4"},
+      {"ename like '_llen'", "2"},
+      {"ename not like '%e%'", "1,3,4"},
+      {"upper(ename) = 'SMITH' or lower(ename) = 'иван'", "1,3"},
+      {"not (sal > 1000 or sal is null)", "1"},
+      {"(deptno = 30 and sal is null) or empno = 1", "1,3"},
+      {"exists (select 1 from emp x where x.empno = emp.empno + 1)", "1,2,3"},
+      {"empno = (select max(empno) from emp)", "4"},
+      {"nvl(deptno, 0) = 0", "4"},
+      {"length(ename) = 5", "1,2,4"},
+  };
+  for (const Case& c : cases) {
+    std::string got;
+    for (const std::string& r :
+         rows(std::string("select empno from emp where ") + c.where + " order by empno"))
+      got += (got.empty() ? "" : ",") + r;
+    EXPECT_EQ(got, c.empnos) << c.where;
+  }
+}
+
 TEST_F(Sql, QueriesJoinsSubqueriesAndSetOperations) {
   exec("create table dept (deptno number(2), dname varchar2(14))");
   exec("insert into dept values (20, 'RESEARCH')");
