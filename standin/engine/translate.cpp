@@ -1197,11 +1197,18 @@ class Parser {
     int64_t limit = -1;  // from ROWNUM in the WHERE; -1: none
   };
 
+  // The name Oracle gives an expression without alias: its text in upper case without blanks,
+  // string literals included ("select 'a b' from dual" names the column 'AB').
   std::string itemName(size_t from, size_t to) const {
     std::string s;
     for (size_t i = from; i < to; ++i) {
       const Token& tk = t_[i];
-      s += tk.kind == Tok::Ident ? tk.text : tk.raw;
+      if (tk.kind == Tok::String) {
+        for (char c : tk.raw)
+          if (c != ' ') s += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      } else {
+        s += tk.kind == Tok::Ident ? tk.text : tk.raw;
+      }
     }
     return s;
   }

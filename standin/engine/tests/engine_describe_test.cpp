@@ -73,10 +73,18 @@ TEST_F(Describe, NamesAliasesAndExpressions) {
                           {"N9+1", OraType::Number, 22, 0, -127, true},
                           {"SYSDATE", OraType::Date, 7, 0, 0, false},
                           {"TO_CHAR(D,'YYYY')", OraType::Varchar2, 75, 0, 0, true},
-                          {"'ab'", OraType::Char, 2, 0, 0, false},
+                          {"'AB'", OraType::Char, 2, 0, 0, false},
                           {"UPPER(V)", OraType::Varchar2, 30, 0, 0, true},
                           {"NVL(N9,0)", OraType::Number, 22, 9, 0, true},
                       });
+}
+
+TEST_F(Describe, ExpressionNamesAreUpperCaseWithoutBlanks) {
+  auto c = session_->prepare("select 'a b' || v, n9 * 2 + 1, lower( v ) from all_types");
+  ASSERT_EQ(c->columns().size(), 3u);
+  EXPECT_EQ(c->columns()[0].name, "'AB'||V");
+  EXPECT_EQ(c->columns()[1].name, "N9*2+1");
+  EXPECT_EQ(c->columns()[2].name, "LOWER(V)");
 }
 
 TEST_F(Describe, CountWithoutPrecisionAndTheProgramsCountQuery) {
