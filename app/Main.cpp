@@ -1,5 +1,7 @@
 #include "app/Main.h"
 
+#include "dbf/dbf.h"
+
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
@@ -100,10 +102,13 @@ TMF::TMF(TMFEnvironment environment, QWidget* parent)
   if (!ui_) ui_ = std::make_unique<TQtModalUi>(this);
   BuildControls();
   WireHandlers();
+  // The DBF writer's one message (a memo file that cannot be created) is the window's message box.
+  dbf_set_message_handler([this](const std::string& text) { ShowMessage(text); });
   Run("FormCreate", [this] { FormCreate(); });
 }
 
 TMF::~TMF() {
+  dbf_set_message_handler(nullptr);
   // Focus changes while the children are torn down are no exits from the table box.
   ComboBox1->removeEventFilter(this);
 }

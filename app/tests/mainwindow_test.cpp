@@ -24,6 +24,7 @@
 #include "app/ScriptedModalUi.h"
 #include "app/tests/QtTestEnvironment.h"
 #include "dataset/FormatSettings.h"
+#include "dbf/dbf.h"
 #include "oracle/Exception.h"
 
 namespace tarnwick {
@@ -457,6 +458,26 @@ TEST_F(MainWindowTest, MessageBoxIsCaptionedWithTheApplicationTitle) {
   mf->ShowMessage("Введите параметры подключения");
   EXPECT_EQ(ui_->Calls(),
             (std::vector<Call>{{Kind::Message, "Tarnwick", "Введите параметры подключения"}}));
+}
+
+TEST_F(MainWindowTest, TheDbfWritersMessageIsTheWindowsMessageBox) {
+  // A folder standing where the memo file belongs makes the memo file impossible to create.
+  const std::string table = dir_ + "/NOTES.dbf";
+  const std::string memo = dir_ + "/NOTES.FPT";
+  ASSERT_TRUE(std::filesystem::create_directory(memo));
+  const char* names[] = {"NOTE", nullptr};
+  const int32_t lengths[] = {10, 0};
+  const int32_t decimals[] = {0, -1};
+  {
+    auto mf = Start();
+    EXPECT_FALSE(dbf_create(table.c_str(), names, "M", lengths, decimals));
+    EXPECT_EQ(ui_->Calls(),
+              (std::vector<Call>{{Kind::Message, "Tarnwick", "Не могу создать файл " + memo}}));
+  }
+  // Once the window is gone the message no longer reaches its (destroyed) interface.
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(dbf_create(table.c_str(), names, "M", lengths, decimals));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Не могу создать файл " + memo + "\n");
 }
 
 TEST_F(MainWindowTest, AnUnscriptedQuestionFailsLoudly) {
