@@ -349,8 +349,6 @@ void TOCICommand::DoExecute() {
 
 void TOCICommand::BindParams() {
   if (!FParams.empty()) {
-    if (FCallStyle != TOCICallStyle::OCI80)
-      RaiseError("Parameters are supported only with the Oracle 8 Call Interface");
     if (FIterCount > 1) RaiseError("Array parameters are not supported");
     ConnectionLock lock(*FOCIConnection);
     for (auto& p : FParams) BindParam(static_cast<TOraParamDesc&>(*p));
@@ -419,6 +417,15 @@ void TOCICommand::BindParam(TOraParamDesc& p) {
   p.DataType = type;
   const std::string placeholder = p.IsQuoted ? ":\"" + p.Name + "\"" : ":" + p.Name;
   p.FBind = nullptr;
+  if (FCallStyle == TOCICallStyle::OCI73) {
+    std::string name = placeholder;
+    Cda_Def* cda = Cursor().GetCDA();
+    const sword status = obndrv(
+        cda, reinterpret_cast<OraText*>(name.data()), -1, reinterpret_cast<ub1*>(p.FBuffer.data()),
+        static_cast<sword>(p.FBuffer.size()), dty, -1, &p.FIndicator, nullptr, -1, -1);
+    if (status != 0) Check(cda->rc != 0 ? cda->rc : status);
+    return;
+  }
   const sword status = OCIBindByName(Cursor().GetOCIStmt(), &p.FBind, FErrorHandle,
                                      reinterpret_cast<const OraText*>(placeholder.c_str()),
                                      static_cast<sb4>(placeholder.size()), p.FBuffer.data(),

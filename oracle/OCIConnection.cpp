@@ -1,11 +1,12 @@
 // Sections: construction and properties; the error path; Connect; Disconnect; version and
-// session settings; the internal statement runner; lock and side calls.
+// session settings; lock and side calls.
 #include "oracle/OCIConnection.h"
 
 #include <cctype>
 #include <cstring>
 #include <system_error>
 
+#include "oracle/OCICommand.h"
 #include "oracle/OraError.h"
 
 namespace tarnwick {
@@ -26,20 +27,25 @@ int NlsIndex(int prop) {
   return -1;
 }
 
-}  // namespace
+// Data-type codes of the internal command's parameters.
+constexpr uint16_t kDcString = 1;
+constexpr uint16_t kDcInteger = 4;
 
-struct TOCIConnection::InternalParam {
-  std::string name;
-  bool isInt = false;
-  bool output = true;
-  std::size_t size = 0;  // characters of a text parameter
-  int nlsIndex = -1;
-  std::string text;
-  sb4 intValue = 0;
-  bool isNull = true;
-  std::vector<char> buffer;
-  sb2 indicator = -1;
-};
+// A parameter of the internal command's statement, found by the command's own scan.
+TParamDesc& InternalParam(TOCICommand& command, const char* name) {
+  TParamDesc* p = command.FindParam(name);
+  if (!p) throw EAssertionFailed(std::string("Internal parameter ") + name + " not found");
+  return *p;
+}
+
+void SetOutput(TParamDesc& p, uint16_t dataType, int32_t size) {
+  p.DataType = dataType;
+  p.ParamType = TParamDirection::pdOutput;
+  p.Size = size;
+  p.Value = std::monostate{};
+}
+
+}  // namespace
 
 std::string VersionFromBanner(const std::string& banner) {
   const auto dot = banner.find('.');
@@ -65,6 +71,16 @@ TOCIConnection::~TOCIConnection() {
   } catch (...) {
     // A destructor cannot report; the handles are freed by Disconnect whatever happened.
   }
+  FCommand.reset();
+}
+
+TOCICommand& TOCIConnection::CheckCommand() {
+  if (!FCommand) {
+    auto command = std::make_unique<TOCICommand>();
+    command->SetConnection(this);
+    FCommand = std::move(command);
+  }
+  return *FCommand;
 }
 
 bool TOCIConnection::SetProp(int prop, const TPropValue& value) {
@@ -448,15 +464,15 @@ std::string TOCIConnection::GetOracleVersionSt() {
     buffer[sizeof buffer - 1] = 0;
     version = VersionFromBanner(reinterpret_cast<const char*>(buffer));
   } else {
-    std::vector<InternalParam> params(1);
-    params[0].name = ":Result";
-    params[0].size = 65;
+    TOCICommand& command = CheckCommand();
+    command.SetSQL(
+        "begin SELECT Version INTO :Result FROM SYS.PRODUCT_COMPONENT_VERSION WHERE "
+        "Upper(Product) LIKE '%ORACLE%'; end;");
+    TParamDesc& result = InternalParam(command, "Result");
+    SetOutput(result, kDcString, 65);
     try {
-      RunInternal(
-          "begin SELECT Version INTO :Result FROM SYS.PRODUCT_COMPONENT_VERSION WHERE "
-          "Upper(Product) LIKE '%ORACLE%'; end;",
-          params);
-      version = params[0].text;
+      command.Execute(1);
+      if (const auto* text = std::get_if<std::string>(&result.Value)) version = *text;
     } catch (const EOraError& e) {
       if (e.ErrorCode() != 6550) throw;
     }
@@ -490,8 +506,9 @@ void TOCIConnection::SetNlsParameter(const std::string& name, const std::string&
     literal += c;
     if (c == '\'') literal += '\'';
   }
-  std::vector<InternalParam> none;
-  RunInternal("ALTER SESSION SET " + name + "=" + "'" + literal + "'", none);
+  TOCICommand& command = CheckCommand();
+  command.SetSQL("ALTER SESSION SET " + name + "=" + "'" + literal + "'");
+  command.Execute(1);
 }
 
 void TOCIConnection::GetSessionParameters() {
@@ -515,32 +532,25 @@ void TOCIConnection::GetSessionParameters() {
   if (withCharset) sql += "  SELECT NLS_CHARSET_ID(:Charset) INTO :CharsetId FROM dual;";
   sql += "end;";
 
-  std::vector<InternalParam> params;
-  auto add = [&](const char* name, bool isInt, std::size_t size, int nls) {
-    InternalParam p;
-    p.name = name;
-    p.isInt = isInt;
-    p.size = size;
-    p.nlsIndex = nls;
-    params.push_back(std::move(p));
-  };
-  add(":CharLength", true, 0, -1);
-  add(":NlsDateLanguage", false, 41, 0);
-  add(":NlsDateFormat", false, 41, 1);
-  add(":NlsNumericCharacters", false, 41, 2);
-  if (v8) {
-    add(":NlsTimeStampFormat", false, 41, 3);
-    add(":NlsTimeStampTZFormat", false, 41, 4);
-  }
+  TOCICommand& command = CheckCommand();
+  command.SetSQL(sql);
+  // Output names in the order of NlsParams.
+  const char* nlsNames[] = {"NlsDateLanguage", "NlsDateFormat", "NlsNumericCharacters",
+                            "NlsTimeStampFormat", "NlsTimeStampTZFormat"};
+  const int nlsCount = v8 ? 5 : 3;
+  SetOutput(InternalParam(command, "CharLength"), kDcInteger, 0);
+  for (int i = 0; i < nlsCount; ++i) SetOutput(InternalParam(command, nlsNames[i]), kDcString, 41);
   if (withCharset) {
-    add(":Charset", false, 41, -1);
-    params.back().output = false;
-    params.back().text = FCharset;
-    add(":CharsetId", true, 0, -1);
+    TParamDesc& charset = InternalParam(command, "Charset");
+    charset.DataType = kDcString;
+    charset.ParamType = TParamDirection::pdInput;
+    charset.Size = 41;
+    charset.Value = FCharset;
+    SetOutput(InternalParam(command, "CharsetId"), kDcInteger, 0);
   }
   bool ran = true;
   try {
-    RunInternal(sql, params);
+    command.Execute(1);
   } catch (const EAbort&) {
     throw;
   } catch (const Exception&) {
@@ -551,65 +561,18 @@ void TOCIConnection::GetSessionParameters() {
     if (withCharset) RaiseError("Cannot find charset " + FCharset);
     return;
   }
-  for (const InternalParam& p : params) {
-    if (p.name == ":CharLength" && FAskCharLength)
-      FCharLength = p.isNull ? 1 : static_cast<uint16_t>(p.intValue);
-    else if (p.nlsIndex >= 0)
-      FNlsParams[p.nlsIndex].Value = p.isNull ? std::string() : p.text;
-    else if (p.name == ":CharsetId") {
-      if (p.isNull) RaiseError("Cannot find charset " + FCharset);
-      FCharsetId = static_cast<uint16_t>(p.intValue);
-    }
+  if (FAskCharLength) {
+    const auto* length = std::get_if<int32_t>(&InternalParam(command, "CharLength").Value);
+    FCharLength = length ? static_cast<uint16_t>(*length) : 1;
   }
-}
-
-// ---- The internal statement runner ----
-
-void TOCIConnection::RunInternal(const std::string& sql, std::vector<InternalParam>& params) {
-  if (FCallStyle == TOCICallStyle::OCI73) {
-    RunInternal73(sql, params);
-    return;
+  for (int i = 0; i < nlsCount; ++i) {
+    const auto* text = std::get_if<std::string>(&InternalParam(command, nlsNames[i]).Value);
+    FNlsParams[i].Value = text ? *text : std::string();
   }
-  CheckOCI80();
-  struct Statement {
-    OCIStmt* handle = nullptr;
-    ~Statement() {
-      if (handle) OCIHandleFree(handle, OCI_HTYPE_STMT);
-    }
-  } stmt;
-  void* h = nullptr;
-  Check(OCIHandleAlloc(FEnvHandle, &h, OCI_HTYPE_STMT, 0, nullptr));
-  stmt.handle = static_cast<OCIStmt*>(h);
-  struct Lock {
-    TOCIConnection& c;
-    explicit Lock(TOCIConnection& conn) : c(conn) { c.BusyWait(); }
-    ~Lock() { c.Release(); }
-  } lock(*this);
-  Check(OCIStmtPrepare(stmt.handle, FErrorHandle, reinterpret_cast<const OraText*>(sql.c_str()),
-                       static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT));
-  for (InternalParam& p : params) {
-    OCIBind* bind = nullptr;
-    const auto* name = reinterpret_cast<const OraText*>(p.name.c_str());
-    const auto nameLen = static_cast<sb4>(p.name.size());
-    if (p.isInt) {
-      p.indicator = p.output ? -1 : 0;
-      Check(OCIBindByName(stmt.handle, &bind, FErrorHandle, name, nameLen, &p.intValue,
-                          sizeof p.intValue, SQLT_INT, &p.indicator, nullptr, nullptr, 0, nullptr,
-                          OCI_DEFAULT));
-    } else {
-      p.buffer.assign(std::max(p.size, p.text.size()) + 1, '\0');
-      std::memcpy(p.buffer.data(), p.text.data(), p.text.size());
-      p.indicator = p.output ? -1 : 0;
-      Check(OCIBindByName(stmt.handle, &bind, FErrorHandle, name, nameLen, p.buffer.data(),
-                          static_cast<sb4>(p.buffer.size()), SQLT_STR, &p.indicator, nullptr,
-                          nullptr, 0, nullptr, OCI_DEFAULT));
-    }
-  }
-  Check(OCIStmtExecute(FSvcCtx, stmt.handle, FErrorHandle, 1, 0, nullptr, nullptr, OCI_DEFAULT));
-  for (InternalParam& p : params) {
-    if (!p.output) continue;
-    p.isNull = p.indicator == -1;
-    if (!p.isInt) p.text = p.isNull ? std::string() : std::string(p.buffer.data());
+  if (withCharset) {
+    const auto* id = std::get_if<int32_t>(&InternalParam(command, "CharsetId").Value);
+    if (!id) RaiseError("Cannot find charset " + FCharset);
+    FCharsetId = static_cast<uint16_t>(*id);
   }
 }
 
@@ -664,43 +627,6 @@ void TOCIConnection::SetSvcCtx(OCISvcCtx*) {
 
 void TOCIConnection::SetLDA(Lda_Def*) {
   RaiseError("Sharing the handles of another connection is not supported");
-}
-
-// The same with the version-7 calls, on a cursor opened on the logon data area.
-void TOCIConnection::RunInternal73(const std::string& sql, std::vector<InternalParam>& params) {
-  Cda_Def cursor{};
-  auto check = [&](sword result) {
-    if (result == 0) return;
-    sword code = cursor.rc != 0 ? cursor.rc : result;
-    OraError(TOCICallStyle::OCI73, code, true);
-  };
-  check(oopen(&cursor, FLDA.get(), nullptr, -1, -1, nullptr, -1));
-  struct Closer {
-    Cda_Def* c;
-    ~Closer() { oclose(c); }
-  } closer{&cursor};
-  std::string text = sql;
-  check(oparse(&cursor, reinterpret_cast<OraText*>(text.data()), -1, 0, 2));
-  for (InternalParam& p : params) {
-    auto* name = reinterpret_cast<OraText*>(p.name.data());
-    p.indicator = p.output ? -1 : 0;
-    if (p.isInt) {
-      check(obndrv(&cursor, name, -1, reinterpret_cast<ub1*>(&p.intValue), sizeof p.intValue,
-                   SQLT_INT, -1, &p.indicator, nullptr, -1, -1));
-    } else {
-      p.buffer.assign(std::max(p.size, p.text.size()) + 1, '\0');
-      std::memcpy(p.buffer.data(), p.text.data(), p.text.size());
-      check(obndrv(&cursor, name, -1, reinterpret_cast<ub1*>(p.buffer.data()),
-                   static_cast<sword>(p.buffer.size()), SQLT_STR, -1, &p.indicator, nullptr, -1,
-                   -1));
-    }
-  }
-  check(oexec(&cursor));
-  for (InternalParam& p : params) {
-    if (!p.output) continue;
-    p.isNull = p.indicator == -1;
-    if (!p.isInt) p.text = p.isNull ? std::string() : std::string(p.buffer.data());
-  }
 }
 
 }  // namespace tarnwick

@@ -15,6 +15,8 @@
 
 namespace tarnwick {
 
+class TOCICommand;
+
 // The connection layer's names for creating and freeing the process-wide environment.
 inline void OCIInit() {
   InitOCI();
@@ -107,17 +109,15 @@ class TOCIConnection : public TCRConnection {
   void CheckOCI();
   void CheckOCI73();
   void CheckOCI80();
+  // The command this connection runs its own statements with (server version, session
+  // settings), made on this connection at the first need and kept for the connection's life.
+  TOCICommand& CheckCommand();
 
   TFailoverProc OnFailover;
   // What was registered with the client as OCI_ATTR_FOCBK (empty before the first connect).
   const OCIFocbkStruct& FailoverRegistration() const { return FFocbk; }
 
  private:
-  struct InternalParam;
-  // Runs one statement with this connection's handles (the internal command: session settings,
-  // server version). Output parameters are filled in place.
-  void RunInternal(const std::string& sql, std::vector<InternalParam>& params);
-  void RunInternal73(const std::string& sql, std::vector<InternalParam>& params);
   void FreeSessionHandles();
   void ApplyNlsParams();
   static sb4 FailoverCallback(void* svcctx, void* envctx, void* foCtx, ub4 foType, ub4 foEvent);
@@ -151,6 +151,7 @@ class TOCIConnection : public TCRConnection {
   OCIEnv* FEnvHandle = nullptr;
   OCIFocbkStruct FFocbk{};
   std::recursive_timed_mutex FConnectionLock;
+  std::unique_ptr<TOCICommand> FCommand;
 };
 
 }  // namespace tarnwick
