@@ -4,41 +4,25 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "oracle/OCICommand.h"
 #include "oracle/OraSession.h"
-
-namespace fs = std::filesystem;
+#include "oracle/tests/StandinFixture.h"
 
 namespace tarnwick {
 namespace {
 
-fs::path BinDir() {
-  return fs::canonical("/proc/self/exe").parent_path();
-}
-
 class CommandOnSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(fs::exists(BinDir() / "standin" / "servers" / "demo"))
+    ASSERT_TRUE(std::filesystem::exists(standin_test::DemoServer()))
         << "the stand-in client and its demo server must be built";
-    std::string tmpl = (fs::temp_directory_path() / "cmdsession-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir = tmpl;
-    tracePath = dir / "trace.txt";
-    FreeOCI();
-    OracleHomeName.clear();
-    OCIDiscoveryInputs in;
-    in.oratabPath = (dir / "no-such-oratab").string();
-    in.getEnv = [](const std::string&) -> std::optional<std::string> { return std::nullopt; };
-    in.setEnv = [](const std::string&, const std::string&) {};
-    in.executableDir = BinDir().string();
-    SetOCIDiscovery(std::move(in));
-    setenv("STANDIN_TRACE", tracePath.c_str(), 1);
+    ASSERT_TRUE(dir.Made());
+    trace = standin_test::Trace(dir.Path() / "trace.txt");
+    standin_test::UseStandinClient();
+    setenv("STANDIN_TRACE", trace.Path().c_str(), 1);
     session.SetUsername("demo");
     session.SetPassword("demo");
     session.SetServer("demo");
@@ -56,26 +40,13 @@ class CommandOnSession : public ::testing::Test {
     unsetenv("STANDIN_TRACE");
     unsetenv("STANDIN_FAULT_CALL");
     FreeOCI();
-    std::error_code ec;
-    fs::remove_all(dir, ec);
   }
-  std::vector<std::string> Trace() {
-    std::ifstream in(tracePath);
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
-  }
+  std::vector<std::string> Trace() { return trace.Lines(); }
   // The function names of the trace lines from `mark` on.
-  std::vector<std::string> CallsSince(size_t mark) {
-    std::vector<std::string> calls;
-    const auto lines = Trace();
-    for (size_t i = mark; i < lines.size(); ++i)
-      calls.push_back(lines[i].substr(0, lines[i].find('(')));
-    return calls;
-  }
+  std::vector<std::string> CallsSince(size_t mark) { return trace.CallsSince(mark); }
 
-  fs::path dir, tracePath;
+  standin_test::ScratchDir dir{"cmdsession"};
+  standin_test::Trace trace;
   TOraSession session{"OraSession1"};
   TOCICommand command;
 };

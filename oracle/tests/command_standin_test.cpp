@@ -5,8 +5,6 @@
 #include <stdlib.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -14,39 +12,25 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraError.h"
-
-namespace fs = std::filesystem;
+#include "oracle/tests/StandinFixture.h"
 
 namespace tarnwick {
 namespace {
 
-// Test programs are built into <build>/bin, beside the stand-in client in bin/standin.
-fs::path BinDir() {
-  return fs::canonical("/proc/self/exe").parent_path();
-}
+using standin_test::Trace;
 
 class CommandOnStandin : public ::testing::Test {
  protected:
   void SetUp() override {
-    const fs::path demo = BinDir() / "standin" / "servers" / "demo";
-    ASSERT_TRUE(fs::exists(demo)) << "the stand-in client and its demo server must be built";
-    std::string tmpl = (fs::temp_directory_path() / "command-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir = tmpl;
+    ASSERT_TRUE(std::filesystem::exists(standin_test::DemoServer()))
+        << "the stand-in client and its demo server must be built";
+    ASSERT_TRUE(dir.Made());
     // Statements here change data: they run on a copy of the demo server.
-    server = dir / "server";
-    fs::copy(demo, server, fs::copy_options::recursive);
-    tracePath = dir / "trace.txt";
+    server = dir.CopyDemoServer();
+    trace = Trace(dir.Path() / "trace.txt");
 
-    FreeOCI();
-    OracleHomeName.clear();
-    OCIDiscoveryInputs in;
-    in.oratabPath = (dir / "no-such-oratab").string();
-    in.getEnv = [](const std::string&) -> std::optional<std::string> { return std::nullopt; };
-    in.setEnv = [](const std::string&, const std::string&) {};
-    in.executableDir = BinDir().string();
-    SetOCIDiscovery(std::move(in));
-    setenv("STANDIN_TRACE", tracePath.c_str(), 1);
+    standin_test::UseStandinClient();
+    setenv("STANDIN_TRACE", trace.Path().c_str(), 1);
     if (!fault.empty()) setenv("STANDIN_FAULT_CALL", fault.c_str(), 1);
     if (!version.empty()) setenv("STANDIN_FAULT_VERSION", version.c_str(), 1);
 
@@ -75,33 +59,13 @@ class CommandOnStandin : public ::testing::Test {
     unsetenv("STANDIN_FAULT_CALL");
     unsetenv("STANDIN_FAULT_VERSION");
     FreeOCI();
-    std::error_code ec;
-    fs::remove_all(dir, ec);
   }
 
-  std::vector<std::string> Trace() {
-    std::ifstream in(tracePath);
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
-  }
-  // The trace lines written since the mark.
-  std::vector<std::string> TraceSince(size_t mark) {
-    auto lines = Trace();
-    return std::vector<std::string>(lines.begin() + static_cast<long>(std::min(mark, lines.size())),
-                                    lines.end());
-  }
-  size_t Mark() { return Trace().size(); }
-  static std::string Joined(const std::vector<std::string>& lines) {
-    std::string s;
-    for (const auto& l : lines) s += l + "\n";
-    return s;
-  }
+  std::vector<std::string> TraceSince(size_t mark) { return trace.Since(mark); }
+  size_t Mark() { return trace.Mark(); }
+  static std::string Joined(const std::vector<std::string>& lines) { return Trace::Joined(lines); }
   static bool Has(const std::vector<std::string>& lines, const std::string& piece) {
-    for (const auto& l : lines)
-      if (l.find(piece) != std::string::npos) return true;
-    return false;
+    return Trace::Has(lines, piece);
   }
   int32_t Prop(int code) {
     TPropValue v;
@@ -120,7 +84,9 @@ class CommandOnStandin : public ::testing::Test {
   std::string version;  // STANDIN_FAULT_VERSION, the server release the stand-in reports
   bool clearFail = false;
   std::vector<int32_t> hookCodes;
-  fs::path dir, server, tracePath;
+  standin_test::ScratchDir dir{"command"};
+  std::filesystem::path server;
+  Trace trace;
   TOCIConnection connection;
   TOCICommand command;
 };

@@ -7,17 +7,13 @@
 
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
+#include "oracle/tests/StandinFixture.h"
 
 namespace tarnwick {
 namespace {
 
 std::string ErrorText(auto&& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "<no error>";
+  return standin_test::MessageOf(f);
 }
 
 TEST(CommandSQLType, FromStatementType) {

@@ -6,10 +6,10 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "oracle/OraError.h"
+#include "oracle/tests/StandinFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -17,12 +17,7 @@ namespace tarnwick {
 namespace {
 
 std::string AssertionText(auto&& f) {
-  try {
-    f();
-  } catch (const EAssertionFailed& e) {
-    return e.Message();
-  }
-  return "";
+  return standin_test::MessageOf<EAssertionFailed>(f, "");
 }
 
 TEST(OCIConnectionProps, StartValues) {
@@ -151,20 +146,11 @@ TEST(OCIConnectionVersion, VersionFromBanner) {
 class StandinConnection : public ::testing::Test {
  protected:
   void SetUp() override {
-    FreeOCI();
-    OracleHomeName.clear();
-    OCIDiscoveryInputs in;
-    in.oratabPath = (fs::path(TARNWICK_BIN_DIR) / "no-such-oratab").string();
-    in.getEnv = [](const std::string&) -> std::optional<std::string> { return std::nullopt; };
-    in.setEnv = [](const std::string&, const std::string&) {};
-    in.executableDir = TARNWICK_BIN_DIR;
-    SetOCIDiscovery(std::move(in));
-    ASSERT_TRUE(fs::exists(fs::path(TARNWICK_BIN_DIR) / "standin" / "libclntsh.so"))
-        << "the stand-in client must be built";
-    std::string tmpl = (fs::temp_directory_path() / "ociconn-XXXXXX").string();
-    dir = mkdtemp(tmpl.data());
-    tracePath = dir / "trace.txt";
-    setenv("STANDIN_TRACE", tracePath.c_str(), 1);
+    standin_test::UseStandinClient();
+    ASSERT_TRUE(fs::exists(standin_test::StandinLibrary())) << "the stand-in client must be built";
+    ASSERT_TRUE(dir.Made());
+    trace = standin_test::Trace(dir.Path() / "trace.txt");
+    setenv("STANDIN_TRACE", trace.Path().c_str(), 1);
     connection.SetUsername("demo");
     connection.SetPassword("demo");
     connection.SetServer("demo");
@@ -176,24 +162,12 @@ class StandinConnection : public ::testing::Test {
     }
     unsetenv("STANDIN_TRACE");
     FreeOCI();
-    std::error_code ec;
-    fs::remove_all(dir, ec);
   }
-  // The trace lines from the first line that starts with `from`, each cut to its function name
-  // and arguments.
-  std::vector<std::string> TraceFrom(const std::string& from) {
-    std::ifstream in(tracePath);
-    std::vector<std::string> lines;
-    std::string line;
-    bool on = false;
-    while (std::getline(in, line)) {
-      on = on || line.rfind(from, 0) == 0;
-      if (on) lines.push_back(line);
-    }
-    return lines;
-  }
+  // The trace lines from the first line that starts with `from`.
+  std::vector<std::string> TraceFrom(const std::string& from) { return trace.From(from); }
 
-  fs::path dir, tracePath;
+  standin_test::ScratchDir dir{"ociconn"};
+  standin_test::Trace trace;
   TOCIConnection connection;
 };
 

@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "oracle/OraError.h"
+#include "oracle/tests/StandinFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -47,14 +45,7 @@ TEST(OraSessionDefaults, PublishedDefaults) {
 
 TEST(OraSessionDefaults, FeaturesThatAreNotAvailableSaySo) {
   TOraSession s;
-  auto message = [](auto&& f) -> std::string {
-    try {
-      f();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return "";
-  };
+  auto message = [](auto&& f) { return standin_test::MessageOf(f, ""); };
   EXPECT_EQ(message([&] { s.SetDebug(true); }), "SQL monitoring is not supported");
   EXPECT_EQ(message([&] { s.SetPooling(true); }), "Connection pooling is not supported");
   EXPECT_EQ(message([&] { s.Options().SetNet(true); }),
@@ -142,30 +133,19 @@ TEST(OraSessionHome, HomeNameIsSharedAndAMissingHomeFailsTheConnect) {
 
 // ---- Against the stand-in ----
 
-struct EnvVar {
-  std::string name;
-  EnvVar(std::string n, const std::string& value) : name(std::move(n)) {
-    setenv(name.c_str(), value.c_str(), 1);
-  }
-  ~EnvVar() { unsetenv(name.c_str()); }
-};
+using standin_test::EnvVar;
 
 class StandinSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    Unload();
-    OCIDiscoveryInputs in;
-    in.oratabPath = (fs::path(TARNWICK_BIN_DIR) / "no-such-oratab").string();
-    in.getEnv = [this](const std::string& n) -> std::optional<std::string> {
-      auto it = env.find(n);
-      if (it == env.end()) return std::nullopt;
-      return it->second;
-    };
-    in.setEnv = [this](const std::string& n, const std::string& v) { env[n] = v; };
-    in.executableDir = TARNWICK_BIN_DIR;
-    SetOCIDiscovery(std::move(in));
-    ASSERT_TRUE(fs::exists(fs::path(TARNWICK_BIN_DIR) / "standin" / "libclntsh.so"))
-        << "the stand-in client must be built";
+    standin_test::UseStandinClient(
+        [this](const std::string& n) -> std::optional<std::string> {
+          auto it = env.find(n);
+          if (it == env.end()) return std::nullopt;
+          return it->second;
+        },
+        [this](const std::string& n, const std::string& v) { env[n] = v; });
+    ASSERT_TRUE(fs::exists(standin_test::StandinLibrary())) << "the stand-in client must be built";
     session.SetUsername("demo");
     session.SetPassword("demo");
     session.SetServer("demo");
@@ -335,8 +315,10 @@ TEST_F(StandinSession, SessionSettingsAfterConnect) {
 }
 
 TEST_F(StandinSession, FailoverEventsReachOnFailover) {
-  const fs::path trace = fs::temp_directory_path() / ("failover-" + std::to_string(getpid()));
-  EnvVar traceVar("STANDIN_TRACE", trace.string());
+  standin_test::ScratchDir dir("failover");
+  ASSERT_TRUE(dir.Made());
+  const standin_test::Trace trace(dir.Path() / "trace.txt");
+  EnvVar traceVar("STANDIN_TRACE", trace.Path().string());
   session.Options().SetDateFormat("YYYYMMDD");
   session.Connect();
   const OCIFocbkStruct& reg = session.GetIConnection()->FailoverRegistration();
@@ -372,16 +354,11 @@ TEST_F(StandinSession, FailoverEventsReachOnFailover) {
     EXPECT_EQ(seen[0].second, c.kind);
   }
   // The session settings are applied at connect and again when a failover ends.
-  std::ifstream in(trace);
-  std::string line, all;
+  const auto lines = trace.Lines();
   int applied = 0;
-  while (std::getline(in, line)) {
-    all += line + "\n";
-    applied += line.rfind("OCIStmtPrepare(", 0) == 0 &&
-               line.find("\"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'\"") != std::string::npos;
-  }
-  EXPECT_EQ(applied, 2) << all;
-  fs::remove(trace);
+  for (const auto& line : standin_test::Trace::Starting(lines, "OCIStmtPrepare("))
+    applied += line.find("\"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'\"") != std::string::npos;
+  EXPECT_EQ(applied, 2) << standin_test::Trace::Joined(lines);
 }
 
 }  // namespace
