@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,6 +61,29 @@ struct LexCase {
   Options options;
   Lexems expected;
 };
+
+// Test listings show a case as its name, dialect and text, with control characters and quotes
+// escaped so that the text stays on one line.
+void PrintTo(const LexCase& c, std::ostream* os) {
+  *os << c.name << " (" << (c.kind == Kind::Oracle ? "Oracle" : "generic") << ") \"";
+  for (const char ch : c.text) {
+    const auto u = static_cast<unsigned char>(ch);
+    if (ch == '\n')
+      *os << "\\n";
+    else if (ch == '\r')
+      *os << "\\r";
+    else if (ch == '\t')
+      *os << "\\t";
+    else if (ch == '"' || ch == '\\')
+      *os << '\\' << ch;
+    else if (u < 0x20 || u == 0x7F) {
+      static const char kHex[] = "0123456789ABCDEF";
+      *os << "\\x" << kHex[u >> 4] << kHex[u & 15];
+    } else
+      *os << ch;
+  }
+  *os << '"';
+}
 
 const Options kDefault{};
 const Options kKeepBlanks{false, false, true, false};
@@ -299,6 +323,17 @@ TEST_P(LexTest, GivesTheExpectedLexemes) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, LexTest, ::testing::ValuesIn(LexCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LexCasePrinting, NameDialectAndOneLineText) {
+  const std::vector<std::pair<LexCase, std::string>> cases = {
+      {{"Plain", Kind::Oracle, "a<=b", kDefault, {}}, "Plain (Oracle) \"a<=b\""},
+      {{"Breaks", Kind::Generic, "a\r\n\tb", kDefault, {}}, "Breaks (generic) \"a\\r\\n\\tb\""},
+      {{"Quotes", Kind::Generic, "\"x\\y\"", kDefault, {}}, "Quotes (generic) \"\\\"x\\\\y\\\"\""},
+      {{"Control", Kind::Oracle, "\x01\x7F"s + '\0', kDefault, {}},
+       "Control (Oracle) \"\\x01\\x7F\\x00\""},
+  };
+  for (const auto& [c, printed] : cases) EXPECT_EQ(::testing::PrintToString(c), printed);
+}
 
 TEST(ParserTest, DefaultOptions) {
   TParser generic("x");
