@@ -275,28 +275,62 @@ void rpad(sqlite3_context* ctx, int n, sqlite3_value** a) {
   pad(ctx, n, a, false);
 }
 
-void divide(sqlite3_context* ctx, int, sqlite3_value** a) {
-  if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
-  if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
-    int64_t x = sqlite3_value_int64(a[0]), y = sqlite3_value_int64(a[1]);
-    if (y == 0) raise(1476);
-    if (!(x == INT64_MIN && y == -1) && x % y == 0) return sqlite3_result_int64(ctx, x / y);
+// Exact NUMBER arithmetic: operands in any numeric representation, results as stored NUMBERs.
+template <int Op>
+void arith(sqlite3_context* ctx, int, sqlite3_value** a) {
+  Decimal x, y;
+  if (!valueToDecimal(a[0], x) || !valueToDecimal(a[1], y)) return sqlite3_result_null(ctx);
+  switch (Op) {
+    case 0:
+      return resultNumber(ctx, addDecimal(x, y));
+    case 1:
+      return resultNumber(ctx, addDecimal(x, negateDecimal(y)));
+    case 2:
+      return resultNumber(ctx, mulDecimal(x, y));
+    default:
+      return resultNumber(ctx, divDecimal(x, y));
   }
-  double y = sqlite3_value_double(a[1]);
-  if (y == 0) raise(1476);
-  sqlite3_result_double(ctx, sqlite3_value_double(a[0]) / y);
 }
 
+void negate(sqlite3_context* ctx, int, sqlite3_value** a) {
+  Decimal x;
+  if (!valueToDecimal(a[0], x)) return sqlite3_result_null(ctx);
+  resultNumber(ctx, negateDecimal(x));
+}
+
+// MOD(x, y) = x - y * TRUNC(x / y); MOD(x, 0) = x.
 void mod(sqlite3_context* ctx, int, sqlite3_value** a) {
-  if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
-  if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
-    int64_t x = sqlite3_value_int64(a[0]), y = sqlite3_value_int64(a[1]);
-    if (y == 0) return sqlite3_result_int64(ctx, x);
-    if (y == -1) return sqlite3_result_int64(ctx, 0);
-    return sqlite3_result_int64(ctx, x % y);
-  }
-  double x = sqlite3_value_double(a[0]), y = sqlite3_value_double(a[1]);
-  sqlite3_result_double(ctx, y == 0 ? x : std::fmod(x, y));
+  Decimal x, y;
+  if (!valueToDecimal(a[0], x) || !valueToDecimal(a[1], y)) return sqlite3_result_null(ctx);
+  if (y.isZero()) return resultNumber(ctx, x);
+  Decimal q = divDecimal(x, y);
+  truncateToScale(q, 0);
+  resultNumber(ctx, addDecimal(x, negateDecimal(mulDecimal(y, q))));
+}
+
+// SUM and AVG add exactly; the state lives in SQLite's zero-filled aggregate memory.
+struct SumState {
+  Decimal sum;
+  int64_t count;
+};
+
+void sumStep(sqlite3_context* ctx, int, sqlite3_value** a) {
+  auto* s = static_cast<SumState*>(sqlite3_aggregate_context(ctx, sizeof(SumState)));
+  if (!s) return sqlite3_result_error_nomem(ctx);
+  Decimal x;
+  if (!valueToDecimal(a[0], x)) return;
+  s->sum = addDecimal(s->sum, x);
+  ++s->count;
+}
+void sumFinal(sqlite3_context* ctx) {
+  auto* s = static_cast<SumState*>(sqlite3_aggregate_context(ctx, 0));
+  if (!s || s->count == 0) return sqlite3_result_null(ctx);
+  resultNumber(ctx, s->sum);
+}
+void avgFinal(sqlite3_context* ctx) {
+  auto* s = static_cast<SumState*>(sqlite3_aggregate_context(ctx, 0));
+  if (!s || s->count == 0) return sqlite3_result_null(ctx);
+  resultNumber(ctx, divDecimal(s->sum, decimalFromInt(s->count)));
 }
 
 int scaleArg(int n, sqlite3_value** a) {
@@ -601,6 +635,20 @@ void guarded(sqlite3_context* ctx, int n, sqlite3_value** a) {
   }
 }
 
+template <Fn F>
+void guardedStep(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  guarded<F>(ctx, n, a);
+}
+
+template <void (*F)(sqlite3_context*)>
+void guardedFinal(sqlite3_context* ctx) {
+  try {
+    F(ctx);
+  } catch (const OraError& e) {
+    sqlite3_result_error(ctx, e.message.c_str(), static_cast<int>(e.message.size()));
+  }
+}
+
 }  // namespace
 
 std::string formatNumber(const Decimal& value, std::string_view format,
@@ -713,7 +761,11 @@ void registerFunctions(sqlite3* db, const NlsSettings* nls) {
       {"ORA_LPAD", 3, guarded<lpad>, true},
       {"ORA_RPAD", 2, guarded<rpad>, true},
       {"ORA_RPAD", 3, guarded<rpad>, true},
-      {"ORA_DIV", 2, guarded<divide>, true},
+      {"ORA_ADD", 2, guarded<arith<0>>, true},
+      {"ORA_SUB", 2, guarded<arith<1>>, true},
+      {"ORA_MUL", 2, guarded<arith<2>>, true},
+      {"ORA_DIV", 2, guarded<arith<3>>, true},
+      {"ORA_NEG", 1, guarded<negate>, true},
       {"ORA_MOD", 2, guarded<mod>, true},
       {"ORA_TRUNC_NUM", 1, guarded<truncNum>, true},
       {"ORA_TRUNC_NUM", 2, guarded<truncNum>, true},
@@ -745,6 +797,10 @@ void registerFunctions(sqlite3* db, const NlsSettings* nls) {
     sqlite3_create_function_v2(db, e.name, e.args, flags, const_cast<NlsSettings*>(nls), e.fn,
                                nullptr, nullptr, nullptr);
   }
+  sqlite3_create_function_v2(db, "ORA_SUM", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                             guardedStep<sumStep>, guardedFinal<sumFinal>, nullptr);
+  sqlite3_create_function_v2(db, "ORA_AVG", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                             guardedStep<sumStep>, guardedFinal<avgFinal>, nullptr);
 }
 
 }  // namespace standin

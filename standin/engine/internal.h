@@ -45,6 +45,11 @@ Decimal decimalFromDouble(double v);
 void roundToScale(Decimal& v, int scale);
 void roundToDigits(Decimal& v, int digits);
 void truncateToScale(Decimal& v, int scale);
+// Exact arithmetic, rounded to 40 significant digits; division by zero is ORA-01476.
+Decimal addDecimal(const Decimal& a, const Decimal& b);
+Decimal negateDecimal(Decimal v);
+Decimal mulDecimal(const Decimal& a, const Decimal& b);
+Decimal divDecimal(const Decimal& a, const Decimal& b);
 // Plain decimal text with a leading "0" before the point ("-0.5", "120"); returns the length.
 size_t decimalText(const Decimal& v, char* out, size_t cap);
 // Oracle's text of a number (TO_CHAR without format): no leading zero (".5", "-.5"), scientific

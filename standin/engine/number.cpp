@@ -1,8 +1,10 @@
 // NUMBER values: exact decimal arithmetic for rounding and checks, Oracle's byte format for
 // storage.
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "standin/engine/internal.h"
@@ -332,6 +334,145 @@ int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv) {
   }
 #endif
   return 0;
+}
+
+// ---- exact arithmetic ------------------------------------------------------------------------
+// Results are exact and then rounded to 40 significant digits, as Oracle's NUMBER arithmetic.
+
+namespace {
+
+// Builds a Decimal from significant digits (0-9 values, most significant first) and the power of
+// ten of the position just above the first one: value = 0.digits x 10^point.
+Decimal fromDigits(bool neg, const uint8_t* digits, int count, int point) {
+  char buf[400];
+  int k = 0;
+  buf[k++] = neg ? '-' : '+';
+  buf[k++] = '0';
+  buf[k++] = '.';
+  for (int i = 0; i < count && k < 300; ++i) buf[k++] = static_cast<char>('0' + digits[i]);
+  if (count == 0) buf[k++] = '0';
+  k += std::snprintf(buf + k, sizeof buf - k, "e%d", point);
+  Decimal d;
+  parseDecimal(std::string_view(buf, k), d);
+  return d;
+}
+
+// |a| compared with |b|.
+int compareMagnitude(const Decimal& a, const Decimal& b) {
+  if (a.n == 0 || b.n == 0) return (a.n != 0) - (b.n != 0);
+  if (a.point != b.point) return a.point < b.point ? -1 : 1;
+  for (int i = 0; i < std::max(a.n, b.n); ++i) {
+    int x = i < a.n ? a.d[i] : 0, y = i < b.n ? b.d[i] : 0;
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+Decimal addDecimal(const Decimal& a, const Decimal& b) {
+  if (a.n == 0) return b;
+  if (b.n == 0) return a;
+  // Positions by power of ten: index k stands for 10^(lo + k). Digits far below the result's
+  // first 80 cannot change its first 40.
+  int hi = std::max(a.point, b.point);
+  int lo = std::max(std::min(a.point - a.n, b.point - b.n), hi - 82);
+  int width = hi - lo + 1;
+  int acc[90] = {};
+  bool sameSign = a.neg == b.neg;
+  const Decimal& big = compareMagnitude(a, b) >= 0 ? a : b;
+  const Decimal& small = &big == &a ? b : a;
+  auto place = [&](const Decimal& v, int sign) {
+    for (int i = 0; i < v.n; ++i) {
+      int e = v.point - 1 - i;
+      if (e >= lo) acc[e - lo] += sign * v.d[i];
+    }
+  };
+  place(big, 1);
+  place(small, sameSign ? 1 : -1);
+  for (int k = 0; k < width - 1; ++k) {
+    while (acc[k] < 0) {
+      acc[k] += 10;
+      --acc[k + 1];
+    }
+    if (acc[k] > 9) {
+      acc[k + 1] += acc[k] / 10;
+      acc[k] %= 10;
+    }
+  }
+  uint8_t digits[90];
+  int count = 0;
+  for (int k = width - 1; k >= 0; --k) digits[count++] = static_cast<uint8_t>(acc[k]);
+  return fromDigits(big.neg, digits, count, hi + 1);
+}
+
+Decimal negateDecimal(Decimal v) {
+  if (v.n > 0) v.neg = !v.neg;
+  return v;
+}
+
+Decimal mulDecimal(const Decimal& a, const Decimal& b) {
+  if (a.n == 0 || b.n == 0) return Decimal{};
+  int prod[90] = {};
+  for (int i = 0; i < a.n; ++i)
+    for (int j = 0; j < b.n; ++j) prod[i + j + 1] += a.d[i] * b.d[j];
+  int count = a.n + b.n;
+  for (int k = count - 1; k > 0; --k) {
+    prod[k - 1] += prod[k] / 10;
+    prod[k] %= 10;
+  }
+  uint8_t digits[90];
+  for (int k = 0; k < count; ++k) digits[k] = static_cast<uint8_t>(prod[k]);
+  return fromDigits(a.neg != b.neg, digits, count, a.point + b.point);
+}
+
+Decimal divDecimal(const Decimal& a, const Decimal& b) {
+  if (b.n == 0) raise(1476);
+  if (a.n == 0) return Decimal{};
+  // Long division of a's digits (followed by zeros) by b's digits, 43 quotient digits past the
+  // first non-zero one.
+  uint8_t rem[48] = {};  // remainder, most significant first, rlen digits
+  int rlen = 0;
+  uint8_t q[100];
+  int qn = 0, firstNonZero = -1;
+  auto remainderAtLeastDivisor = [&]() {
+    int i = 0;
+    while (i < rlen && rem[i] == 0) ++i;
+    int len = rlen - i;
+    if (len != b.n) return len > b.n;
+    for (int k = 0; k < b.n; ++k)
+      if (rem[i + k] != b.d[k]) return rem[i + k] > b.d[k];
+    return true;
+  };
+  auto subtractDivisor = [&]() {
+    int borrow = 0;
+    for (int k = 0; k < rlen; ++k) {
+      int ri = rlen - 1 - k;
+      int bi = b.n - 1 - k;
+      int v = rem[ri] - borrow - (bi >= 0 ? b.d[bi] : 0);
+      borrow = v < 0;
+      rem[ri] = static_cast<uint8_t>(v < 0 ? v + 10 : v);
+    }
+  };
+  for (int step = 0; step < 95; ++step) {
+    // Bring down the next digit of the dividend.
+    if (rlen > 0 && rem[0] == 0) {
+      std::memmove(rem, rem + 1, --rlen);
+    }
+    rem[rlen++] = step < a.n ? a.d[step] : 0;
+    int digit = 0;
+    while (remainderAtLeastDivisor()) {
+      subtractDivisor();
+      ++digit;
+    }
+    q[qn++] = static_cast<uint8_t>(digit);
+    if (firstNonZero < 0 && digit != 0) firstNonZero = qn - 1;
+    if (firstNonZero >= 0 && qn - firstNonZero >= 43) break;
+  }
+  // a = 0.A x 10^pa with A read as an integer of a.n digits; the quotient digits q stand for
+  // A x 10^(qn - a.n) / B, where B has b.n digits.
+  int exponent = a.point - b.point + b.n - a.n + (a.n - qn);
+  return fromDigits(a.neg != b.neg, q, qn, exponent + qn);
 }
 
 bool valueToDecimal(sqlite3_value* v, Decimal& out) {

@@ -313,6 +313,11 @@ class Parser {
     if (e.type.isDate()) raise(932, {"NUMBER", "DATE"});
     return "ORA_NUMVAL(ORA_TO_NUMBER(" + e.sql + "))";
   }
+  // An operand of exact arithmetic: any numeric representation will do, text is converted.
+  static std::string exact(const Expr& e) {
+    if (e.type.isNumber() || e.isNull) return e.sql;
+    return as(e, numberType());
+  }
   static std::string text(const Expr& e) {
     if (e.type.isNumber()) return "ORA_NUMTEXT(" + e.sql + ")";
     if (e.type.isDate()) return "ORA_DATETEXT(" + e.sql + ")";
@@ -430,8 +435,10 @@ class Parser {
       } else if (r.type.isDate()) {
         raise(932, {"NUMBER", "DATE"});
       } else {
-        out.sql = "(" + num(l) + " " + op + " " + num(r) + ")";
+        out.sql =
+            std::string(op == "+" ? "ORA_ADD(" : "ORA_SUB(") + exact(l) + ", " + exact(r) + ")";
         out.type = numberType();
+        out.rep = Rep::Blob;
       }
       l = out;
     }
@@ -447,8 +454,8 @@ class Parser {
       out.agg = l.agg || r.agg;
       out.bareCol = l.bareCol || r.bareCol;
       out.type = numberType();
-      out.sql = op == "*" ? "(" + num(l) + " * " + num(r) + ")"
-                          : "ORA_DIV(" + num(l) + ", " + num(r) + ")";
+      out.sql = std::string(op == "*" ? "ORA_MUL(" : "ORA_DIV(") + exact(l) + ", " + exact(r) + ")";
+      out.rep = Rep::Blob;
       l = out;
     }
     return l;
@@ -466,9 +473,9 @@ class Parser {
       Expr e = unary(sc);
       if (!minus) return e;
       Expr out = e;
-      out.sql = "(-(" + num(e) + "))";  // not "--", which would start a comment
+      out.sql = "ORA_NEG(" + exact(e) + ")";
       out.type = numberType();
-      out.rep = Rep::Plain;
+      out.rep = Rep::Blob;
       out.isColumn = false;
       out.numLiteral = false;
       return out;
@@ -693,8 +700,10 @@ class Parser {
         out.type.nullable = true;
         out.rep = a.rep;
       } else {
-        out.sql = (fn == "SUM" ? "SUM(" : "AVG(") + distinct + num(a) + ")";
+        // Exact sums; DISTINCT compares the exact operands.
+        out.sql = (fn == "SUM" ? "ORA_SUM(" : "ORA_AVG(") + distinct + exact(a) + ")";
         out.type = numberType();
+        out.rep = Rep::Blob;
       }
       return out;
     }
@@ -890,8 +899,9 @@ class Parser {
     }
     if (fn == "MOD") {
       argCount(n, 2, 2);
-      out.sql = "ORA_MOD(" + num(args[0]) + ", " + num(args[1]) + ")";
+      out.sql = "ORA_MOD(" + exact(args[0]) + ", " + exact(args[1]) + ")";
       out.type = numberType();
+      out.rep = Rep::Blob;
       return out;
     }
     if (fn == "GREATEST" || fn == "LEAST") {
