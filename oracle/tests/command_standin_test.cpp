@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -560,7 +561,36 @@ sword FakeOparse(Cda_Def* cda, OraText* text, sb4 length, sword defflg, ub4 lngf
   cda->wrn = sql.find("warn") != std::string::npos ? 0x21 : 0;
   return 0;
 }
+// Bound outputs, filled by the next oexn: integers with 1, texts with "v7" and the name.
+struct V7Bind {
+  std::string name;
+  ub1* value;
+  sword size;
+  sword type;
+  sb2* indicator;
+};
+std::vector<V7Bind> g_v7Binds;
+sword FakeObndrv(Cda_Def*, OraText* name, sword nameLength, ub1* value, sword size, sword type,
+                 sword, sb2* indicator, OraText*, sword, sword) {
+  const std::string n = nameLength < 0 ? std::string(reinterpret_cast<const char*>(name))
+                                       : std::string(reinterpret_cast<const char*>(name),
+                                                     static_cast<size_t>(nameLength));
+  g_v7.push_back("obndrv " + n + " " + std::to_string(size) + " " + std::to_string(type));
+  g_v7Binds.push_back({n, value, size, type, indicator});
+  return 0;
+}
 sword FakeOexn(Cda_Def* cda, sword iters, sword rowoff) {
+  for (const V7Bind& b : g_v7Binds) {
+    *b.indicator = 0;
+    if (b.type == SQLT_INT) {
+      const int32_t one = 1;
+      std::memcpy(b.value, &one, sizeof one);
+    } else {
+      std::snprintf(reinterpret_cast<char*>(b.value), static_cast<size_t>(b.size), "v7%s",
+                    b.name.c_str());
+    }
+  }
+  g_v7Binds.clear();
   g_v7.push_back("oexn " + std::to_string(iters) + " " + std::to_string(rowoff));
   cda->rpc = 2;
   return 0;
@@ -586,6 +616,8 @@ class CommandOnVersion7Server : public CommandOnStandin {
     oparse = &FakeOparse;
     oexn = &FakeOexn;
     oclose = &FakeOclose;
+    obndrv = &FakeObndrv;
+    g_v7Binds.clear();
     oerhms = &FakeOerhms;
   }
 };
@@ -640,6 +672,32 @@ TEST_F(CommandOnVersion7Server, CompilationWarningIsRecorded) {
   command.Prepare();
   EXPECT_EQ(connection.GetLastError(), 24344);
   command.Finish();
+}
+
+// The connection's own statements run on its internal command, so they use the version-7
+// calls too.
+TEST_F(CommandOnVersion7Server, SessionSettingRunsThroughTheVersion7Calls) {
+  connection.SetProp(prDateFormat, std::string("YYYYMMDD"));
+  EXPECT_EQ(g_v7, (std::vector<std::string>{
+                      "oopen", "oparse \"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'\" 45 0 2",
+                      "oexn 1 0", "oclose"}));
+  EXPECT_EQ(connection.CheckCommand().GetCursorState(), csInactive);
+}
+
+TEST_F(CommandOnVersion7Server, SessionParametersAreBoundWithTheVersion7Calls) {
+  connection.SetProp(prCharLength, int32_t{0});
+  ASSERT_EQ(g_v7.size(), 8u);
+  EXPECT_EQ(g_v7[1].rfind("oparse \"declare  cursor NlsParamsCursor is", 0), 0u) << g_v7[1];
+  EXPECT_EQ(g_v7[1].find("NLS_TIMESTAMP_FORMAT"), std::string::npos) << "no time stamps before 8.0";
+  const std::vector<std::string> rest(g_v7.begin() + 2, g_v7.end());
+  EXPECT_EQ(rest,
+            (std::vector<std::string>{"obndrv :CharLength 4 3", "obndrv :NlsDateLanguage 42 5",
+                                      "obndrv :NlsDateFormat 42 5",
+                                      "obndrv :NlsNumericCharacters 42 5", "oexn 1 0", "oclose"}));
+  EXPECT_EQ(connection.CharLength(), 1);
+  EXPECT_EQ(connection.NlsParams()[0].Value, "v7:NlsDateLanguage");
+  EXPECT_EQ(connection.NlsParams()[1].Value, "v7:NlsDateFormat");
+  EXPECT_EQ(connection.NlsParams()[2].Value, "v7:NlsNumericCharacters");
 }
 
 }  // namespace

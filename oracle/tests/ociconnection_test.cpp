@@ -5,9 +5,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <thread>
+#include <tuple>
 
+#include "oracle/OCICommand.h"
 #include "oracle/OraError.h"
 #include "oracle/tests/StandinFixture.h"
 
@@ -339,6 +344,244 @@ TEST_F(StandinConnection, SessionSettingsAreSentOnlyWhenSet) {
     if (l.rfind("OCIStmtPrepare(", 0) == 0) last = l;
   EXPECT_NE(last.find("\"ALTER SESSION SET NLS_NUMERIC_CHARACTERS='. '\""), std::string::npos)
       << last;
+}
+
+// ---- The internal command ----
+
+TEST(OCIConnectionInternalCommand, MadeOnceOnThisConnection) {
+  TOCIConnection c;
+  TOCICommand& command = c.CheckCommand();
+  EXPECT_EQ(&c.CheckCommand(), &command);
+  EXPECT_EQ(command.GetConnection(), &c);
+  EXPECT_EQ(command.GetOCIConnection(), &c);
+  EXPECT_EQ(command.GetCursorState(), csInactive);
+}
+
+// A session setting is one statement of the internal command, sent as a plain statement:
+// allocated, prepared with its terminating NUL counted, executed once and freed again.
+TEST_F(StandinConnection, SessionSettingCallForCall) {
+  connection.Connect("");
+  for (const bool autoCommit : {false, true}) {
+    connection.SetProp(prAutoCommit, autoCommit);
+    connection.SetProp(prDateFormat, std::string());
+    const size_t mark = trace.Mark();
+    connection.SetProp(prDateFormat, std::string("YYYYMMDD"));
+    const auto lines = trace.Since(mark);
+    const std::vector<std::string> road = {
+        "OCIHandleAlloc", "OCIAttrSet", "OCIAttrSet", "OCIStmtPrepare", "OCIAttrGet",
+        "OCIStmtExecute", "OCIAttrGet", "OCIAttrGet", "OCIAttrGet",     "OCIHandleFree"};
+    ASSERT_EQ(standin_test::Trace::Calls(lines), road) << standin_test::Trace::Joined(lines);
+    EXPECT_NE(lines[3].find("\"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'\", 45,"),
+              std::string::npos)
+        << lines[3];
+    EXPECT_NE(lines[4].find("OCI_ATTR_STMT_TYPE"), std::string::npos) << lines[4];
+    const std::string mode = autoCommit ? "OCI_COMMIT_ON_SUCCESS" : "OCI_DEFAULT";
+    EXPECT_NE(lines[5].find(", 1, 0, NULL, NULL, " + mode + ") = OCI_SUCCESS"), std::string::npos)
+        << lines[5];
+    EXPECT_FALSE(standin_test::Trace::Has(lines, "OCITransCommit"));
+    EXPECT_EQ(connection.CheckCommand().GetCursorState(), csInactive);
+    EXPECT_EQ(connection.CheckCommand().GetCursor()->StmtHandle(), nullptr);
+  }
+}
+
+// Colons and quotes inside a value belong to the literal: no parameter is bound.
+TEST_F(StandinConnection, SessionSettingValuesBindNoParameters) {
+  connection.Connect("");
+  struct Case {
+    int prop;
+    std::string value, sent;
+  };
+  const std::vector<Case> cases = {
+      {prDateFormat, "YYYY-MM-DD HH24:MI:SS", "NLS_DATE_FORMAT='YYYY-MM-DD HH24:MI:SS'"},
+      {prDateFormat, "DD:MM'YY", "NLS_DATE_FORMAT='DD:MM''YY'"},
+      {prNumericCharacters, ", ", "NLS_NUMERIC_CHARACTERS=', '"},
+  };
+  for (const auto& c : cases) {
+    const size_t mark = trace.Mark();
+    try {
+      connection.SetProp(c.prop, c.value);
+    } catch (const EOraError&) {
+      // The server may refuse the value; what matters is what was sent and bound.
+    }
+    const auto lines = trace.Since(mark);
+    EXPECT_TRUE(standin_test::Trace::Has(lines, "\"ALTER SESSION SET " + c.sent + "\""))
+        << standin_test::Trace::Joined(lines);
+    EXPECT_FALSE(standin_test::Trace::Has(lines, "OCIBindByName")) << c.value;
+    EXPECT_EQ(connection.CheckCommand().Params().size(), 0u) << c.value;
+  }
+}
+
+// The stand-in has no binds: these stand for a server that answers the session-settings block.
+// Binds are recorded; executing a statement with binds fills the outputs from `g_answers` (a
+// name missing there stays null) and records the inputs.
+struct FakeBind {
+  std::string name;
+  void* value;
+  sb4 size;
+  ub2 dty;
+  sb2* indicator;
+};
+std::vector<FakeBind> g_binds;
+std::map<std::string, std::string> g_answers;
+std::map<std::string, std::string> g_inputs;
+decltype(OCIStmtExecute) g_realExecute = nullptr;
+
+sword FakeBindByName(OCIStmt*, OCIBind**, OCIError*, const OraText* placeholder, sb4 length,
+                     void* value, sb4 size, ub2 dty, void* indicator, ub2*, ub2*, ub4, ub4*, ub4) {
+  g_binds.push_back(
+      {std::string(reinterpret_cast<const char*>(placeholder), static_cast<size_t>(length)), value,
+       size, dty, static_cast<sb2*>(indicator)});
+  return OCI_SUCCESS;
+}
+
+sword FakeExecute(OCISvcCtx* svc, OCIStmt* stmt, OCIError* err, ub4 iters, ub4 rowoff,
+                  const OCISnapshot* in, OCISnapshot* out, ub4 mode) {
+  if (g_binds.empty()) return g_realExecute(svc, stmt, err, iters, rowoff, in, out, mode);
+  for (const FakeBind& b : g_binds) {
+    if (*b.indicator == 0 && b.dty == SQLT_STR) {
+      g_inputs[b.name] = static_cast<const char*>(b.value);
+      continue;
+    }
+    const auto answer = g_answers.find(b.name);
+    if (answer == g_answers.end()) {
+      *b.indicator = -1;
+      continue;
+    }
+    *b.indicator = 0;
+    if (b.dty == SQLT_INT) {
+      const int32_t v = std::stoi(answer->second);
+      std::memcpy(b.value, &v, sizeof v);
+    } else {
+      std::snprintf(static_cast<char*>(b.value), static_cast<size_t>(b.size), "%s",
+                    answer->second.c_str());
+    }
+  }
+  g_binds.clear();
+  return OCI_SUCCESS;
+}
+
+class SessionParameters : public StandinConnection {
+ protected:
+  void SetUp() override {
+    StandinConnection::SetUp();
+    connection.Connect("");
+    g_binds.clear();
+    g_inputs.clear();
+    g_answers = {{":CharLength", "2"},
+                 {":NlsDateLanguage", "AMERICAN"},
+                 {":NlsDateFormat", "DD-MON-RR"},
+                 {":NlsNumericCharacters", ".,"},
+                 {":NlsTimeStampFormat", "DD-MON-RR HH.MI.SSXFF AM"},
+                 {":CharsetId", "171"}};
+    g_realExecute = OCIStmtExecute;
+    OCIBindByName = &FakeBindByName;
+    OCIStmtExecute = &FakeExecute;
+  }
+};
+
+// The session's settings are read with one block whose outputs are bound by name; a null
+// output leaves its value empty.
+TEST_F(SessionParameters, ReadThroughTheInternalCommand) {
+  const size_t mark = trace.Mark();
+  TPropValue v;
+  connection.GetProp(prDateFormat, v);
+  EXPECT_EQ(v, TPropValue(std::string("DD-MON-RR")));
+  connection.GetProp(prNumericCharacters, v);
+  EXPECT_EQ(v, TPropValue(std::string(".,")));
+  connection.GetProp(prDateLanguage, v);
+  EXPECT_EQ(v, TPropValue(std::string("AMERICAN")));
+  EXPECT_EQ(connection.NlsParams()[3].Value, "DD-MON-RR HH.MI.SSXFF AM");
+  EXPECT_EQ(connection.NlsParams()[4].Value, "") << "a null output";
+  EXPECT_EQ(connection.CharLength(), 1) << "kept unless asked from the server";
+  const auto lines = trace.Since(mark);
+  const auto prepares = standin_test::Trace::Starting(lines, "OCIStmtPrepare(");
+  ASSERT_EQ(prepares.size(), 1u) << "the other values are already known\n"
+                                 << standin_test::Trace::Joined(lines);
+  EXPECT_NE(prepares[0].find("\"declare  cursor NlsParamsCursor is"), std::string::npos);
+  EXPECT_EQ(connection.CheckCommand().GetCursorState(), csInactive);
+  EXPECT_EQ(connection.CheckCommand().GetCursor()->StmtHandle(), nullptr);
+}
+
+TEST_F(SessionParameters, OutputsAreBoundByNameWithTheirSizes) {
+  std::vector<std::tuple<std::string, sb4, ub2>> binds;
+  // Record the binds of the next execution before they are answered.
+  static std::vector<std::tuple<std::string, sb4, ub2>>* record = nullptr;
+  record = &binds;
+  OCIStmtExecute = [](OCISvcCtx* svc, OCIStmt* stmt, OCIError* err, ub4 iters, ub4 rowoff,
+                      const OCISnapshot* in, OCISnapshot* out, ub4 mode) -> sword {
+    for (const FakeBind& b : g_binds) record->emplace_back(b.name, b.size, b.dty);
+    return FakeExecute(svc, stmt, err, iters, rowoff, in, out, mode);
+  };
+  connection.SetProp(prCharset, std::string("CL8MSWIN1251"));
+  EXPECT_EQ(connection.CharsetId(), 171);
+  EXPECT_EQ(g_inputs, (std::map<std::string, std::string>{{":Charset", "CL8MSWIN1251"}}));
+  const std::vector<std::tuple<std::string, sb4, ub2>> expected = {
+      {":CharLength", 4, SQLT_INT},
+      {":NlsDateLanguage", 42, SQLT_STR},
+      {":NlsDateFormat", 42, SQLT_STR},
+      {":NlsNumericCharacters", 42, SQLT_STR},
+      {":NlsTimeStampFormat", 42, SQLT_STR},
+      {":NlsTimeStampTZFormat", 42, SQLT_STR},
+      {":Charset", 42, SQLT_STR},
+      {":CharsetId", 4, SQLT_INT},
+  };
+  EXPECT_EQ(binds, expected);
+
+  // A character length of 0 is asked from the server.
+  connection.SetProp(prCharLength, int32_t{0});
+  EXPECT_EQ(connection.CharLength(), 2);
+  TPropValue v;
+  connection.GetProp(prCharLength, v);
+  EXPECT_EQ(v, TPropValue(int32_t{0}));
+
+  // A character set the server does not know gives a null id.
+  g_answers.erase(":CharsetId");
+  try {
+    connection.SetProp(prCharset, std::string("NO_SUCH_SET"));
+    FAIL() << "an unknown character set must be refused";
+  } catch (const EOraError&) {
+    FAIL() << "wrong class";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Cannot find charset NO_SUCH_SET");
+  }
+  connection.GetProp(prCharset, v);
+  EXPECT_EQ(v, TPropValue(std::string("CL8MSWIN1251"))) << "the old set comes back";
+  EXPECT_EQ(connection.CharsetId(), 171);
+}
+
+// A fatal error of an internal statement: the hook disconnects, the statement is freed, the
+// caller gets the error, and the connection works again after a new connect.
+TEST_F(StandinConnection, FatalErrorOfASessionSettingLeavesNoStatement) {
+  standin_test::EnvVar fault("STANDIN_FAULT_CALL", "OCIStmtExecute:1:3113");
+  std::vector<std::pair<int32_t, bool>> seen;  // code, connected when the hook ran
+  connection.OnError = [&](EDAError& e, bool&) {
+    seen.emplace_back(e.ErrorCode(), connection.GetConnected());
+    if (e.ErrorCode() != 3113) return;
+    try {
+      connection.Disconnect();  // as the session does: the disconnect's own errors are dropped
+    } catch (...) {
+    }
+  };
+  connection.Connect("");
+  try {
+    connection.SetProp(prDateFormat, std::string("YYYYMMDD"));
+    FAIL() << "ORA-03113 must be raised";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.ErrorCode(), 3113);
+  }
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.front(), std::make_pair(int32_t{3113}, true));
+  EXPECT_FALSE(connection.GetConnected());
+  EXPECT_EQ(connection.CheckCommand().GetCursorState(), csInactive);
+  EXPECT_EQ(connection.CheckCommand().GetCursor()->StmtHandle(), nullptr);
+  EXPECT_TRUE(connection.NlsParams()[1].IsSet) << "the value is applied by the next connect";
+  const size_t mark = trace.Mark();
+  connection.Connect("");
+  EXPECT_TRUE(standin_test::Trace::Has(trace.Since(mark),
+                                       "\"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'\""));
+  TPropValue v;
+  connection.GetProp(prDateFormat, v);
+  EXPECT_EQ(v, TPropValue(std::string("YYYYMMDD")));
 }
 
 }  // namespace
