@@ -165,6 +165,53 @@ TEST(Decimal, QuickReadingAgreesWithTheFullDecimal) {
   EXPECT_GT(quickReals, 100);
 }
 
+TEST(Decimal, ArithmeticAgreesWithIntegerArithmetic) {
+  // a = x / 10^s, b = y / 10^t with |x|, |y| < 10^9: sums and products are exact in 128 bits.
+  auto text = [](__int128 v, int scale) {
+    bool neg = v < 0;
+    unsigned __int128 m = neg ? -static_cast<unsigned __int128>(v) : v;
+    std::string digits;
+    do {
+      digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(m % 10)));
+      m /= 10;
+    } while (m);
+    return std::string(neg ? "-" : "") + digits + "e-" + std::to_string(scale);
+  };
+  uint64_t r = 7;
+  auto next = [&] {
+    r = r * 6364136223846793005ull + 1442695040888963407ull;
+    return r >> 11;
+  };
+  for (int i = 0; i < 5000; ++i) {
+    int64_t x = static_cast<int64_t>(next() % 2000000000) - 1000000000;
+    int64_t y = static_cast<int64_t>(next() % 2000000000) - 1000000000;
+    int s = static_cast<int>(next() % 12), t = static_cast<int>(next() % 12);
+    Decimal a, b;
+    ASSERT_TRUE(parseDecimal(text(x, s), a));
+    ASSERT_TRUE(parseDecimal(text(y, t), b));
+    int common = std::max(s, t);
+    __int128 xs = x, ys = y;
+    for (int k = s; k < common; ++k) xs *= 10;
+    for (int k = t; k < common; ++k) ys *= 10;
+    Decimal sum, product;
+    ASSERT_TRUE(parseDecimal(text(xs + ys, common), sum));
+    ASSERT_TRUE(parseDecimal(text(static_cast<__int128>(x) * y, s + t), product));
+    auto same = [](const Decimal& p, const Decimal& q) {
+      char u[400], v[400];
+      decimalText(p, u, sizeof u);
+      decimalText(q, v, sizeof v);
+      return std::string(u) == v;
+    };
+    EXPECT_TRUE(same(addDecimal(a, b), sum)) << text(x, s) << " + " << text(y, t);
+    EXPECT_TRUE(same(addDecimal(a, negateDecimal(a)), Decimal{})) << text(x, s);
+    EXPECT_TRUE(same(mulDecimal(a, b), product)) << text(x, s) << " * " << text(y, t);
+    if (!b.isZero() && !product.isZero()) {
+      // (a * b) / b gives a back exactly.
+      EXPECT_TRUE(same(divDecimal(product, b), a)) << text(x, s) << " * " << text(y, t);
+    }
+  }
+}
+
 TEST(Decimal, OutOfRangeValuesOverflowOrVanish) {
   Decimal d;
   ASSERT_TRUE(parseDecimal("1e126", d));
