@@ -506,8 +506,19 @@ void TOCIConnection::SetNlsParameter(const std::string& name, const std::string&
     literal += c;
     if (c == '\'') literal += '\'';
   }
+  const std::string sql = "ALTER SESSION SET " + name + "=" + "'" + literal + "'";
   TOCICommand& command = CheckCommand();
-  command.SetSQL("ALTER SESSION SET " + name + "=" + "'" + literal + "'");
+  if (command.GetActive()) {
+    // A failover that ends inside one of the internal command's own calls applies the settings
+    // again from the client's callback: they run on a command of their own, so that the
+    // interrupted statement keeps its text and the buffers the client writes into.
+    TOCICommand nested;
+    nested.SetConnection(this);
+    nested.SetSQL(sql);
+    nested.Execute(1);
+    return;
+  }
+  command.SetSQL(sql);
   command.Execute(1);
 }
 

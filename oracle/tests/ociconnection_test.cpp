@@ -11,6 +11,7 @@
 #include <map>
 #include <thread>
 #include <tuple>
+#include <utility>
 
 #include "oracle/OCICommand.h"
 #include "oracle/OraError.h"
@@ -582,6 +583,48 @@ TEST_F(StandinConnection, FatalErrorOfASessionSettingLeavesNoStatement) {
   TPropValue v;
   connection.GetProp(prDateFormat, v);
   EXPECT_EQ(v, TPropValue(std::string("YYYYMMDD")));
+}
+
+// A failover that ends during an internal statement applies the session settings again from
+// inside that statement's execute call: they run on a command of their own and the
+// interrupted statement completes with its own text.
+TOCIConnection* g_failingOver = nullptr;
+sword ExecuteWithFailover(OCISvcCtx* svc, OCIStmt* stmt, OCIError* err, ub4 iters, ub4 rowoff,
+                          const OCISnapshot* in, OCISnapshot* out, ub4 mode) {
+  if (TOCIConnection* c = std::exchange(g_failingOver, nullptr)) {
+    const OCIFocbkStruct& reg = c->FailoverRegistration();
+    reg.callback_function(svc, nullptr, reg.fo_ctx, OCI_FO_SESSION, OCI_FO_END);
+  }
+  return g_realExecute(svc, stmt, err, iters, rowoff, in, out, mode);
+}
+
+TEST_F(StandinConnection, FailoverInsideAnInternalStatementAppliesTheSettingsAside) {
+  connection.SetProp(prDateFormat, std::string("YYYYMMDD"));
+  connection.Connect("");
+  g_realExecute = OCIStmtExecute;
+  OCIStmtExecute = &ExecuteWithFailover;
+  g_failingOver = &connection;
+  const size_t mark = trace.Mark();
+  connection.SetProp(prNumericCharacters, std::string(". "));
+  const auto lines = trace.Since(mark);
+  std::vector<std::string> sent;
+  for (const auto& l : standin_test::Trace::Starting(lines, "OCIStmtPrepare(")) {
+    const auto from = l.find("\"ALTER SESSION SET ");
+    if (from != std::string::npos)
+      sent.push_back(l.substr(from + 19, l.find('=', from) - from - 19));
+  }
+  EXPECT_EQ(sent, (std::vector<std::string>{"NLS_NUMERIC_CHARACTERS", "NLS_DATE_FORMAT",
+                                            "NLS_NUMERIC_CHARACTERS"}))
+      << standin_test::Trace::Joined(lines);
+  const auto executes = standin_test::Trace::Starting(lines, "OCIStmtExecute(");
+  ASSERT_EQ(executes.size(), 3u) << standin_test::Trace::Joined(lines);
+  for (const auto& l : executes) EXPECT_NE(l.find("= OCI_SUCCESS"), std::string::npos) << l;
+  // The interrupted statement was the first one prepared and is executed last.
+  const std::string first = standin_test::Trace::Starting(lines, "OCIStmtPrepare(")[0];
+  const std::string handle = first.substr(15, first.find(',') - 15);
+  EXPECT_EQ(executes.back().find(handle), executes.back().find("stmt#")) << executes.back();
+  EXPECT_EQ(connection.CheckCommand().GetCursorState(), csInactive);
+  EXPECT_EQ(connection.CheckCommand().GetSQL(), "ALTER SESSION SET NLS_NUMERIC_CHARACTERS='. '");
 }
 
 }  // namespace
