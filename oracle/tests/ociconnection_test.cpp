@@ -550,6 +550,68 @@ TEST_F(SessionParameters, OutputsAreBoundByNameWithTheirSizes) {
   EXPECT_EQ(connection.CharsetId(), 171);
 }
 
+// Without the server-version call (a client that offers only the version-8 calls) the version
+// comes from a block on the internal command; a block that does not compile (ORA-06550)
+// leaves it empty, any other error reaches the caller.
+int32_t g_executeError = 0;
+sword ExecuteOrFail(OCISvcCtx* svc, OCIStmt* stmt, OCIError* err, ub4 iters, ub4 rowoff,
+                    const OCISnapshot* in, OCISnapshot* out, ub4 mode) {
+  if (g_executeError == 0) return FakeExecute(svc, stmt, err, iters, rowoff, in, out, mode);
+  g_binds.clear();
+  return OCI_ERROR;
+}
+sword ErrorGetOfExecute(void*, ub4, OraText*, sb4* code, OraText* buffer, ub4 size, ub4) {
+  *code = g_executeError;
+  std::snprintf(reinterpret_cast<char*>(buffer), size, "ORA-%05d: failed\n", g_executeError);
+  return OCI_SUCCESS;
+}
+
+TEST_F(SessionParameters, VersionFromABlockWithoutTheServerVersionCall) {
+  struct Case {
+    const char* answer;  // null: the output stays null
+    int32_t error;
+    std::string version;
+    bool raises;
+  };
+  const std::vector<Case> cases = {
+      {"10.2.0.1.0", 0, "10.2.0.1.0", false},
+      {nullptr, 0, "", false},
+      {"10.2.0.1.0", 6550, "", false},
+      {"10.2.0.1.0", 942, "", true},
+  };
+  OCIStmtExecute = &ExecuteOrFail;
+  for (const auto& c : cases) {
+    connection.Disconnect();
+    PossibleOCICallStyles = {};
+    PossibleOCICallStyles.Include(TOCICallStyle::OCI80);
+    connection.Connect("");
+    OCIErrorGet = &ErrorGetOfExecute;
+    g_executeError = c.error;
+    if (c.answer)
+      g_answers[":Result"] = c.answer;
+    else
+      g_answers.erase(":Result");
+    const size_t mark = trace.Mark();
+    try {
+      EXPECT_EQ(connection.GetOracleVersionSt(), c.version) << c.error;
+      EXPECT_FALSE(c.raises) << c.error;
+      EXPECT_EQ(connection.GetOracleVersion(), VersionStrToWord(c.version));
+    } catch (const EOraError& e) {
+      EXPECT_TRUE(c.raises) << e.Message();
+      EXPECT_EQ(e.ErrorCode(), c.error);
+    }
+    g_executeError = 0;
+    const auto lines = trace.Since(mark);
+    EXPECT_FALSE(standin_test::Trace::Has(lines, "OCIServerVersion"));
+    EXPECT_TRUE(standin_test::Trace::Has(
+        lines,
+        "\"begin SELECT Version INTO :Result FROM SYS.PRODUCT_COMPONENT_VERSION WHERE "
+        "Upper(Product) LIKE '%ORACLE%'; end;\""))
+        << standin_test::Trace::Joined(lines);
+    EXPECT_EQ(connection.CheckCommand().GetCursorState(), csInactive);
+  }
+}
+
 // A fatal error of an internal statement: the hook disconnects, the statement is freed, the
 // caller gets the error, and the connection works again after a new connect.
 TEST_F(StandinConnection, FatalErrorOfASessionSettingLeavesNoStatement) {
