@@ -76,6 +76,17 @@ class EnvVar {
   std::string name_;
 };
 
+// Copies a server folder: its files without the database's transient journal files, which
+// another test's session may create and delete while the copy runs.
+inline void CopyServer(const fs::path& from, const fs::path& to) {
+  fs::create_directories(to);
+  for (const auto& entry : fs::directory_iterator(from)) {
+    const std::string name = entry.path().filename().string();
+    if (name.ends_with("-journal") || name.ends_with("-wal") || name.ends_with("-shm")) continue;
+    fs::copy_file(entry.path(), to / name, fs::copy_options::overwrite_existing);
+  }
+}
+
 // A new folder under the system's temporary folder, removed with everything in it.
 class ScratchDir {
  public:
@@ -95,8 +106,17 @@ class ScratchDir {
   // A copy of the demo server in this folder, for tests that change data.
   fs::path CopyDemoServer() const {
     const fs::path server = path_ / "server";
-    fs::copy(DemoServer(), server, fs::copy_options::recursive);
+    CopyServer(DemoServer(), server);
     return server;
+  }
+  // A data folder of this test's own with a copy of the demo server, so that the server text
+  // "demo" names the copy once STANDIN_SERVERS points here: tests running at the same time
+  // never write to the same files.
+  fs::path MakeDataFolder() const {
+    const fs::path servers = path_ / "servers";
+    fs::create_directories(servers);
+    CopyServer(DemoServer(), servers / "demo");
+    return servers;
   }
 
  private:

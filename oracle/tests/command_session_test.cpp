@@ -23,6 +23,7 @@ class CommandOnSession : public ::testing::Test {
     trace = standin_test::Trace(dir.Path() / "trace.txt");
     standin_test::UseStandinClient();
     setenv("STANDIN_TRACE", trace.Path().c_str(), 1);
+    setenv("STANDIN_SERVERS", dir.MakeDataFolder().c_str(), 1);
     session.SetUsername("demo");
     session.SetPassword("demo");
     session.SetServer("demo");
@@ -39,6 +40,7 @@ class CommandOnSession : public ::testing::Test {
     }
     unsetenv("STANDIN_TRACE");
     unsetenv("STANDIN_FAULT_CALL");
+    unsetenv("STANDIN_SERVERS");
     FreeOCI();
   }
   std::vector<std::string> Trace() { return trace.Lines(); }

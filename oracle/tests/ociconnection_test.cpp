@@ -157,6 +157,7 @@ class StandinConnection : public ::testing::Test {
     ASSERT_TRUE(dir.Made());
     trace = standin_test::Trace(dir.Path() / "trace.txt");
     setenv("STANDIN_TRACE", trace.Path().c_str(), 1);
+    setenv("STANDIN_SERVERS", dir.MakeDataFolder().c_str(), 1);
     connection.SetUsername("demo");
     connection.SetPassword("demo");
     connection.SetServer("demo");
@@ -167,6 +168,7 @@ class StandinConnection : public ::testing::Test {
     } catch (...) {
     }
     unsetenv("STANDIN_TRACE");
+    unsetenv("STANDIN_SERVERS");
     FreeOCI();
   }
   // The trace lines from the first line that starts with `from`.

@@ -146,6 +146,8 @@ class StandinSession : public ::testing::Test {
         },
         [this](const std::string& n, const std::string& v) { env[n] = v; });
     ASSERT_TRUE(fs::exists(standin_test::StandinLibrary())) << "the stand-in client must be built";
+    ASSERT_TRUE(dir.Made());
+    setenv("STANDIN_SERVERS", dir.MakeDataFolder().c_str(), 1);
     session.SetUsername("demo");
     session.SetPassword("demo");
     session.SetServer("demo");
@@ -163,6 +165,7 @@ class StandinSession : public ::testing::Test {
       session.Disconnect();
     } catch (...) {
     }
+    unsetenv("STANDIN_SERVERS");
     Unload();
   }
   // A fresh environment reads the stand-in's fault and trace variables again.
@@ -179,6 +182,7 @@ class StandinSession : public ::testing::Test {
     return EOraError(0, "no error");
   }
 
+  standin_test::ScratchDir dir{"orasession"};
   std::map<std::string, std::string> env;
   TOraSession session{"OraSession1"};
   std::string events;
@@ -338,9 +342,9 @@ TEST_F(StandinSession, SessionSettingsAfterConnect) {
 }
 
 TEST_F(StandinSession, FailoverEventsReachOnFailover) {
-  standin_test::ScratchDir dir("failover");
-  ASSERT_TRUE(dir.Made());
-  const standin_test::Trace trace(dir.Path() / "trace.txt");
+  standin_test::ScratchDir traceDir("failover");
+  ASSERT_TRUE(traceDir.Made());
+  const standin_test::Trace trace(traceDir.Path() / "trace.txt");
   EnvVar traceVar("STANDIN_TRACE", trace.Path().string());
   session.Options().SetDateFormat("YYYYMMDD");
   session.Connect();
