@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "oracle/Exception.h"
+#include "oracle/OraError.h"
 #include "oracle/Oracall.h"
 
 namespace tarnwick::standin_test {
@@ -60,6 +61,19 @@ inline void UseStandinClient(
   in.setEnv = setEnv ? std::move(setEnv) : [](const std::string&, const std::string&) {};
   in.executableDir = BinDir().string();
   SetOCIDiscovery(std::move(in));
+}
+
+// The message of a plain exception that f raises; a database error is marked as such.
+template <class F>
+std::string PlainErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const EOraError& e) {
+    return "EOraError: " + e.Message();
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return "<no error>";
 }
 
 // An environment variable set for the life of the object.
