@@ -181,14 +181,9 @@ class StandinConnection : public ::testing::Test {
 
 TEST_F(StandinConnection, VersionSevenStyleFailsWithoutTheCalls) {
   connection.SetOCICallStyle(TOCICallStyle::OCI73);
-  try {
-    connection.Connect("");
-    FAIL() << "the stand-in has no version-7 calls";
-  } catch (const EOraError&) {
-    FAIL() << "wrong class";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "OCI function is not linked");
-  }
+  EXPECT_EQ(standin_test::PlainErrorOf([&] { connection.Connect(""); }),
+            "OCI function is not linked")
+      << "the stand-in has no version-7 calls; the failure is a plain exception";
   EXPECT_FALSE(connection.GetConnected());
   EXPECT_EQ(connection.GetLDA(), nullptr) << "the logon data area is freed after a failed logon";
 }
@@ -295,14 +290,10 @@ TEST_F(StandinConnection, VersionSevenServerUsesVersionSevenCommands) {
 
 TEST_F(StandinConnection, SessionParametersThatCannotBeReadLeaveTheOldValues) {
   connection.Connect("");
-  try {
-    connection.SetProp(prCharset, std::string("NO_SUCH_SET"));
-    FAIL() << "an unknown character set must be refused";
-  } catch (const EOraError&) {
-    FAIL() << "wrong class";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Cannot find charset NO_SUCH_SET");
-  }
+  EXPECT_EQ(standin_test::PlainErrorOf(
+                [&] { connection.SetProp(prCharset, std::string("NO_SUCH_SET")); }),
+            "Cannot find charset NO_SUCH_SET")
+      << "an unknown character set must be refused with a plain exception";
   TPropValue v;
   connection.GetProp(prCharset, v);
   EXPECT_EQ(v, TPropValue(std::string()));

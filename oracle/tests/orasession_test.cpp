@@ -115,14 +115,8 @@ TEST(OraSessionHome, HomeNameIsSharedAndAMissingHomeFailsTheConnect) {
   EXPECT_EQ(second.HomeName(), "Other") << "every session follows the home";
   TOraSession third("C");
   EXPECT_EQ(third.HomeName(), "Other") << "a new session takes the home of the first";
-  try {
-    second.Connect();
-    FAIL() << "a named home that does not exist cannot connect";
-  } catch (const EOraError&) {
-    FAIL() << "loading failures are plain exceptions";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Cannot find OCI DLL: in Other");
-  }
+  EXPECT_EQ(standin_test::PlainErrorOf([&] { second.Connect(); }), "Cannot find OCI DLL: in Other")
+      << "a named home that does not exist cannot connect; loading failures are plain exceptions";
   EXPECT_FALSE(second.GetConnected());
   EXPECT_THROW(second.Home(), Exception) << "reading the home detects the client first";
   first.SetHomeName("");
