@@ -41,9 +41,9 @@ enum class OraType : uint16_t {
   Date = 12,
   Raw = 23,
   Char = 96,
-  // TIMESTAMP is stored as 180 but a select-list describe reports SQLT_TIMESTAMP, 187.
   Clob = 112,
   Blob = 113,
+  // TIMESTAMP is stored as 180 but a select-list describe reports SQLT_TIMESTAMP, 187.
   Timestamp = 187,
 };
 
