@@ -171,12 +171,12 @@ void generateTable(const std::string& folder, std::string_view user, const std::
     throw std::runtime_error(sqlite3_errmsg(raw));
   std::unique_ptr<sqlite3_stmt, StmtDeleter> st(rs);
   sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-  uint64_t seed = 88172645463325252ull;
+  uint64_t state = 88172645463325252ull;  // xorshift64: the same rows on every run
   auto next = [&] {
-    seed ^= seed << 13;
-    seed ^= seed >> 7;
-    seed ^= seed << 17;
-    return seed;
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
   };
   static const char* words[] = {"alpha",   "bravo", "charlie", "delta", "echo",
                                 "foxtrot", "golf",  "hotel",   "india", "juliet"};

@@ -146,7 +146,8 @@ TEST_F(Sql, DeepNestingIsRefusedNotOverflowingTheStack) {
 }
 
 TEST_F(Sql, RandomTokenSequencesFailCleanly) {
-  // Statements made of random words and symbols (fixed seed) raise OraError or run; nothing else.
+  // Statements made of random words and symbols (a fixed random sequence) raise OraError or run;
+  // nothing else.
   const char* words[] = {
       "select",  "from",     "where",  "emp",      "dual",    "empno",   "ename",
       "sal",     "*",        ",",      "(",        ")",       "=",       "<",
