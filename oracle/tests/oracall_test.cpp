@@ -68,6 +68,11 @@ struct Machine {
     SetOCIDiscovery(std::move(in));
   }
   std::string Home(const std::string& name) const { return (root.path / name).string(); }
+  // The fake client installed as <name>/lib/libclntsh.so.10.1 and named by ORACLE_HOME.
+  void UseFakeClientHome(const std::string& name) {
+    CopyFakeClient(root.path / name / "lib" / "libclntsh.so.10.1");
+    env["ORACLE_HOME"] = Home(name);
+  }
 };
 
 class OracallTest : public ::testing::Test {
@@ -391,8 +396,7 @@ F FakeControl(const char* name) {
 
 TEST_F(OracallTest, LoadResolvesExportsAndLeavesTheRestUnlinked) {
   Machine m;
-  CopyFakeClient(m.root.path / "h" / "lib" / "libclntsh.so.10.1");
-  m.env["ORACLE_HOME"] = m.Home("h");
+  m.UseFakeClientHome("h");
   m.Apply();
   LoadOCI();
   EXPECT_TRUE(LoadedOCI());
@@ -421,8 +425,7 @@ TEST_F(OracallTest, LoadResolvesExportsAndLeavesTheRestUnlinked) {
 
 TEST_F(OracallTest, ExistingNlsLangIsKept) {
   Machine m;
-  CopyFakeClient(m.root.path / "h" / "lib" / "libclntsh.so.10.1");
-  m.env["ORACLE_HOME"] = m.Home("h");
+  m.UseFakeClientHome("h");
   m.env["NLS_LANG"] = "RUSSIAN_CIS.CL8MSWIN1251";
   m.Apply();
   LoadOCI();
@@ -464,8 +467,7 @@ TEST_F(OracallTest, FailedReloadUnloadsThePreviousClient) {
 
 TEST_F(OracallTest, InitCreatesTheEnvironmentOnceWithModeThree) {
   Machine m;
-  CopyFakeClient(m.root.path / "h" / "lib" / "libclntsh.so.10.1");
-  m.env["ORACLE_HOME"] = m.Home("h");
+  m.UseFakeClientHome("h");
   m.Apply();
   InitOCI();
   ASSERT_TRUE(OCIInited);
@@ -494,8 +496,7 @@ TEST_F(OracallTest, EnvironmentModeFollowsTheSwitches) {
     OCIThreaded = c.threaded;
     OCIMutexed = c.mutexed;
     Machine m;
-    CopyFakeClient(m.root.path / "h" / "lib" / "libclntsh.so.10.1");
-    m.env["ORACLE_HOME"] = m.Home("h");
+    m.UseFakeClientHome("h");
     m.Apply();
     InitOCI();
     EXPECT_EQ(FakeControl<ub4 (*)()>("fake_env_mode")(), c.mode);
@@ -530,13 +531,21 @@ TEST_F(OracallTest, GuardsRaiseTheirTexts) {
 
 // ---- Error records ----
 
-TEST_F(OracallTest, GetOraErrorByStatus) {
+// The fake client loaded and initialised; setError chooses what its OCIErrorGet reports next.
+class ErrorRecordTest : public OracallTest {
+ protected:
+  void SetUp() override {
+    OracallTest::SetUp();
+    m.UseFakeClientHome("h");
+    m.Apply();
+    InitOCI();
+    setError = FakeControl<void (*)(sword, sb4, const char*)>("fake_set_error");
+  }
   Machine m;
-  CopyFakeClient(m.root.path / "h" / "lib" / "libclntsh.so.10.1");
-  m.env["ORACLE_HOME"] = m.Home("h");
-  m.Apply();
-  InitOCI();
-  auto setError = FakeControl<void (*)(sword, sb4, const char*)>("fake_set_error");
+  void (*setError)(sword, sb4, const char*) = nullptr;
+};
+
+TEST_F(ErrorRecordTest, GetOraErrorByStatus) {
   struct Case {
     sword status;
     sword errorGetResult;
@@ -575,13 +584,7 @@ TEST_F(OracallTest, GetOraErrorByStatus) {
   EXPECT_EQ(message, "untouched");
 }
 
-TEST_F(OracallTest, OraErrorRaisesButWarningsPass) {
-  Machine m;
-  CopyFakeClient(m.root.path / "h" / "lib" / "libclntsh.so.10.1");
-  m.env["ORACLE_HOME"] = m.Home("h");
-  m.Apply();
-  InitOCI();
-  auto setError = FakeControl<void (*)(sword, sb4, const char*)>("fake_set_error");
+TEST_F(ErrorRecordTest, OraErrorRaisesButWarningsPass) {
   setError(OCI_SUCCESS, 28002, "ORA-28002: the password will expire within 7 days\n");
   EXPECT_NO_THROW(Check(OCI_SUCCESS_WITH_INFO));
   EXPECT_NO_THROW(Check(OCI_SUCCESS));
