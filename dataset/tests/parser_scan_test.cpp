@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,11 @@
 
 namespace tarnwick {
 namespace {
+
+std::unique_ptr<TParser> MakeParser(bool oracle) {
+  if (oracle) return std::make_unique<TOraParser>("");
+  return std::make_unique<TParser>("");
+}
 
 struct ParamCase {
   const char* text;
@@ -88,11 +94,7 @@ TEST(ParseSQLTest, RewritesParametersAndDropsComments) {
       {"x = :and", false, true, "x = :AND", {}},  // a keyword of the scanner is no name here
   };
   for (const auto& c : cases) {
-    std::unique_ptr<TParser> parser;
-    if (c.oracle)
-      parser = std::make_unique<TOraParser>("");
-    else
-      parser = std::make_unique<TParser>("");
+    const std::unique_ptr<TParser> parser = MakeParser(c.oracle);
     std::vector<std::string> params{"stale"};
     const std::string out = ParseSQL(*parser, c.text, c.withList ? &params : nullptr);
     EXPECT_EQ(out, c.expectedText) << c.text;
@@ -124,11 +126,7 @@ TEST(MacroScanTest, NamesMacrosAfterTheMacroCharacter) {
       {"select &from from t", true, {"from"}},
   };
   for (const auto& c : cases) {
-    std::unique_ptr<TParser> parser;
-    if (c.oracle)
-      parser = std::make_unique<TOraParser>("");
-    else
-      parser = std::make_unique<TParser>("");
+    const std::unique_ptr<TParser> parser = MakeParser(c.oracle);
     EXPECT_EQ(ScanMacroNames(*parser, c.text), c.expected) << c.text;
   }
 }
@@ -165,11 +163,7 @@ TEST(MacroExpandTest, ReplacesKnownMacros) {
       {"select \"Q\" Or v$x -- c\r\n/* d", true, "select \"Q\" Or v$x -- c\r\n/* d"},
   };
   for (const auto& c : cases) {
-    std::unique_ptr<TParser> parser;
-    if (c.oracle)
-      parser = std::make_unique<TOraParser>("");
-    else
-      parser = std::make_unique<TParser>("");
+    const std::unique_ptr<TParser> parser = MakeParser(c.oracle);
     EXPECT_EQ(ExpandMacros(*parser, c.text, lookup), c.expected) << c.text;
   }
 }
