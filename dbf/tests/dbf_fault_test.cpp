@@ -58,6 +58,25 @@ struct Tracker {
   }
 };
 
+// A disk that fills up: writes go through until `budget` bytes have been written, the write
+// that reaches the limit is cut short, and every later write fails with ENOSPC.
+struct FillingDisk {
+  size_t budget;
+  size_t written = 0;
+
+  ssize_t pwrite(const decltype(DbfFileHooks::pwrite)& pwrite_os, int fd, const void* buf, size_t n,
+                 off_t off) {
+    if (written >= budget) {
+      errno = ENOSPC;
+      return -1;
+    }
+    n = std::min(n, budget - written);
+    const ssize_t done = pwrite_os(fd, buf, n, off);
+    if (done > 0) written += static_cast<size_t>(done);
+    return done;
+  }
+};
+
 // ---- creation --------------------------------------------------------------------------------
 
 enum class Step { TableOpen, TableWrite, TableClose, MemoOpen, MemoWrite, MemoClose };
@@ -104,20 +123,11 @@ TEST_P(CreateFaultTest, ReportsFailureAndRemovesTheIncompleteFile) {
     }
     return open_tracked(path, flags, mode);
   };
-  size_t written = 0;
+  FillingDisk disk{c.bytes_before_failure};
   auto pwrite_os = h.pwrite;
   h.pwrite = [&, pwrite_os](int fd, const void* buf, size_t n, off_t off) -> ssize_t {
     const bool failing_write = c.step == Step::TableWrite || c.step == Step::MemoWrite;
-    if (failing_write && is_target(fd)) {
-      if (written >= c.bytes_before_failure) {
-        errno = ENOSPC;
-        return -1;
-      }
-      n = std::min(n, c.bytes_before_failure - written);
-      const ssize_t done = pwrite_os(fd, buf, n, off);
-      if (done > 0) written += static_cast<size_t>(done);
-      return done;
-    }
+    if (failing_write && is_target(fd)) return disk.pwrite(pwrite_os, fd, buf, n, off);
     return pwrite_os(fd, buf, n, off);
   };
   auto close_tracked = h.close;
@@ -364,20 +374,11 @@ TEST_P(RecordWriteFaultTest, MinusOneAndNoPartialRecordIsCounted) {
   const RecordFault& c = GetParam();
   constexpr int kRecords = 3;
   open_with_records(kRecords);
-  size_t written = 0;
+  FillingDisk disk{c.bytes_before_failure};
   DbfFileHooks h = tarnwick::dbf_default_hooks();
   auto pwrite_os = h.pwrite;
   h.pwrite = [&, pwrite_os](int fd, const void* buf, size_t n, off_t off) -> ssize_t {
-    if (off >= static_cast<off_t>(kHeader)) {
-      if (written >= c.bytes_before_failure) {
-        errno = ENOSPC;
-        return -1;
-      }
-      n = std::min(n, c.bytes_before_failure - written);
-      const ssize_t done = pwrite_os(fd, buf, n, off);
-      if (done > 0) written += static_cast<size_t>(done);
-      return done;
-    }
+    if (off >= static_cast<off_t>(kHeader)) return disk.pwrite(pwrite_os, fd, buf, n, off);
     ADD_FAILURE() << "the count must not be written after a failed record";
     return pwrite_os(fd, buf, n, off);
   };
