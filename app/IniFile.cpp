@@ -12,6 +12,7 @@
 #include <sstream>
 #include <vector>
 
+#include "app/AppPaths.h"
 #include "oracle/Exception.h"
 
 namespace tarnwick {
@@ -49,22 +50,6 @@ bool SameName(std::string_view a, std::string_view b) {
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }
   return true;
-}
-
-// Cuts text after maxChars UTF-8 code points, never inside a multi-byte sequence.
-std::string CutToCharacters(std::string text, std::size_t maxChars) {
-  std::size_t chars = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if ((byte & 0xC0) != 0x80) {
-      if (chars == maxChars) {
-        text.resize(i);
-        break;
-      }
-      ++chars;
-    }
-  }
-  return text;
 }
 
 IniLine ParseLine(std::string raw, bool first) {
@@ -197,7 +182,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
       }
     }
   }
-  return CutToCharacters(std::move(result), MaxValueLength);
+  return FirstCharacters(result, MaxValueLength);
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
