@@ -275,9 +275,10 @@ TEST_F(StandinConnection, NlsValueWithAQuoteStaysOneLiteral) {
 }
 
 TEST_F(StandinConnection, VersionSevenServerUsesVersionSevenCommands) {
-  setenv("STANDIN_FAULT_VERSION", "7.3.4", 1);
-  connection.Connect("");
-  unsetenv("STANDIN_FAULT_VERSION");
+  {
+    standin_test::EnvVar version("STANDIN_FAULT_VERSION", "7.3.4");
+    connection.Connect("");
+  }
   EXPECT_EQ(connection.GetOracleVersionSt(), "7.3.4.0.0");
   EXPECT_EQ(connection.GetOracleVersion(), 7340);
   EXPECT_EQ(connection.GetOCICallStyle(), TOCICallStyle::OCI80);
@@ -306,10 +307,11 @@ TEST_F(StandinConnection, DisconnectForgetsTheVersionAndUnsetValues) {
   EXPECT_EQ(connection.GetOracleVersion(), 10201);
   connection.Disconnect();
   EXPECT_EQ(connection.GetMaxStringSize(), 0);
-  setenv("STANDIN_FAULT_VERSION", "9.2.0.1", 1);
-  FreeOCI();  // a new environment reads the setting
-  connection.Connect("");
-  unsetenv("STANDIN_FAULT_VERSION");
+  {
+    standin_test::EnvVar version("STANDIN_FAULT_VERSION", "9.2.0.1");
+    FreeOCI();  // a new environment reads the setting
+    connection.Connect("");
+  }
   EXPECT_EQ(connection.GetOracleVersion(), 9201) << "asked again after the disconnect";
 }
 
