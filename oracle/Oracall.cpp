@@ -456,6 +456,19 @@ struct ModuleCloser {
 };
 using ModuleHandle = std::unique_ptr<void, ModuleCloser>;
 
+// Ends the environment and unloads the client files. Once the files are unloaded the resolved
+// addresses are gone: the table goes back to unlinked so that a late call raises instead of
+// jumping into unmapped memory.
+void UnloadClientFiles() {
+  FinishOCI();
+  OCIInited = false;
+  ResetOCIEntryPoints();
+  if (OCIClientLibHandle) dlclose(OCIClientLibHandle);
+  if (OCILibHandle) dlclose(OCILibHandle);
+  OCIClientLibHandle = nullptr;
+  OCILibHandle = nullptr;
+}
+
 }  // namespace
 
 void LoadOCI() {
@@ -465,13 +478,7 @@ void LoadOCI() {
   if (in.getEnv && in.setEnv && !in.getEnv("NLS_LANG")) in.setEnv("NLS_LANG", ".AL32UTF8");
 
   // Whatever was loaded before goes first, so that a failed load leaves nothing half loaded.
-  FinishOCI();
-  OCIInited = false;
-  ResetOCIEntryPoints();
-  if (OCIClientLibHandle) dlclose(OCIClientLibHandle);
-  if (OCILibHandle) dlclose(OCILibHandle);
-  OCIClientLibHandle = nullptr;
-  OCILibHandle = nullptr;
+  UnloadClientFiles();
 
   ModuleHandle lib(dlopen(OCIDLL.c_str(), RTLD_NOW | RTLD_LOCAL));
   if (!lib) {
@@ -499,15 +506,7 @@ bool LoadedOCI() {
 }
 
 void FreeOCI() {
-  FinishOCI();
-  OCIInited = false;
-  // Once the files are unloaded the resolved addresses are gone: the table goes back to
-  // unlinked so that a late call raises instead of jumping into unmapped memory.
-  ResetOCIEntryPoints();
-  if (OCIClientLibHandle) dlclose(OCIClientLibHandle);
-  if (OCILibHandle) dlclose(OCILibHandle);
-  OCIClientLibHandle = nullptr;
-  OCILibHandle = nullptr;
+  UnloadClientFiles();
   OCIDLL.clear();
   OCIClientDLL.clear();
   OCIVersionSt.clear();
