@@ -31,6 +31,8 @@ struct OraError : std::runtime_error {
 // The published text of an Oracle error, "ORA-nnnnn: ..." with the arguments put in where the
 // text has placeholders. Unknown codes give a generic text that still carries the number.
 std::string oraMessage(int code, const std::vector<std::string>& args = {});
+// "ORA-nnnnn: " followed by `text`, each "%s" in it replaced by the next of `args` (or nothing).
+std::string formatOraMessage(int code, const char* text, const std::vector<std::string>& args);
 [[noreturn]] void raise(int code, const std::vector<std::string>& args = {}, int parseOffset = 0);
 
 // Oracle internal type codes as a select-list describe reports them.

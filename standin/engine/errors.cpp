@@ -118,17 +118,12 @@ const std::map<int, const char*>& texts() {
 
 }  // namespace
 
-std::string oraMessage(int code, const std::vector<std::string>& args) {
+std::string formatOraMessage(int code, const char* text, const std::vector<std::string>& args) {
   char prefix[16];
   std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
   std::string out = prefix;
-  auto it = texts().find(code);
-  if (it == texts().end()) {
-    out += "message " + std::to_string(code) + " not found";
-    return out;
-  }
   size_t next = 0;
-  for (const char* p = it->second; *p; ++p) {
+  for (const char* p = text; *p; ++p) {
     if (p[0] == '%' && p[1] == 's') {
       out += next < args.size() ? args[next] : std::string();
       ++next;
@@ -138,6 +133,13 @@ std::string oraMessage(int code, const std::vector<std::string>& args) {
     }
   }
   return out;
+}
+
+std::string oraMessage(int code, const std::vector<std::string>& args) {
+  auto it = texts().find(code);
+  if (it == texts().end())
+    return formatOraMessage(code, "message %s not found", {std::to_string(code)});
+  return formatOraMessage(code, it->second, args);
 }
 
 void raise(int code, const std::vector<std::string>& args, int parseOffset) {

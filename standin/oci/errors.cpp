@@ -1,7 +1,5 @@
 #include "standin/oci/errors.h"
 
-#include <cstdio>
-
 #include "standin/engine/engine.h"
 
 namespace standin::oci {
@@ -13,29 +11,12 @@ struct Text {
   const char* text;  // %s are replaced by the arguments in order
 };
 
+// Only the texts the engine does not know, or words differently; the rest come from its table.
 constexpr Text kTexts[] = {
-    {28, "your session has been killed"},
     {600, "internal error code, arguments: [%s], [], [], [], [], [], [], []"},
-    {932, "inconsistent datatypes: expected %s got %s"},
-    {1002, "fetch out of sequence"},
     {1007, "variable not in select list"},
-    {1012, "not logged on"},
-    {1013, "user requested cancel of current operation"},
-    {1017, "invalid username/password; logon denied"},
-    {1031, "insufficient privileges"},
-    {1403, "no data found"},
-    {1405, "fetched column value is NULL"},
-    {1406, "fetched column value was truncated"},
-    {1455, "converting column overflows integer datatype"},
     {1460, "unimplemented or unreasonable conversion requested"},
-    {1722, "invalid number"},
-    {3113, "end-of-file on communication channel"},
-    {3114, "not connected to ORACLE"},
-    {3135, "connection lost contact"},
     {4030, "out of process memory when trying to allocate %s bytes (%s,%s)"},
-    {12154, "TNS:could not resolve the connect identifier specified"},
-    {12705, "Cannot access NLS data files or invalid environment specified"},
-    {12571, "TNS:packet writer failure"},
     {24300, "bad value for mode"},
     {24309, "already connected to a server"},
     {24313, "user already authenticated"},
@@ -43,35 +24,16 @@ constexpr Text kTexts[] = {
     {24333, "zero iteration count"},
     {24334, "no descriptor for this position"},
     {24337, "statement handle not prepared"},
-    {24338, "statement handle not executed"},
-    {24344, "success with compilation error"},
-    {24345, "A Truncation or null fetch error occurred"},
     {24373, "invalid length specified for statement"},
     {24374, "define not done before fetch or execute and fetch"},
     {24391, "invalid fetch operation"},
-    {28002, "the password will expire within %s days"},
 };
 
 }  // namespace
 
 std::string clientMessage(int code, const std::vector<std::string>& args) {
-  for (const Text& t : kTexts) {
-    if (t.code != code) continue;
-    char prefix[16];
-    std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
-    std::string out = prefix;
-    size_t next = 0;
-    for (const char* p = t.text; *p; ++p) {
-      if (p[0] == '%' && p[1] == 's') {
-        if (next < args.size()) out += args[next];
-        ++next;
-        ++p;
-      } else {
-        out += *p;
-      }
-    }
-    return out;
-  }
+  for (const Text& t : kTexts)
+    if (t.code == code) return standin::formatOraMessage(code, t.text, args);
   return standin::oraMessage(code, args);
 }
 
