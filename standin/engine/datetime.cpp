@@ -8,12 +8,6 @@
 namespace standin {
 namespace {
 
-const char* const kMonths[] = {"JANUARY",   "FEBRUARY", "MARCH",    "APRIL",
-                               "MAY",       "JUNE",     "JULY",     "AUGUST",
-                               "SEPTEMBER", "OCTOBER",  "NOVEMBER", "DECEMBER"};
-const char* const kDays[] = {"SUNDAY",   "MONDAY", "TUESDAY", "WEDNESDAY",
-                             "THURSDAY", "FRIDAY", "SATURDAY"};
-
 bool leap(int y) {
   return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
@@ -289,8 +283,8 @@ DateTime toDate(std::string_view in, std::string_view format) {
         break;
       case El::MON:
       case El::MONTH: {
-        int k = name(kMonths, 12, e.el == El::MON);
-        if (k < 0 && e.el == El::MONTH) k = name(kMonths, 12, true);
+        int k = name(kMonthNames, 12, e.el == El::MON);
+        if (k < 0 && e.el == El::MONTH) k = name(kMonthNames, 12, true);
         if (k < 0) raise(1843);
         r.month = k + 1;
         break;
@@ -308,7 +302,7 @@ DateTime toDate(std::string_view in, std::string_view format) {
       }
       case El::DAY:
       case El::DY:
-        if (name(kDays, 7, e.el == El::DY) < 0) raise(1846);
+        if (name(kDayNames, 7, e.el == El::DY) < 0) raise(1846);
         break;
       case El::D: {
         int v;
@@ -412,10 +406,10 @@ std::string formatDate(const DateTime& d, std::string_view format) {
         num(d.month, 2);
         break;
       case El::MON:
-        out += caseName(std::string(kMonths[d.month - 1]).substr(0, 3), e.text);
+        out += caseName(std::string(kMonthNames[d.month - 1]).substr(0, 3), e.text);
         break;
       case El::MONTH:
-        padName(caseName(kMonths[d.month - 1], e.text), 9);
+        padName(caseName(kMonthNames[d.month - 1], e.text), 9);
         break;
       case El::DD:
         num(d.day, 2);
@@ -424,10 +418,10 @@ std::string formatDate(const DateTime& d, std::string_view format) {
         num(static_cast<int>(dayNumber(d.year, d.month, d.day) - dayNumber(d.year, 1, 1) + 1), 3);
         break;
       case El::DAY:
-        padName(caseName(kDays[weekday(d)], e.text), 9);
+        padName(caseName(kDayNames[weekday(d)], e.text), 9);
         break;
       case El::DY:
-        out += caseName(std::string(kDays[weekday(d)]).substr(0, 3), e.text);
+        out += caseName(std::string(kDayNames[weekday(d)]).substr(0, 3), e.text);
         break;
       case El::D:
         num(weekday(d) + 1, 1);

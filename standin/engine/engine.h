@@ -63,6 +63,13 @@ struct DateTime {
   int year, month, day, hour, minute, second;
 };
 
+// Month and day names as date formats spell them in capitals; days start with Sunday.
+inline constexpr const char* kMonthNames[12] = {"JANUARY",   "FEBRUARY", "MARCH",    "APRIL",
+                                                "MAY",       "JUNE",     "JULY",     "AUGUST",
+                                                "SEPTEMBER", "OCTOBER",  "NOVEMBER", "DECEMBER"};
+inline constexpr const char* kDayNames[7] = {"SUNDAY",   "MONDAY", "TUESDAY", "WEDNESDAY",
+                                             "THURSDAY", "FRIDAY", "SATURDAY"};
+
 // What a value of the current row is; NUMBER values come as Integer when they are integral and fit
 // in 64 bits, else as Real, and always also as their exact decimal text (numberText).
 enum class ValueKind { Null, Integer, Real, Text, Date, Bytes };

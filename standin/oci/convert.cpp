@@ -9,12 +9,6 @@ namespace standin::oci {
 
 namespace {
 
-constexpr const char* kMonths[] = {"JANUARY",   "FEBRUARY", "MARCH",    "APRIL",
-                                   "MAY",       "JUNE",     "JULY",     "AUGUST",
-                                   "SEPTEMBER", "OCTOBER",  "NOVEMBER", "DECEMBER"};
-constexpr const char* kDays[] = {"SUNDAY",   "MONDAY", "TUESDAY", "WEDNESDAY",
-                                 "THURSDAY", "FRIDAY", "SATURDAY"};
-
 bool startsWithNoCase(std::string_view s, size_t pos, std::string_view word) {
   if (s.size() - pos < word.size()) return false;
   for (size_t i = 0; i < word.size(); ++i)
@@ -159,10 +153,10 @@ size_t DateFormat::format(const DateTime& d, char* out, size_t cap) const {
         w.digits(d.month, 2, fill);
         break;
       case Kind::MonthAbbr:
-        w.word(kMonths[(d.month + 11) % 12], 3, lc, 0);
+        w.word(kMonthNames[(d.month + 11) % 12], 3, lc, 0);
         break;
       case Kind::MonthName:
-        w.word(kMonths[(d.month + 11) % 12], 9, lc, fill ? 0 : 9);
+        w.word(kMonthNames[(d.month + 11) % 12], 9, lc, fill ? 0 : 9);
         break;
       case Kind::Day2:
         w.digits(d.day, 2, fill);
@@ -174,10 +168,10 @@ size_t DateFormat::format(const DateTime& d, char* out, size_t cap) const {
         w.digits(weekday(d.year, d.month, d.day) + 1, 1, fill);
         break;
       case Kind::DayAbbr:
-        w.word(kDays[weekday(d.year, d.month, d.day)], 3, lc, 0);
+        w.word(kDayNames[weekday(d.year, d.month, d.day)], 3, lc, 0);
         break;
       case Kind::DayName:
-        w.word(kDays[weekday(d.year, d.month, d.day)], 9, lc, fill ? 0 : 9);
+        w.word(kDayNames[weekday(d.year, d.month, d.day)], 9, lc, fill ? 0 : 9);
         break;
       case Kind::Hour12:
         w.digits(d.hour % 12 == 0 ? 12 : d.hour % 12, 2, fill);
