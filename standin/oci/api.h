@@ -40,6 +40,17 @@ sword guarded(Diag* diag, F&& body) {
   return OCI_ERROR;
 }
 
+// Runs `writeLine` when tracing is on; a trace line that cannot be written never changes the
+// call's result.
+template <class F>
+void traceQuietly(F&& writeLine) {
+  if (!trace::enabled()) return;
+  try {
+    writeLine();
+  } catch (...) {
+  }
+}
+
 // Error code left in the diagnostic record of an error or environment handle, for the trace.
 int diagCode(const void* handle);
 
@@ -78,12 +89,7 @@ sword call(const void* errhp, Body&& body, Trace&& traceLine) {
     status = guarded(&err->diag, [&] { return body(err); });
     if (err->diag.serial != serial) code = err->diag.code;
   }
-  if (trace::enabled()) {
-    try {
-      traceLine(status, code);
-    } catch (...) {
-    }
-  }
+  traceQuietly([&] { traceLine(status, code); });
   return status;
 }
 

@@ -177,21 +177,18 @@ STANDIN_EXPORT sword OCIEnvCreate(OCIEnv** envhpp, ub4 mode, void* ctxp,
   } catch (...) {
     status = OCI_ERROR;
   }
-  if (trace::enabled()) {
-    try {
-      trace::Line("OCIEnvCreate")
-          .outHandle(reinterpret_cast<void* const*>(envhpp), status != OCI_INVALID_HANDLE)
-          .constant(mode, trace::Flags::EnvMode)
-          .pointer(ctxp)
-          .pointer(reinterpret_cast<const void*>(malocfp))
-          .pointer(reinterpret_cast<const void*>(ralocfp))
-          .pointer(reinterpret_cast<const void*>(mfreefp))
-          .number(static_cast<long long>(xtramem_sz))
-          .pointer(usrmempp)
-          .end(status, envhpp ? diagCode(*envhpp) : 0);
-    } catch (...) {
-    }
-  }
+  traceQuietly([&] {
+    trace::Line("OCIEnvCreate")
+        .outHandle(reinterpret_cast<void* const*>(envhpp), status != OCI_INVALID_HANDLE)
+        .constant(mode, trace::Flags::EnvMode)
+        .pointer(ctxp)
+        .pointer(reinterpret_cast<const void*>(malocfp))
+        .pointer(reinterpret_cast<const void*>(ralocfp))
+        .pointer(reinterpret_cast<const void*>(mfreefp))
+        .number(static_cast<long long>(xtramem_sz))
+        .pointer(usrmempp)
+        .end(status, envhpp ? diagCode(*envhpp) : 0);
+  });
   return status;
 }
 
@@ -339,22 +336,19 @@ STANDIN_EXPORT sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, s
       status = OCI_SUCCESS;
     }
   }
-  if (trace::enabled()) {
-    try {
-      trace::Line("OCIErrorGet")
-          .handle(hndlp)
-          .number(recordno)
-          .pointer(sqlstate)
-          .outNumber(errcodep, status == OCI_SUCCESS && errcodep ? *errcodep : 0)
-          .outText(bufp, status == OCI_SUCCESS && bufp && bufsiz
-                             ? std::string_view(reinterpret_cast<char*>(bufp))
-                             : std::string_view())
-          .number(bufsiz)
-          .constant(type, trace::Flags::HandleType)
-          .end(status);
-    } catch (...) {
-    }
-  }
+  traceQuietly([&] {
+    trace::Line("OCIErrorGet")
+        .handle(hndlp)
+        .number(recordno)
+        .pointer(sqlstate)
+        .outNumber(errcodep, status == OCI_SUCCESS && errcodep ? *errcodep : 0)
+        .outText(bufp, status == OCI_SUCCESS && bufp && bufsiz
+                           ? std::string_view(reinterpret_cast<char*>(bufp))
+                           : std::string_view())
+        .number(bufsiz)
+        .constant(type, trace::Flags::HandleType)
+        .end(status);
+  });
   return status;
 }
 
@@ -535,14 +529,11 @@ STANDIN_EXPORT void OCIClientVersion(sword* major_version, sword* minor_version,
   sword* out[5] = {major_version, minor_version, update_num, patch_num, port_update_num};
   for (int i = 0; i < 5; ++i)
     if (out[i]) *out[i] = v[i];
-  if (trace::enabled()) {
-    try {
-      trace::Line line("OCIClientVersion");
-      for (int i = 0; i < 5; ++i) line.outNumber(out[i], v[i]);
-      line.endVoid();
-    } catch (...) {
-    }
-  }
+  traceQuietly([&] {
+    trace::Line line("OCIClientVersion");
+    for (int i = 0; i < 5; ++i) line.outNumber(out[i], v[i]);
+    line.endVoid();
+  });
 }
 
 // Not under the library lock: it is meant to be called from another thread while a call runs.
@@ -559,12 +550,7 @@ STANDIN_EXPORT sword OCIBreak(void* hndlp, OCIError* errhp) {
       status = OCI_SUCCESS;
     }
   }
-  if (trace::enabled()) {
-    try {
-      trace::Line("OCIBreak").handle(hndlp).handle(errhp).end(status);
-    } catch (...) {
-    }
-  }
+  traceQuietly([&] { trace::Line("OCIBreak").handle(hndlp).handle(errhp).end(status); });
   return status;
 }
 
