@@ -71,6 +71,24 @@ Session* sessionOf(const SvcCtx* svc);
 
 void freeHandle(Handle* h);
 
+// The frame of the calls that free a handle or a descriptor: lock, the handle's trace name taken
+// before `freeIt` runs (the handle is gone afterwards), OCI_ERROR for any exception. `freeIt`
+// returns the call's status.
+template <class F>
+sword freeCall(const char* function, const void* handle, ub4 type, F&& freeIt) {
+  std::lock_guard lock(apiLock());
+  sword status = OCI_INVALID_HANDLE;
+  try {
+    std::string name = trace::enabled() ? trace::handleName(handle) : std::string();
+    status = freeIt();
+    if (trace::enabled())
+      trace::Line(function).handleName(name).constant(type, trace::Flags::HandleType).end(status);
+  } catch (...) {
+    status = OCI_ERROR;
+  }
+  return status;
+}
+
 // The frame of an entry point that takes an error handle: lock, handle check, exceptions turned
 // into OCI_ERROR, then the trace line. A successful call leaves the error handle's record as it
 // was (callers read the error of a failed fetch after asking for the row count); only a call that

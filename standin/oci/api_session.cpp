@@ -292,24 +292,12 @@ STANDIN_EXPORT sword OCIHandleAlloc(const void* parenth, void** hndlpp, const ub
 }
 
 STANDIN_EXPORT sword OCIHandleFree(void* hndlp, const ub4 type) {
-  std::lock_guard lock(apiLock());
-  sword status = OCI_INVALID_HANDLE;
-  try {
-    std::string name = trace::enabled() ? trace::handleName(hndlp) : std::string();
+  return freeCall("OCIHandleFree", hndlp, type, [&] {
     Handle* h = findHandle(hndlp, type);
-    if (h && h->type != OCI_HTYPE_DEFINE && h->type != OCI_DTYPE_PARAM) {
-      freeHandle(h);
-      status = OCI_SUCCESS;
-    }
-    if (trace::enabled())
-      trace::Line("OCIHandleFree")
-          .handleName(name)
-          .constant(type, trace::Flags::HandleType)
-          .end(status);
-  } catch (...) {
-    status = OCI_ERROR;
-  }
-  return status;
+    if (!h || h->type == OCI_HTYPE_DEFINE || h->type == OCI_DTYPE_PARAM) return OCI_INVALID_HANDLE;
+    freeHandle(h);
+    return OCI_SUCCESS;
+  });
 }
 
 STANDIN_EXPORT sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep,

@@ -635,10 +635,7 @@ STANDIN_EXPORT sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, 
 }
 
 STANDIN_EXPORT sword OCIDescriptorFree(void* descp, const ub4 type) {
-  std::lock_guard lock(apiLock());
-  sword status = OCI_INVALID_HANDLE;
-  try {
-    std::string name = trace::enabled() ? trace::handleName(descp) : std::string();
+  return freeCall("OCIDescriptorFree", descp, type, [&] {
     if (type == OCI_DTYPE_PARAM) {
       if (Param* p = as<Param>(descp, OCI_DTYPE_PARAM)) {
         auto& list = p->stmt->params;
@@ -646,21 +643,13 @@ STANDIN_EXPORT sword OCIDescriptorFree(void* descp, const ub4 type) {
           if (it->get() == p) {
             unregisterHandle(p);
             list.erase(it);
-            status = OCI_SUCCESS;
-            break;
+            return OCI_SUCCESS;
           }
         }
       }
     }
-    if (trace::enabled())
-      trace::Line("OCIDescriptorFree")
-          .handleName(name)
-          .constant(type, trace::Flags::HandleType)
-          .end(status);
-  } catch (...) {
-    status = OCI_ERROR;
-  }
-  return status;
+    return OCI_INVALID_HANDLE;
+  });
 }
 
 STANDIN_EXPORT sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError* errhp,
