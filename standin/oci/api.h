@@ -78,14 +78,17 @@ template <class F>
 sword freeCall(const char* function, const void* handle, ub4 type, F&& freeIt) {
   std::lock_guard lock(apiLock());
   sword status = OCI_INVALID_HANDLE;
+  std::string name;  // taken before the free, while the handle still has its trace name
   try {
-    std::string name = trace::enabled() ? trace::handleName(handle) : std::string();
+    if (trace::enabled()) name = trace::handleName(handle);
     status = freeIt();
-    if (trace::enabled())
-      trace::Line(function).handleName(name).constant(type, trace::Flags::HandleType).end(status);
   } catch (...) {
     status = OCI_ERROR;
   }
+  // A trace line that cannot be written never turns a done free into a failure.
+  traceQuietly([&] {
+    trace::Line(function).handleName(name).constant(type, trace::Flags::HandleType).end(status);
+  });
   return status;
 }
 

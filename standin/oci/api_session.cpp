@@ -203,17 +203,18 @@ STANDIN_EXPORT sword OCIInitialize(ub4 mode, void* ctxp, void* (*malocfp)(void*,
       status = OCI_ERROR;
     else
       g_initialized = true;
-    if (trace::enabled())
-      trace::Line("OCIInitialize")
-          .constant(mode, trace::Flags::EnvMode)
-          .pointer(ctxp)
-          .pointer(reinterpret_cast<const void*>(malocfp))
-          .pointer(reinterpret_cast<const void*>(ralocfp))
-          .pointer(reinterpret_cast<const void*>(mfreefp))
-          .end(status);
   } catch (...) {
     status = OCI_ERROR;
   }
+  traceQuietly([&] {
+    trace::Line("OCIInitialize")
+        .constant(mode, trace::Flags::EnvMode)
+        .pointer(ctxp)
+        .pointer(reinterpret_cast<const void*>(malocfp))
+        .pointer(reinterpret_cast<const void*>(ralocfp))
+        .pointer(reinterpret_cast<const void*>(mfreefp))
+        .end(status);
+  });
   return status;
 }
 
@@ -227,16 +228,17 @@ STANDIN_EXPORT sword OCIEnvInit(OCIEnv** envhpp, ub4 mode, size_t xtramem_sz, vo
       *envhpp = nullptr;  // the process was not initialised with OCIInitialize
     else
       status = makeEnv(envhpp, OCI_DEFAULT, xtramem_sz, usrmempp);
-    if (trace::enabled())
-      trace::Line("OCIEnvInit")
-          .outHandle(reinterpret_cast<void* const*>(envhpp), status != OCI_INVALID_HANDLE)
-          .constant(mode, trace::Flags::EnvInitMode)
-          .number(static_cast<long long>(xtramem_sz))
-          .pointer(usrmempp)
-          .end(status);
   } catch (...) {
     status = OCI_ERROR;
   }
+  traceQuietly([&] {
+    trace::Line("OCIEnvInit")
+        .outHandle(reinterpret_cast<void* const*>(envhpp), status != OCI_INVALID_HANDLE)
+        .constant(mode, trace::Flags::EnvInitMode)
+        .number(static_cast<long long>(xtramem_sz))
+        .pointer(usrmempp)
+        .end(status);
+  });
   return status;
 }
 
@@ -277,17 +279,19 @@ STANDIN_EXPORT sword OCIHandleAlloc(const void* parenth, void** hndlpp, const ub
         status = OCI_SUCCESS;
       }
     }
-    if (trace::enabled())
-      trace::Line("OCIHandleAlloc")
-          .handle(parenth)
-          .outHandle(hndlpp, status == OCI_SUCCESS)
-          .constant(type, trace::Flags::HandleType)
-          .number(static_cast<long long>(xtramem_sz))
-          .pointer(usrmempp)
-          .end(status);
   } catch (...) {
     status = OCI_INVALID_HANDLE;
   }
+  // Written once the result is fixed: a trace that cannot be written never undoes an allocation.
+  traceQuietly([&] {
+    trace::Line("OCIHandleAlloc")
+        .handle(parenth)
+        .outHandle(hndlpp, status == OCI_SUCCESS)
+        .constant(type, trace::Flags::HandleType)
+        .number(static_cast<long long>(xtramem_sz))
+        .pointer(usrmempp)
+        .end(status);
+  });
   return status;
 }
 
