@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <QString>
 #include <cerrno>
 #include <vector>
 
@@ -16,16 +15,6 @@ std::size_t FileNameStart(const std::string& path) {
 }
 
 }  // namespace
-
-std::string ApplicationTitleFromPath(const std::string& executablePath) {
-  std::string name = executablePath.substr(FileNameStart(executablePath));
-  name = name.substr(0, name.find('.'));
-  const QString title = QString::fromStdString(name);
-  if (title.isEmpty()) return {};
-  // The first character is the first code point, which may be a surrogate pair in UTF-16.
-  const qsizetype firstLength = title.at(0).isHighSurrogate() && title.size() > 1 ? 2 : 1;
-  return (title.left(firstLength) + title.mid(firstLength).toLower()).toStdString();
-}
 
 std::string SettingsPathFor(const std::string& executablePath) {
   const std::size_t nameStart = FileNameStart(executablePath);

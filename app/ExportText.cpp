@@ -1,0 +1,290 @@
+#include "app/ExportText.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <set>
+
+#include "oracle/Exception.h"
+
+namespace tarnwick {
+
+namespace {
+
+std::string Decimal(int64_t value) {
+  return std::to_string(value);
+}
+
+// Length of the well-formed UTF-8 sequence at the start of s[0..n), or 0 when the first byte does
+// not start one (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, cut short).
+// The DBF writer draws the same line between a character and a stray byte.
+std::size_t SequenceLength(const unsigned char* s, std::size_t n) {
+  const unsigned char b0 = s[0];
+  if (b0 < 0x80) return 1;
+  std::size_t len;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    len = 2;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    len = 3;
+    if (b0 == 0xE0) lo = 0xA0;
+    if (b0 == 0xED) hi = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    len = 4;
+    if (b0 == 0xF0) lo = 0x90;
+    if (b0 == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (n < len || s[1] < lo || s[1] > hi) return 0;
+  for (std::size_t i = 2; i < len; ++i) {
+    if (s[i] < 0x80 || s[i] > 0xBF) return 0;
+  }
+  return len;
+}
+
+// Calls f(offset, length) for every character of text; length 0 marks a stray byte.
+template <class F>
+void ForEachCharacter(const std::string& text, F&& f) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t len = SequenceLength(s + pos, text.size() - pos);
+    if (!f(pos, len)) return;
+    pos += len == 0 ? 1 : len;
+  }
+}
+
+// The text of the general number form for a value of `digits` significant digits whose magnitude
+// is 0.d1d2... x 10^exponent, without its sign (see FloatToStr).
+int GeneralFormLength(int exponent, int digits) {
+  if (exponent >= -3 && exponent <= 15) {
+    if (exponent > 0) return digits <= exponent ? exponent : digits + 1;
+    return 2 + (-exponent) + digits;
+  }
+  const int mantissa = digits > 1 ? digits + 1 : 1;
+  return mantissa + 1 + static_cast<int>(Decimal(exponent - 1).size());
+}
+
+constexpr int kFloatDigits = 15;
+
+}  // namespace
+
+TConnectParts SplitConnectString(const std::string& text) {
+  // sub(i, c): the c characters from position i on (positions from 1), empty when i < 1, i > L
+  // or c < 0. "/" and "@" are single bytes in UTF-8, so byte positions give the same parts.
+  const auto L = static_cast<int64_t>(text.size());
+  auto sub = [&](int64_t i, int64_t c) -> std::string {
+    if (i < 1 || i > L || c < 0) return {};
+    return text.substr(static_cast<std::size_t>(i - 1), static_cast<std::size_t>(c));
+  };
+  auto position = [&](char c) -> int64_t {
+    const std::size_t at = text.find(c);
+    return at == std::string::npos ? 0 : static_cast<int64_t>(at) + 1;
+  };
+  const int64_t s = position('/');
+  const int64_t a = position('@');
+  return {sub(1, s - 1), sub(s + 1, a - s - 1), sub(a + 1, L - a)};
+}
+
+std::size_t CharacterCount(const std::string& text) {
+  std::size_t count = 0;
+  ForEachCharacter(text, [&](std::size_t, std::size_t) {
+    ++count;
+    return true;
+  });
+  return count;
+}
+
+std::string PadRight(const std::string& text, std::size_t width, char fill) {
+  const std::size_t length = CharacterCount(text);
+  if (length >= width) return text;
+  return text + std::string(width - length, fill);
+}
+
+const std::vector<std::string>& StructureReportHead() {
+  static const std::vector<std::string> head = {
+      "Структура таблицы ",
+      " ",
+      " N    Имя поля                        Имя поля    Тип поля         Тип поля Размер,   ",
+      "п/п   в Оракл таблице                 в DBF       в Оракл          в DBF            дес.",
+      StructureReportRule(),
+  };
+  return head;
+}
+
+std::string StructureReportRule() {
+  return std::string(88, '-');
+}
+
+std::string StructureReportLine(int number, const std::string& oraName, const std::string& dbfName,
+                                const std::string& oraType, const std::string& dbfType,
+                                const std::string& oraSize, const std::string& oraScale) {
+  return PadRight(Decimal(number), 4) + "  " + PadRight(oraName, 30) + "  " +
+         PadRight(dbfName, 10) + "  " + PadRight(oraType, 15) + "  " + PadRight(dbfType, 8) + "  " +
+         PadRight(oraSize, 5) + "  " + PadRight(oraScale, 2);
+}
+
+std::string RowCountLine(int64_t rows) {
+  return "В таблице  " + Decimal(rows) + "  записей!";
+}
+
+std::string EstimateLine(int64_t seconds) {
+  return "Предполагаемое время выгрузки " + Decimal(seconds) + " секунд";
+}
+
+std::vector<std::string> DbfFieldNames(const std::vector<std::string>& oraNames) {
+  auto key = [](std::string name) {
+    for (char& c : name) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return name;
+  };
+  // The short names of the whole table are spoken for before any long name is shortened.
+  std::set<std::string> reserved;
+  for (const std::string& name : oraNames) {
+    if (CharacterCount(name) <= 10) reserved.insert(key(name));
+  }
+  std::set<std::string> taken;
+  std::vector<std::string> names;
+  names.reserve(oraNames.size());
+  int64_t k = 0;
+  for (const std::string& name : oraNames) {
+    if (CharacterCount(name) <= 10 && !taken.contains(key(name))) {
+      taken.insert(key(name));
+      names.push_back(name);
+      continue;
+    }
+    std::string candidate;
+    do {
+      ++k;
+      const std::string suffix = "_" + Decimal(k);
+      const std::size_t keep = suffix.size() < 10 ? 10 - suffix.size() : 0;
+      candidate = StoredPart(name, keep) + suffix;
+    } while (taken.contains(key(candidate)) || reserved.contains(key(candidate)));
+    taken.insert(key(candidate));
+    names.push_back(std::move(candidate));
+  }
+  return names;
+}
+
+float EstimateFactor(int columns) {
+  struct Step {
+    int upTo;
+    float factor;
+  };
+  static constexpr Step steps[] = {{10, 0.3f},   {20, 0.5f},   {30, 0.7f},   {50, 1.6f},
+                                   {100, 3.9f},  {200, 12.5f}, {300, 27.2f}, {400, 47.5f},
+                                   {500, 71.3f}, {600, 100.f}, {700, 135.f}, {800, 176.f},
+                                   {900, 226.f}};
+  for (const Step& step : steps) {
+    if (columns <= step.upTo) return step.factor;
+  }
+  return 271.f;
+}
+
+int64_t EstimateSeconds(int64_t rows, int columns) {
+  const double factor = EstimateFactor(columns);
+  return static_cast<int64_t>(std::floor(static_cast<double>(rows) * factor * 0.001));
+}
+
+int NumberTextLength(std::optional<int> precision, std::optional<int> scale) {
+  if (!precision && !scale) {
+    // A floating NUMBER: any magnitude from 1E-130 to below 1E126 with up to 40 digits, of
+    // which the text keeps 15.
+    int longest = 0;
+    for (int exponent = -129; exponent <= 126; ++exponent) {
+      longest = std::max(longest, 1 + GeneralFormLength(exponent, kFloatDigits));
+    }
+    return longest;
+  }
+  const int p = precision.value_or(38);
+  const int s = scale.value_or(0);
+  if (p >= 1 && p <= 9 && s == 0) return p + 1;  // the integer text: sign and p digits
+  // NUMBER(p, s) holds multiples of 10^-s below 10^(p-s): magnitudes 0.d1d2... x 10^e with
+  // 1 - s <= e <= p - s and at most min(p, e + s) significant digits, of which the text keeps 15.
+  // A value with more digits than that may round up to the next power of ten.
+  int longest = 1;
+  for (int exponent = 1 - s; exponent <= p - s; ++exponent) {
+    const int digits = std::min(p, exponent + s);
+    longest = std::max(longest, 1 + GeneralFormLength(exponent, std::min(digits, kFloatDigits)));
+    if (digits > kFloatDigits) longest = std::max(longest, 1 + GeneralFormLength(exponent + 1, 1));
+  }
+  return longest;
+}
+
+int NumberDbfLength(std::optional<int> precision, std::optional<int> scale, int oraSize) {
+  return std::max(NumberTextLength(precision, scale), oraSize);
+}
+
+int GaugePosition(int64_t written, int64_t rowCount) {
+  if (rowCount <= 0) return 100;
+  return static_cast<int>(std::min<int64_t>(100, written * 100 / rowCount));
+}
+
+TCp866::TCp866() : cd_(iconv_open("CP866", "UTF-8")) {
+  if (cd_ == reinterpret_cast<void*>(-1)) {
+    throw Exception("No conversion from UTF-8 to code page 866 is available");
+  }
+}
+
+TCp866::~TCp866() {
+  iconv_close(static_cast<iconv_t>(cd_));
+}
+
+std::optional<char> TCp866::Byte(const std::string& text, std::size_t pos, std::size_t length) {
+  if (length == 0) return std::nullopt;
+  if (length == 1) return text[pos];  // the lower half of code page 866 is ASCII
+  std::string character = text.substr(pos, length);
+  if (const auto known = seen_.find(character); known != seen_.end()) return known->second;
+  const auto cd = static_cast<iconv_t>(cd_);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* src = character.data();
+  std::size_t srcLeft = character.size();
+  char out[8];
+  char* dst = out;
+  std::size_t dstLeft = sizeof out;
+  std::optional<char> byte;
+  if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1) && srcLeft == 0 &&
+      dst - out == 1) {
+    byte = out[0];
+  }
+  seen_.emplace(std::move(character), byte);
+  return byte;
+}
+
+std::vector<std::string> TCp866::Unmappable(const std::string& text) {
+  std::vector<std::string> found;
+  ForEachCharacter(text, [&](std::size_t pos, std::size_t len) {
+    if (!Byte(text, pos, len)) found.push_back(text.substr(pos, len == 0 ? 1 : len));
+    return true;
+  });
+  return found;
+}
+
+std::string TCp866::Convert(const std::string& text) {
+  std::string out;
+  ForEachCharacter(text, [&](std::size_t pos, std::size_t len) {
+    out += Byte(text, pos, len).value_or('?');
+    return true;
+  });
+  return out;
+}
+
+std::string StoredPart(const std::string& text, std::size_t count) {
+  std::size_t chars = 0;
+  std::size_t end = text.size();
+  ForEachCharacter(text, [&](std::size_t pos, std::size_t) {
+    if (chars == count) {
+      end = pos;
+      return false;
+    }
+    ++chars;
+    return true;
+  });
+  return text.substr(0, end);
+}
+
+}  // namespace tarnwick

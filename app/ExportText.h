@@ -1,0 +1,120 @@
+#pragma once
+// The rules of the export that need no database and no window: the split of the connection
+// string, the DBF naming rule, the structure report's lines, the time estimate, the DBF length of
+// a NUMBER column, the gauge position and the check for characters that code page 866 lacks.
+// All texts are UTF-8; "character" means a Unicode code point.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+// ---- connection string -----------------------------------------------------------------------
+
+struct TConnectParts {
+  std::string Username;
+  std::string Password;
+  std::string Server;
+  bool operator==(const TConnectParts&) const = default;
+};
+
+// user/password@server, split at the first "/" and the first "@" of the whole text: the user name
+// is the text before the "/", the password the text between the "/" and the "@" (empty when the
+// "@" is missing or comes first), the server the text after the "@" (the whole text without one).
+TConnectParts SplitConnectString(const std::string& text);
+
+// ---- structure report ------------------------------------------------------------------------
+
+// The number of characters of a UTF-8 text.
+std::size_t CharacterCount(const std::string& text);
+
+// text followed by (width - its length) copies of fill when it is shorter than width, else text
+// unchanged. Lengths count characters, so Cyrillic names keep the report's columns aligned.
+std::string PadRight(const std::string& text, std::size_t width, char fill = ' ');
+
+// The five lines that head the structure report and the rule that closes its column rows.
+const std::vector<std::string>& StructureReportHead();
+std::string StructureReportRule();
+
+// One column row of the report: number, Oracle name, DBF name, Oracle type, DBF type letter,
+// Oracle size and scale, padded to 4, 30, 10, 15, 8, 5 and 2 characters, two spaces between.
+std::string StructureReportLine(int number, const std::string& oraName, const std::string& dbfName,
+                                const std::string& oraType, const std::string& dbfType,
+                                const std::string& oraSize, const std::string& oraScale);
+
+std::string RowCountLine(int64_t rows);  // "В таблице  <rows>  записей!"
+std::string EstimateLine(int64_t seconds);  // "Предполагаемое время выгрузки <s> секунд"
+
+// ---- DBF field names -------------------------------------------------------------------------
+
+// The DBF field name of every column, in column order. A name of at most 10 characters is kept
+// as it is; a longer one takes the next value k of a counter shared by the table's long names and
+// becomes its first characters + "_" + k, ten characters in all (8 + "_1" ... 7 + "_10" ...
+// 6 + "_100" ...). A candidate that another column's name already holds (a short column name
+// anywhere in the table, or the name an earlier column got; compared without regard to ASCII
+// case, as DBF readers compare field names) is passed over and k advances again, so every name
+// that comes out is unique. A short name taken by an earlier column in that sense is treated as
+// a long one.
+std::vector<std::string> DbfFieldNames(const std::vector<std::string>& oraNames);
+
+// ---- time estimate ---------------------------------------------------------------------------
+
+// Milliseconds per row for a table of `columns` columns, held as a 32-bit float as the program
+// always held it (0.7 is 0.699999988).
+float EstimateFactor(int columns);
+// rows x factor x 0.001 in double precision, rounded down.
+int64_t EstimateSeconds(int64_t rows, int columns);
+
+// ---- NUMBER columns --------------------------------------------------------------------------
+
+// The length of the longest field text that a value of NUMBER(precision, scale) can give: the
+// integer text for NUMBER(1..9) and NUMBER(1..9, 0), else the 15-significant-digit general form
+// with its sign, decimal point and exponent. No precision means NUMBER(*, scale), 38 digits;
+// neither precision nor scale means a floating NUMBER (1E-130 up to below 1E126).
+int NumberTextLength(std::optional<int> precision, std::optional<int> scale);
+
+// The DBF length of a NUMBER column: NumberTextLength, never less than the size that the
+// dictionary gives it (the precision, or DATA_LENGTH when there is none).
+int NumberDbfLength(std::optional<int> precision, std::optional<int> scale, int oraSize);
+
+// ---- gauge -----------------------------------------------------------------------------------
+
+// The gauge position after `written` records of a table counted `rowCount` rows: the whole
+// percentage, at most 100. A count of 0 (rows added since the analysis) gives 100.
+int GaugePosition(int64_t written, int64_t rowCount);
+
+// ---- code page 866 ---------------------------------------------------------------------------
+
+// What becomes of a text in code page 866, asked of glibc's iconv as the DBF writer asks it. A
+// character that the code page lacks and every byte that is not part of a well-formed UTF-8
+// sequence come out as "?". One object keeps one conversion descriptor and remembers the answer
+// for every character it has seen, so checking every value of an import stays cheap.
+class TCp866 {
+ public:
+  // Raises Exception when iconv offers no conversion to code page 866.
+  TCp866();
+  ~TCp866();
+  TCp866(const TCp866&) = delete;
+  TCp866& operator=(const TCp866&) = delete;
+
+  // The characters that would become "?", each occurrence in text order (a stray byte as that
+  // one byte).
+  std::vector<std::string> Unmappable(const std::string& text);
+  // The text in code page 866, one byte per character.
+  std::string Convert(const std::string& text);
+
+ private:
+  std::optional<char> Byte(const std::string& text, std::size_t pos, std::size_t length);
+
+  void* cd_;
+  std::map<std::string, std::optional<char>> seen_;
+};
+
+// The first `count` characters of a UTF-8 text (all of it when shorter); a byte that does not
+// start a well-formed sequence counts as one character, as the DBF writer counts it.
+std::string StoredPart(const std::string& text, std::size_t count);
+
+}  // namespace tarnwick
