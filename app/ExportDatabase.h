@@ -1,0 +1,38 @@
+#pragma once
+// The database work of the export's actions, as the main window's session component OraSession1
+// and its query component SmartQuery1 do it. TOraExportDatabase is the real one; tests put
+// scripted result sets in its place.
+#include <cstdint>
+#include <string>
+
+#include "app/ExportText.h"
+
+namespace tarnwick {
+
+class IExportDatabase {
+ public:
+  virtual ~IExportDatabase() = default;
+
+  // Ends the session's connection, if any.
+  virtual void Disconnect() = 0;
+  // User name, password and server for the next connect.
+  virtual void SetLogin(const TConnectParts& login) = 0;
+  // Connects with the login last set; raises the data-access error when that fails.
+  virtual void Connect() = 0;
+
+  // The query's SQL text becomes `sql`, which is executed as a statement without result.
+  virtual void ExecSQL(const std::string& sql) = 0;
+  // The query's SQL text becomes `sql`, which is opened. A unidirectional query keeps only the
+  // block of rows it is reading, so its memory does not grow with the table; any other query
+  // keeps every row it has fetched until it is closed.
+  virtual void Open(const std::string& sql, bool uniDirectional) = 0;
+  virtual bool Eof() = 0;
+  virtual void Next() = 0;
+
+  // The current row's field of that name, as text (field-text rules) or as an integer. A name
+  // that the query does not have raises the data-access error.
+  virtual std::string FieldText(const std::string& name) = 0;
+  virtual int32_t FieldInteger(const std::string& name) = 0;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,417 @@
+#include "app/ExportSession.h"
+
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <map>
+#include <optional>
+
+#include "app/IniFile.h"
+#include "dataset/FieldText.h"
+#include "dataset/FormatSettings.h"
+#include "dbf/dbf.h"
+#include "oracle/Exception.h"
+
+// Sections: texts; small helpers; Connect; Analyse; Import.
+
+namespace tarnwick {
+
+namespace {
+
+// ---- texts -----------------------------------------------------------------------------------
+
+constexpr const char* kConnected = "Приложение подключено к БД!";
+constexpr const char* kNoConnection = "Нет соединения с базой данных!";
+constexpr const char* kEnterLogin = "Введите параметры подключения";
+constexpr const char* kChooseTable = "Выберите таблицу для импорта ";
+constexpr const char* kTypeRefused =
+    "Данная версия программы обрабатывает только следующие типы данных: NUMBER, VARCHAR2 и "
+    "DATE! Выгрузка данных невозможна!";
+constexpr const char* kTextTooLong =
+    "В формат  dbf не могут быть выгружены символьные поля длиной больше 255 символов!";
+constexpr const char* kFileExistsCaption = "Файл сущесвует!";
+constexpr const char* kWriteFailed = "Ошибки записи в файл!";
+
+constexpr const char* kTableListQuery = "select table_name from user_tables order by 1 ";
+
+std::string NoColumnsText(const std::string& table) {
+  return "Таблица " + table +
+         " не найдена среди таблиц пользователя или не имеет полей! Имя таблицы указывается так, "
+         "как оно записано в списке таблиц (обычно заглавными буквами). Выгрузка данных "
+         "невозможна!";
+}
+
+std::string TooManyFieldsText(int columns) {
+  return "В таблице " + std::to_string(columns) +
+         " полей, а файл в формате dbf может содержать не более 255 полей! Выгрузка данных "
+         "невозможна!";
+}
+
+std::string RecordTooLongText(int64_t length) {
+  return "Длина записи файла dbf составила бы " + std::to_string(length) +
+         " байт, а допустимо не более 65535! Выгрузка данных невозможна!";
+}
+
+std::string NegativeScaleText(const std::string& column, const std::string& scale) {
+  return "Поле " + column + " типа NUMBER с отрицательным масштабом (" + scale +
+         ") не может быть выгружено в формат dbf! Выгрузка данных невозможна!";
+}
+
+std::string CannotCreateText(const std::string& path) {
+  return "Не удалось создать файл " + path + "\n! Дальнейшая обработка невозможна!";
+}
+
+std::string CannotOpenText(const std::string& path) {
+  return "Не удалось создать инициализировать файл " + path +
+         "\n! Дальнейшая обработка невозможна!";
+}
+
+std::string OverwriteQuestion(const std::string& path) {
+  return "Файл " + path + " уже существует! Пересоздать его (YES) или прекратить обработку? ";
+}
+
+// ---- helpers ---------------------------------------------------------------------------------
+
+// The whole decimal number of a text, or nothing for any other text.
+std::optional<int> Number(const std::string& text) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, value);
+  if (text.empty() || result.ec != std::errc() || result.ptr != end) return std::nullopt;
+  return value;
+}
+
+// A file, not a folder, is at path.
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// The log's date and time: the date in the form dd.mm.yyyy; the short date format is "yyyymmdd"
+// again afterwards.
+std::string LogDateTime(TDateTime now) {
+  FormatSettings().ShortDateFormat = "dd.mm.yyyy";
+  std::string text = DateTimeToStr(now);
+  FormatSettings().ShortDateFormat = "yyyymmdd";
+  return text;
+}
+
+// One row of the dictionary query.
+struct TColumnRow {
+  std::string Name, Type, Length, Precision, Scale;
+};
+
+// Counts the values whose stored part had characters that code page 866 lacks, per field.
+class TSubstitutions {
+ public:
+  void Check(TCp866& cp866, std::size_t field, const std::string& value, std::size_t length) {
+    if (value.empty()) return;
+    if (!cp866.Unmappable(StoredPart(value, length)).empty()) {
+      ++perField_[field];
+      ++values_;
+    }
+  }
+
+  // The log line, empty when every character could be stored.
+  std::string LogLine(const std::vector<std::string>& fieldNames) const {
+    if (values_ == 0) return {};
+    std::string line =
+        "Значений с символами, которых нет в кодовой странице 866 (записаны в файл как \"?\"): " +
+        std::to_string(values_) + "; по полям: ";
+    bool first = true;
+    for (const auto& [field, count] : perField_) {
+      if (!first) line += ", ";
+      first = false;
+      line += fieldNames[field] + " - " + std::to_string(count);
+    }
+    return line;
+  }
+
+ private:
+  std::map<std::size_t, int64_t> perField_;
+  int64_t values_ = 0;
+};
+
+}  // namespace
+
+TDateTime LocalNow() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm local{};
+  localtime_r(&now.tv_sec, &local);
+  return EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                        local.tm_min, std::min(local.tm_sec, 59),
+                        static_cast<int>(now.tv_nsec / 1000000));
+}
+
+TExportSession::TExportSession(std::string settingsPath, std::unique_ptr<IExportDatabase> database)
+    : Now(LocalNow), settingsPath_(std::move(settingsPath)), database_(std::move(database)) {}
+
+TExportSession::~TExportSession() = default;
+
+// ---- Connect ---------------------------------------------------------------------------------
+
+void TExportSession::Connect(IExportView& view, const std::string& connectString) {
+  if (connectString.empty()) {
+    view.ShowMessage(kEnterLogin);
+    return;
+  }
+  IExportDatabase& db = *database_;
+  db.Disconnect();
+  db.SetLogin(SplitConnectString(connectString));
+  try {
+    db.Connect();
+    view.SetStatusText(kConnected);
+    db.ExecSQL("ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'");
+    db.ExecSQL("ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '. '");
+  } catch (...) {
+    view.ShowMessage(kNoConnection);
+    view.SetStatusText(kNoConnection);
+    return;
+  }
+  TIniFile(settingsPath_).WriteString("Connect", "String", connectString);
+  view.ClearTableText();
+  view.ClearTableList();
+  // The table box no longer names the analysed table.
+  view.SetImportEnabled(false);
+  analysed_ = false;
+  db.Open(kTableListQuery, false);
+  while (!db.Eof()) {
+    view.AddTable(db.FieldText("TABLE_NAME"));
+    db.Next();
+  }
+}
+
+// ---- Analyse ---------------------------------------------------------------------------------
+
+void TExportSession::RefreshTableList(IExportView& view) {
+  IExportDatabase& db = *database_;
+  std::vector<std::string> names;
+  db.Open(kTableListQuery, false);
+  while (!db.Eof()) {
+    names.push_back(db.FieldText("TABLE_NAME"));
+    db.Next();
+  }
+  view.ClearTableList();
+  for (const std::string& name : names) view.AddTable(name);
+}
+
+void TExportSession::Analyse(IExportView& view, const std::string& table) {
+  if (table.empty()) {
+    view.ShowMessage(kChooseTable);
+    return;
+  }
+  // The lists are rebuilt now: until this analysis accepts the table, nothing may import it.
+  view.SetImportEnabled(false);
+  analysed_ = false;
+  RefreshTableList(view);
+  view.ClearMemo();
+  for (const std::string& line : StructureReportHead()) view.AddMemoLine(line);
+
+  OraNames.clear();
+  OraTypes.clear();
+  OraSizes.clear();
+  OraScales.clear();
+  DbfNames.clear();
+  DbfTypes.clear();
+  DbfLengths.clear();
+  DbfDecimals.clear();
+  ColumnCount = 0;
+  bool error = false;
+
+  IExportDatabase& db = *database_;
+  db.Open(
+      "select column_name, data_type, data_length, data_precision, data_scale from "
+      "user_tab_columns where table_name = '" +
+          table + "' order by Column_id",
+      false);
+  std::vector<TColumnRow> rows;
+  while (!db.Eof()) {
+    rows.push_back({db.FieldText("COLUMN_NAME"), db.FieldText("DATA_TYPE"),
+                    db.FieldText("DATA_LENGTH"), db.FieldText("DATA_PRECISION"),
+                    db.FieldText("DATA_SCALE")});
+    db.Next();
+  }
+  // The DBF names depend on every column name of the table (a name must not take another's).
+  std::vector<std::string> names;
+  for (const TColumnRow& row : rows) names.push_back(row.Name);
+  const std::vector<std::string> dbfNames = DbfFieldNames(names);
+
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const TColumnRow& row = rows[i];
+    OraNames.push_back(row.Name);
+    DbfNames.push_back(dbfNames[i]);
+
+    OraTypes.push_back(row.Type);
+    const bool isText = row.Type == "VARCHAR2";
+    const bool isNumber = row.Type == "NUMBER";
+    const bool isDate = row.Type == "DATE";
+    if (isText || isNumber || isDate) {
+      DbfTypes.push_back(isText ? "C" : isNumber ? "N" : "D");
+    } else {
+      DbfTypes.emplace_back();
+      view.ShowMessage(kTypeRefused);
+      error = true;
+    }
+
+    if (isDate) {
+      OraSizes.push_back(row.Length);
+      DbfLengths.push_back("8");
+    } else {
+      const std::string size = row.Precision.empty() ? row.Length : row.Precision;
+      OraSizes.push_back(size);
+      if (isNumber) {
+        // The longest text a value can give fits whole: sign, decimal point and exponent too.
+        DbfLengths.push_back(std::to_string(
+            NumberDbfLength(Number(row.Precision), Number(row.Scale), Number(size).value_or(0))));
+      } else {
+        DbfLengths.push_back(size);
+      }
+    }
+    if (isText && Number(OraSizes.back()).value_or(0) > 255) {
+      view.ShowMessage(kTextTooLong);
+      error = true;
+    }
+
+    OraScales.push_back(row.Scale);
+    DbfDecimals.push_back(row.Scale);
+    if (isNumber && Number(row.Scale).value_or(0) < 0) {
+      view.ShowMessage(NegativeScaleText(row.Name, row.Scale));
+      error = true;
+    }
+
+    ++ColumnCount;
+    view.AddMemoLine(StructureReportLine(ColumnCount, OraNames.back(), DbfNames.back(),
+                                         OraTypes.back(), DbfTypes.back(), OraSizes.back(),
+                                         OraScales.back()));
+  }
+  if (!CheckLimits(view, table)) error = true;
+  if (error) return;
+
+  db.Open("select count(*) cnt from " + table, false);
+  TableRowCount = db.FieldInteger("CNT");
+  view.AddMemoLine(StructureReportRule());
+  view.AddMemoLine(RowCountLine(TableRowCount));
+  analysed_ = true;
+  view.SetImportEnabled(true);
+  view.AddMemoLine(EstimateLine(EstimateSeconds(TableRowCount, ColumnCount)));
+}
+
+// What a DBF file can hold: at least one and at most 255 fields, records of at most 65535 bytes.
+bool TExportSession::CheckLimits(IExportView& view, const std::string& table) {
+  if (ColumnCount == 0) {
+    view.ShowMessage(NoColumnsText(table));
+    return false;
+  }
+  bool ok = true;
+  if (ColumnCount > 255) {
+    view.ShowMessage(TooManyFieldsText(ColumnCount));
+    ok = false;
+  }
+  int64_t recordLength = 1;  // the deletion flag
+  for (std::size_t i = 0; i < DbfLengths.size(); ++i) {
+    if (!DbfTypes[i].empty()) recordLength += Number(DbfLengths[i]).value_or(0);
+  }
+  if (recordLength > 65535) {
+    view.ShowMessage(RecordTooLongText(recordLength));
+    ok = false;
+  }
+  return ok;
+}
+
+// ---- Import ----------------------------------------------------------------------------------
+
+void TExportSession::Import(IExportView& view, const std::string& path, const std::string& table) {
+  if (!analysed_) {
+    throw Exception("The import needs a successful structure analysis of the table first");
+  }
+  if (FileExists(path)) {
+    if (!view.AskYesNo(kFileExistsCaption, OverwriteQuestion(path))) return;
+    // Only a file that is really gone is reported deleted; one that stays makes the creation
+    // below fail with its own message.
+    if (::unlink(path.c_str()) == 0) view.AddMemoLine("Файл " + path + " удален!");
+  }
+
+  // The field lists for dbf_create. Names go into the header in code page 866, like the records,
+  // so that a name of ten characters takes ten bytes.
+  TCp866 cp866;
+  const auto columns = static_cast<std::size_t>(ColumnCount);
+  std::vector<std::array<char, 12>> nameBuffers(columns);
+  std::vector<const char*> names;
+  std::string types;
+  std::vector<int32_t> lengths;
+  std::vector<int32_t> decimals;
+  for (std::size_t i = 0; i < columns; ++i) {
+    nameBuffers[i].fill('\0');
+    const std::string name = cp866.Convert(DbfNames[i]).substr(0, 11);
+    std::copy(name.begin(), name.end(), nameBuffers[i].begin());
+    names.push_back(nameBuffers[i].data());
+    types += DbfTypes[i].empty() ? '\0' : DbfTypes[i][0];
+    lengths.push_back(Number(DbfLengths[i]).value_or(0));
+    decimals.push_back(DbfDecimals[i].empty() ? 0 : Number(DbfDecimals[i]).value_or(0));
+  }
+  names.push_back(nullptr);
+  lengths.push_back(0);
+  decimals.push_back(-1);
+
+  FormatSettings().ShortDateFormat = "dd.mm.yyyy";
+  if (!dbf_create(path.c_str(), names.data(), types.c_str(), lengths.data(), decimals.data())) {
+    view.ShowMessage(CannotCreateText(path));
+    return;
+  }
+  FormatSettings().ShortDateFormat = "yyyymmdd";
+  view.AddMemoLine("Файл " + path + " создан!");
+  if (dbf_open(path.c_str()) == -2) {
+    view.ShowMessage(CannotOpenText(path));
+    return;
+  }
+  view.AddMemoLine("Начало импорта: " + LogDateTime(Now()));
+
+  TSubstitutions substitutions;
+  auto logSubstitutions = [&] {
+    if (const std::string line = substitutions.LogLine(DbfNames); !line.empty()) {
+      view.AddMemoLine(line);
+    }
+  };
+  IExportDatabase& db = *database_;
+  std::vector<std::string> values;
+  std::vector<std::string> lengthTexts;
+  int64_t written = 0;
+  try {
+    db.Open("select * from " + table + " order by 1", true);
+    while (!db.Eof()) {
+      values.clear();
+      lengthTexts.clear();
+      for (std::size_t i = 0; i < columns; ++i) {
+        values.push_back(db.FieldText(OraNames[i]));
+        lengthTexts.push_back(DbfLengths[i]);
+      }
+      if (dbf_append(values, lengthTexts) != 0) {
+        dbf_close();
+        logSubstitutions();
+        view.ShowMessage(kWriteFailed);
+        return;
+      }
+      for (std::size_t i = 0; i < columns; ++i) {
+        substitutions.Check(cp866, i, values[i], static_cast<std::size_t>(lengths[i]));
+      }
+      ++written;
+      view.SetGauge(GaugePosition(written, TableRowCount));
+      db.Next();
+    }
+  } catch (...) {
+    // The records written so far stay, with a matching count, and the file is closed.
+    dbf_close();
+    logSubstitutions();
+    throw;
+  }
+  view.AddMemoLine("Конец импорта: " + LogDateTime(Now()));
+  logSubstitutions();
+  dbf_close();
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,72 @@
+#pragma once
+// The work of the main window's actions without the window: connecting and listing the tables
+// ("Подключиться"), analysing a table's structure ("Прочитать структуру") and importing it into a
+// DBF file ("Импорт"). The window and the batch front end both drive one TExportSession through
+// an IExportView, so they show the same texts and write the same files.
+//
+// Errors that an action does not handle itself (a database error in a query, a settings file
+// that cannot be written) leave it as exceptions; the caller shows them.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ExportDatabase.h"
+#include "app/ExportView.h"
+#include "dataset/DateTimeUtils.h"
+
+namespace tarnwick {
+
+class TExportSession {
+ public:
+  // settingsPath: the settings file that a successful connection writes.
+  TExportSession(std::string settingsPath, std::unique_ptr<IExportDatabase> database);
+  ~TExportSession();
+
+  // Connects with a connection string user/password@server, sets the session's date format and
+  // numeric characters, remembers the string in the settings file and lists the user's tables.
+  void Connect(IExportView& view, const std::string& connectString);
+
+  // Reads the dictionary entry of the table, maps its columns to DBF fields, writes the structure
+  // report, counts the rows, estimates the time and enables the import when the table can be
+  // exported. The table list is refreshed first: its names are replaced by those the server has
+  // now, and the typed name stays.
+  void Analyse(IExportView& view, const std::string& table);
+
+  // Writes every row of the table into a new DBF file at path, with a log and the gauge. Raises
+  // Exception when no successful analysis of the table precedes it.
+  void Import(IExportView& view, const std::string& path, const std::string& table);
+
+  // The results of the last analysis, entry i of each list for the table's i-th column.
+  std::vector<std::string> OraNames;     // COLUMN_NAME
+  std::vector<std::string> OraTypes;     // DATA_TYPE
+  std::vector<std::string> OraSizes;     // DATA_LENGTH for DATE; DATA_PRECISION, else DATA_LENGTH
+  std::vector<std::string> OraScales;    // DATA_SCALE, empty for NULL
+  std::vector<std::string> DbfNames;     // unique, at most 10 characters
+  std::vector<std::string> DbfTypes;     // "C", "N", "D"; empty for a type that is refused
+  std::vector<std::string> DbfLengths;   // the DBF field length
+  std::vector<std::string> DbfDecimals;  // the DBF decimal count, empty for 0
+  int ColumnCount = 0;
+  int32_t TableRowCount = 0;
+  // The last analysis accepted the table; the import may run.
+  bool Analysed() const noexcept { return analysed_; }
+
+  IExportDatabase& Database() noexcept { return *database_; }
+
+  // The local date and time that the import's log shows.
+  std::function<TDateTime()> Now;
+
+ private:
+  void RefreshTableList(IExportView& view);
+  bool CheckLimits(IExportView& view, const std::string& table);
+
+  std::string settingsPath_;
+  std::unique_ptr<IExportDatabase> database_;
+  bool analysed_ = false;
+};
+
+// The local date and time of the machine.
+TDateTime LocalNow();
+
+}  // namespace tarnwick

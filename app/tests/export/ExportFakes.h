@@ -1,0 +1,331 @@
+#pragma once
+// What the tests of the export's actions run them against: a view that records everything shown
+// and answers questions from a script, a database of scripted result sets, and a reader of the
+// DBF files written.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/ExportDatabase.h"
+#include "app/ExportView.h"
+#include "dataset/FieldText.h"
+#include "oracle/Exception.h"
+
+namespace tarnwick::export_test {
+
+// ---- view --------------------------------------------------------------------------------------
+
+// Every call as one line of text: "memo: <line>", "clear memo", "status: <text>", "clear list",
+// "clear text", "table: <name>", "import: on|off", "gauge: <n>", "message: <text>",
+// "question: <caption> | <text>". A question without a scripted answer raises
+// std::logic_error, so no test passes on an answer nobody chose.
+class TRecordingView : public IExportView {
+ public:
+  void ClearMemo() override {
+    Record("clear memo");
+    memo.clear();
+  }
+  void AddMemoLine(const std::string& line) override {
+    Record("memo: " + line);
+    memo.push_back(line);
+  }
+  void SetStatusText(const std::string& text) override {
+    Record("status: " + text);
+    status = text;
+  }
+  void ClearTableList() override {
+    Record("clear list");
+    tables.clear();
+  }
+  void ClearTableText() override { Record("clear text"); }
+  void AddTable(const std::string& name) override {
+    Record("table: " + name);
+    tables.push_back(name);
+  }
+  void SetImportEnabled(bool enabled) override {
+    Record(enabled ? "import: on" : "import: off");
+    importEnabled = enabled;
+  }
+  void SetGauge(int position) override {
+    Record("gauge: " + std::to_string(position));
+    gauge.push_back(position);
+  }
+  void ShowMessage(const std::string& text) override {
+    Record("message: " + text);
+    messages.push_back(text);
+  }
+  bool AskYesNo(const std::string& caption, const std::string& text) override {
+    Record("question: " + caption + " | " + text);
+    if (answers.empty()) throw std::logic_error("No scripted answer for the question: " + text);
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+
+  // The calls that start with `prefix`, without it.
+  std::vector<std::string> Calls(const std::string& prefix) const {
+    std::vector<std::string> found;
+    for (const std::string& call : calls) {
+      if (call.rfind(prefix, 0) == 0) found.push_back(call.substr(prefix.size()));
+    }
+    return found;
+  }
+
+  std::vector<std::string> calls;
+  std::vector<std::string> memo;
+  std::vector<std::string> tables;
+  std::vector<std::string> messages;
+  std::vector<int> gauge;
+  std::string status;
+  bool importEnabled = false;
+  std::deque<bool> answers;
+
+ private:
+  void Record(std::string call) { calls.push_back(std::move(call)); }
+};
+
+// ---- database ----------------------------------------------------------------------------------
+
+// A field value as the record set delivers it: NULL, text, a whole number (NUMBER(1..9)), a
+// float (other NUMBERs) or a date.
+struct TDate {
+  TDateTime value;
+};
+using TValue = std::variant<std::monostate, std::string, int32_t, double, TDate>;
+
+// The text of a value, made when it is read, under the format settings in force then.
+inline std::string ValueText(const TValue& value) {
+  if (const auto* text = std::get_if<std::string>(&value)) return StringFieldText(*text);
+  if (const auto* number = std::get_if<int32_t>(&value)) return IntegerFieldText(*number);
+  if (const auto* number = std::get_if<double>(&value)) return FloatFieldText(*number);
+  if (const auto* date = std::get_if<TDate>(&value)) return DateTimeFieldText(date->value);
+  return {};
+}
+
+struct TResultSet {
+  std::vector<std::string> columns;
+  std::vector<std::vector<TValue>> rows;
+  // The query fails with this database error when it would move past this many rows.
+  std::optional<std::size_t> failAfterRows = std::nullopt;
+};
+
+// A column of a table in the dictionary: name, type, DATA_LENGTH, DATA_PRECISION, DATA_SCALE
+// (NULL where std::nullopt).
+struct TColumn {
+  std::string name;
+  std::string type;
+  int32_t length;
+  std::optional<int32_t> precision;
+  std::optional<int32_t> scale;
+};
+
+// Answers the statements it was given result sets for; any other statement fails with ORA-00942,
+// as a query of a table that does not exist does. Every call is recorded as a line of text:
+// "disconnect", "login <user>|<password>|<server>", "connect", "exec <sql>", "open <sql>" or
+// "open unidirectional <sql>".
+class TScriptedDatabase : public IExportDatabase {
+ public:
+  void Disconnect() override {
+    Record("disconnect");
+    connected = false;
+  }
+  void SetLogin(const TConnectParts& login) override {
+    Record("login " + login.Username + "|" + login.Password + "|" + login.Server);
+  }
+  void Connect() override {
+    Record("connect");
+    if (connectError) throw EOraError(connectError->first, connectError->second);
+    connected = true;
+  }
+  void ExecSQL(const std::string& sql) override {
+    Record("exec " + sql);
+    if (!connected) throw EOraError(3114, "ORA-03114: not connected to ORACLE");
+    if (failingStatements.contains(sql)) throw EOraError(2248, "ORA-02248: invalid option");
+  }
+  void Open(const std::string& sql, bool uniDirectional) override {
+    Record((uniDirectional ? "open unidirectional " : "open ") + sql);
+    current_ = nullptr;
+    if (!connected) throw EOraError(3114, "ORA-03114: not connected to ORACLE");
+    const auto found = results.find(sql);
+    if (found == results.end()) throw EOraError(942, "ORA-00942: table or view does not exist");
+    current_ = &found->second;
+    row_ = 0;
+    CheckRow();
+  }
+  bool Eof() override { return Current().rows.size() <= row_; }
+  void Next() override {
+    ++row_;
+    CheckRow();
+  }
+  std::string FieldText(const std::string& name) override { return ValueText(Field(name)); }
+  int32_t FieldInteger(const std::string& name) override {
+    const TValue& value = Field(name);
+    if (const auto* number = std::get_if<int32_t>(&value)) return *number;
+    if (const auto* number = std::get_if<double>(&value)) return static_cast<int32_t>(*number);
+    return 0;
+  }
+
+  // The list of the user's tables.
+  void SetTables(const std::vector<std::string>& names) {
+    TResultSet list{{"TABLE_NAME"}, {}, std::nullopt};
+    for (const std::string& name : names) list.rows.push_back({name});
+    results["select table_name from user_tables order by 1 "] = list;
+  }
+
+  // A table: its dictionary rows (under the name given, as the dictionary compares it), its count
+  // (`count` when given, else the number of rows) and its rows in the order of the first column.
+  void AddTable(const std::string& table, const std::vector<TColumn>& columns,
+                const std::vector<std::vector<TValue>>& rows = {},
+                std::optional<int32_t> count = std::nullopt) {
+    TResultSet dictionary{
+        {"COLUMN_NAME", "DATA_TYPE", "DATA_LENGTH", "DATA_PRECISION", "DATA_SCALE"},
+        {},
+        std::nullopt};
+    TResultSet data;
+    for (const TColumn& c : columns) {
+      dictionary.rows.push_back({c.name, c.type, static_cast<double>(c.length),
+                                 c.precision ? TValue(static_cast<double>(*c.precision)) : TValue(),
+                                 c.scale ? TValue(static_cast<double>(*c.scale)) : TValue()});
+      data.columns.push_back(c.name);
+    }
+    data.rows = rows;
+    results[DictionaryQuery(table)] = dictionary;
+    results["select count(*) cnt from " + table] = {
+        {"CNT"}, {{count.value_or(static_cast<int32_t>(rows.size()))}}};
+    results["select * from " + table + " order by 1"] = data;
+  }
+
+  static std::string DictionaryQuery(const std::string& table) {
+    return "select column_name, data_type, data_length, data_precision, data_scale from "
+           "user_tab_columns where table_name = '" +
+           table + "' order by Column_id";
+  }
+
+  // The recorded calls that start with `prefix`.
+  std::vector<std::string> Calls(const std::string& prefix) const {
+    std::vector<std::string> found;
+    for (const std::string& call : calls) {
+      if (call.rfind(prefix, 0) == 0) found.push_back(call);
+    }
+    return found;
+  }
+
+  std::map<std::string, TResultSet> results;
+  std::optional<std::pair<int32_t, std::string>> connectError;
+  std::set<std::string> failingStatements;
+  bool connected = false;
+  std::vector<std::string> calls;
+
+ private:
+  void Record(std::string call) { calls.push_back(std::move(call)); }
+  const TResultSet& Current() const {
+    if (current_ == nullptr) {
+      throw EDatabaseError("SmartQuery1: Cannot perform this operation on a closed dataset");
+    }
+    return *current_;
+  }
+  void CheckRow() {
+    const TResultSet& set = Current();
+    if (set.failAfterRows && row_ >= *set.failAfterRows && row_ < set.rows.size()) {
+      current_ = nullptr;
+      throw EOraError(3113, "ORA-03113: end-of-file on communication channel");
+    }
+  }
+  const TValue& Field(const std::string& name) const {
+    const TResultSet& set = Current();
+    if (row_ >= set.rows.size()) throw EDatabaseError("SmartQuery1: no current record");
+    for (std::size_t i = 0; i < set.columns.size(); ++i) {
+      if (set.columns[i] == name) return set.rows[row_][i];
+    }
+    throw EDatabaseError("SmartQuery1: Field '" + name + "' not found");
+  }
+
+  const TResultSet* current_ = nullptr;
+  std::size_t row_ = 0;
+};
+
+// ---- DBF files ---------------------------------------------------------------------------------
+
+struct TDbfField {
+  std::string name;
+  char type;
+  int length;
+  int decimals;
+  bool operator==(const TDbfField&) const = default;
+};
+
+// A table file as it lies on disk: the header's record count, its fields, and each record's
+// bytes (deletion flag included), in code page 866.
+struct TDbfFile {
+  uint32_t count = 0;
+  uint32_t headerLength = 0;
+  uint32_t recordLength = 0;
+  uint8_t codePageMark = 0;
+  std::vector<TDbfField> fields;
+  std::vector<std::string> records;
+  std::size_t fileSize = 0;
+};
+
+inline TDbfFile ReadDbf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  TDbfFile file;
+  file.fileSize = bytes.size();
+  if (bytes.size() < 32) {
+    ADD_FAILURE() << path << " is no DBF file (" << bytes.size() << " bytes)";
+    return file;
+  }
+  auto u8 = [&](std::size_t at) { return static_cast<uint8_t>(bytes[at]); };
+  file.count = u8(4) | (u8(5) << 8) | (u8(6) << 16) | (static_cast<uint32_t>(u8(7)) << 24);
+  file.headerLength = u8(8) | (u8(9) << 8);
+  file.recordLength = u8(10) | (u8(11) << 8);
+  file.codePageMark = u8(29);
+  for (std::size_t at = 32; at + 32 <= file.headerLength && u8(at) != 0x0D; at += 32) {
+    const std::string name = bytes.substr(at, 11);
+    file.fields.push_back(
+        {name.substr(0, name.find('\0')), bytes[at + 11], u8(at + 16), u8(at + 17)});
+  }
+  for (uint32_t i = 0; i < file.count; ++i) {
+    const std::size_t at = file.headerLength + std::size_t{i} * file.recordLength;
+    if (at + file.recordLength > bytes.size()) {
+      ADD_FAILURE() << path << ": record " << i << " lies beyond the end of the file";
+      break;
+    }
+    file.records.push_back(bytes.substr(at, file.recordLength));
+  }
+  return file;
+}
+
+// A folder under the system's temporary folder, removed with everything in it.
+class TTempDir {
+ public:
+  TTempDir() {
+    std::string name = (std::filesystem::temp_directory_path() / "tarnwick-export-XXXXXX").string();
+    if (mkdtemp(name.data()) != nullptr) path_ = name;
+  }
+  ~TTempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace tarnwick::export_test
