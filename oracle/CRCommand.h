@@ -35,12 +35,12 @@ inline constexpr int prRowsProcessed = 13;
 inline constexpr int prCommandInternal = 24;
 inline constexpr int prNonBlocking = 50;
 inline constexpr int prErrorOffset = 57;
-inline constexpr int prCommandFlag59 = 59;
+inline constexpr int prFieldsAsString = 59;  // describe every column as a string field
 inline constexpr int prCacheLobs = 64;
 inline constexpr int prScrollableCursor = 67;
 inline constexpr int prFetchRowId = 68;
-inline constexpr int prCommandFlag73 = 73;
-inline constexpr int prCommandFlag74 = 74;
+inline constexpr int prRawAsString = 73;     // RAW columns as text
+inline constexpr int prNumberAsString = 74;  // NUMBER columns as text
 
 enum class TParamDirection : uint8_t { pdUnknown, pdInput, pdOutput, pdInputOutput, pdResult };
 

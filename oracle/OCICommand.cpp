@@ -5,35 +5,14 @@
 
 #include "dataset/OraParser.h"
 #include "oracle/OraError.h"
+#include "recordset/DataTypes.h"
 
 namespace tarnwick {
 
 namespace {
 
-// Data-type codes of the record store that parameters of this command can carry.
-constexpr uint16_t kDcUnknown = 0;
-constexpr uint16_t kDcString = 1;
-constexpr uint16_t kDcInteger = 4;
-constexpr uint16_t kDcFloat = 5;
-constexpr uint16_t kDcOraBlob = 102;
-constexpr uint16_t kDcOraClob = 103;
-
 // Text buffer of an output parameter whose size was not given.
 constexpr int32_t kDefaultOutputSize = 4000;
-
-// The connection lock around one OCI call made with the connection's handles.
-class ConnectionLock {
- public:
-  explicit ConnectionLock(TOCIConnection& connection) : connection_(connection) {
-    connection_.BusyWait();
-  }
-  ~ConnectionLock() { connection_.Release(); }
-  ConnectionLock(const ConnectionLock&) = delete;
-  ConnectionLock& operator=(const ConnectionLock&) = delete;
-
- private:
-  TOCIConnection& connection_;
-};
 
 bool IsTrailingBlank(char c) {
   return static_cast<unsigned char>(c) <= ' ';
@@ -251,20 +230,20 @@ void TOCICommand::Prepare() {
       Cda_Def* cda = Cursor().GetCDA();
       sword status;
       {
-        ConnectionLock lock(*FOCIConnection);
+        TOCIConnectionLock lock(*FOCIConnection);
         status = oopen(cda, FOCIConnection->GetLDA(), nullptr, -1, -1, nullptr, -1);
       }
       Check(status);
       SetCursorState(csOpen);
       {
-        ConnectionLock lock(*FOCIConnection);
+        TOCIConnectionLock lock(*FOCIConnection);
         status = oparse(cda, reinterpret_cast<OraText*>(FStatementText.data()),
                         static_cast<sb4>(FStatementText.size() + 1), 0, 2);
       }
       if (status != 0) {
         FParseErrorOffset = cda->peo;
         {
-          ConnectionLock lock(*FOCIConnection);
+          TOCIConnectionLock lock(*FOCIConnection);
           oclose(cda);
         }
         Check(status);
@@ -292,7 +271,7 @@ void TOCICommand::InternalPrepare() {
   OCIStmt* stmt = Cursor().GetOCIStmt();
   sword status;
   {
-    ConnectionLock lock(*FOCIConnection);
+    TOCIConnectionLock lock(*FOCIConnection);
     // The length counts the terminating NUL.
     status =
         OCIStmtPrepare(stmt, FErrorHandle, reinterpret_cast<const OraText*>(FStatementText.c_str()),
@@ -350,7 +329,7 @@ void TOCICommand::DoExecute() {
 void TOCICommand::BindParams() {
   if (!FParams.empty()) {
     if (FIterCount > 1) RaiseError("Array parameters are not supported");
-    ConnectionLock lock(*FOCIConnection);
+    TOCIConnectionLock lock(*FOCIConnection);
     for (auto& p : FParams) BindParam(static_cast<TOraParamDesc&>(*p));
   }
   SetCursorState(csBound);
@@ -359,18 +338,18 @@ void TOCICommand::BindParams() {
 void TOCICommand::BindParam(TOraParamDesc& p) {
   const bool output = p.ParamType != TParamDirection::pdInput;
   uint16_t type = p.DataType;
-  if (type == kDcUnknown) {
+  if (type == dcUnknown) {
     if (std::holds_alternative<int32_t>(p.Value))
-      type = kDcInteger;
+      type = dcInteger;
     else if (std::holds_alternative<double>(p.Value))
-      type = kDcFloat;
+      type = dcFloat;
     else
-      type = kDcString;
+      type = dcString;
   }
   ub2 dty;
   p.FIndicator = p.IsNull() ? -1 : 0;
   switch (type) {
-    case kDcString: {
+    case dcString: {
       dty = SQLT_STR;
       std::string text;
       if (const auto* s = std::get_if<std::string>(&p.Value))
@@ -385,7 +364,7 @@ void TOCICommand::BindParam(TOraParamDesc& p) {
       std::memcpy(p.FBuffer.data(), text.data(), text.size());
       break;
     }
-    case kDcInteger: {
+    case dcInteger: {
       dty = SQLT_INT;
       int32_t v = 0;
       if (const auto* i = std::get_if<int32_t>(&p.Value))
@@ -398,7 +377,7 @@ void TOCICommand::BindParam(TOraParamDesc& p) {
       std::memcpy(p.FBuffer.data(), &v, sizeof v);
       break;
     }
-    case kDcFloat: {
+    case dcFloat: {
       dty = SQLT_FLT;
       double v = 0;
       if (const auto* d = std::get_if<double>(&p.Value))
@@ -443,17 +422,17 @@ void TOCICommand::ReadOutParams() {
       continue;
     }
     switch (p.DataType) {
-      case kDcString:
+      case dcString:
         p.FBuffer.back() = '\0';
         p.Value = std::string(p.FBuffer.data());
         break;
-      case kDcInteger: {
+      case dcInteger: {
         int32_t v;
         std::memcpy(&v, p.FBuffer.data(), sizeof v);
         p.Value = v;
         break;
       }
-      case kDcFloat: {
+      case dcFloat: {
         double v;
         std::memcpy(&v, p.FBuffer.data(), sizeof v);
         p.Value = v;
@@ -467,7 +446,7 @@ void TOCICommand::ReadOutParams() {
 
 bool TOCICommand::HasLobParams() const {
   return std::any_of(FParams.begin(), FParams.end(), [](const auto& p) {
-    return p->DataType == kDcOraBlob || p->DataType == kDcOraClob;
+    return p->DataType == dcOraBlob || p->DataType == dcOraClob;
   });
 }
 
@@ -521,7 +500,7 @@ sword TOCICommand::InternalExecute(ub4 mode) {
       const ub4 iterations = FSQLType == SQL_SELECT ? 0 : static_cast<ub4>(FIterCount);
       sword status;
       {
-        ConnectionLock lock(*FOCIConnection);
+        TOCIConnectionLock lock(*FOCIConnection);
         status = OCIStmtExecute(FOCIConnection->GetSvcCtx(), stmt, FErrorHandle, iterations, 0,
                                 nullptr, nullptr, mode);
       }
@@ -548,7 +527,7 @@ sword TOCICommand::InternalExecute(ub4 mode) {
       Cda_Def* cda = Cursor().GetCDA();
       sword status;
       {
-        ConnectionLock lock(*FOCIConnection);
+        TOCIConnectionLock lock(*FOCIConnection);
         status = oexn(cda, FIterCount, 0);
       }
       if (status == -3123 || status == -3129 || status == -3130) {
@@ -609,12 +588,12 @@ void TOCICommand::Finish() {
       Cursor().FreeCursor();
     } else if (FCallStyle == TOCICallStyle::OCI73) {
       if (Cda_Def* cda = Cursor().HasHandle() ? Cursor().GetCDA() : nullptr) {
-        ConnectionLock lock(*FOCIConnection);
+        TOCIConnectionLock lock(*FOCIConnection);
         oclose(cda);
       }
       Cursor().FreeCursor();
     } else {
-      ConnectionLock lock(*FOCIConnection);
+      TOCIConnectionLock lock(*FOCIConnection);
       Cursor().FreeCursor();
     }
   } catch (...) {
@@ -648,8 +627,8 @@ bool TOCICommand::SetProp(int prop, const TPropValue& value) {
       if (PropBool(value, prop)) RaiseError("Non-blocking execution is not supported");
       FNonBlocking = false;
       return true;
-    case prCommandFlag59:
-      FFlag59 = PropBool(value, prop);
+    case prFieldsAsString:
+      FFieldsAsString = PropBool(value, prop);
       return true;
     case prCacheLobs:
       FCacheLobs = PropBool(value, prop);
@@ -660,11 +639,11 @@ bool TOCICommand::SetProp(int prop, const TPropValue& value) {
     case prFetchRowId:
       FFetchRowId = PropBool(value, prop);
       return true;
-    case prCommandFlag73:
-      FFlag73 = PropBool(value, prop);
+    case prRawAsString:
+      FRawAsString = PropBool(value, prop);
       return true;
-    case prCommandFlag74:
-      FFlag74 = PropBool(value, prop);
+    case prNumberAsString:
+      FNumberAsString = PropBool(value, prop);
       return true;
     default:
       return TCRCommand::SetProp(prop, value);

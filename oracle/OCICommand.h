@@ -108,6 +108,11 @@ class TOCICommand : public TCRCommand {
   OCIError* ErrorHandle() const { return FErrorHandle; }
   bool ScanParamsFlag() const { return FScanParams; }
   bool NonBlocking() const { return FNonBlocking; }
+  // Describe every column as a string field; RAW columns as text; NUMBER columns as text
+  // (properties 59, 73 and 74).
+  bool FieldsAsString() const { return FFieldsAsString; }
+  bool RawAsString() const { return FRawAsString; }
+  bool NumberAsString() const { return FNumberAsString; }
   // Finish the statement after the next execution.
   void SetForceUnprepare(bool value) { FForceUnprepare = value; }
 
@@ -149,11 +154,11 @@ class TOCICommand : public TCRCommand {
   uint32_t FRowsProcessed = 0;
   uint16_t FParseErrorOffset = 0;
   int32_t FIterCount = 1;
-  bool FFlag59 = false;
+  bool FFieldsAsString = false;
   bool FCacheLobs = true;
   bool FFetchRowId = false;
-  bool FFlag73 = false;
-  bool FFlag74 = false;
+  bool FRawAsString = false;
+  bool FNumberAsString = false;
   std::string FRowId;
   std::string FStatementText;
   OCIError* FErrorHandle = nullptr;

@@ -8,6 +8,7 @@
 
 #include "oracle/OCICommand.h"
 #include "oracle/OraError.h"
+#include "recordset/DataTypes.h"
 
 namespace tarnwick {
 
@@ -26,10 +27,6 @@ int NlsIndex(int prop) {
     if (kNlsParams[i].second == prop) return static_cast<int>(i);
   return -1;
 }
-
-// Data-type codes of the internal command's parameters.
-constexpr uint16_t kDcString = 1;
-constexpr uint16_t kDcInteger = 4;
 
 // A parameter of the internal command's statement, found by the command's own scan.
 TParamDesc& InternalParam(TOCICommand& command, const char* name) {
@@ -413,21 +410,15 @@ void TOCIConnection::Disconnect() {
 
 void TOCIConnection::Commit() {
   if (!FConnected) return;
-  BusyWait();
-  try {
-    if (FCallStyle == TOCICallStyle::OCI73) {
-      if (ocom(FLDA.get()) != 0) {
-        sword code = FLDA->rc;
-        OraError(TOCICallStyle::OCI73, code, true);
-      }
-    } else {
-      Check(OCITransCommit(FSvcCtx, FErrorHandle, OCI_DEFAULT));
+  TOCIConnectionLock lock(*this);
+  if (FCallStyle == TOCICallStyle::OCI73) {
+    if (ocom(FLDA.get()) != 0) {
+      sword code = FLDA->rc;
+      OraError(TOCICallStyle::OCI73, code, true);
     }
-  } catch (...) {
-    Release();
-    throw;
+  } else {
+    Check(OCITransCommit(FSvcCtx, FErrorHandle, OCI_DEFAULT));
   }
-  Release();
 }
 
 void TOCIConnection::Rollback() {
@@ -469,7 +460,7 @@ std::string TOCIConnection::GetOracleVersionSt() {
         "begin SELECT Version INTO :Result FROM SYS.PRODUCT_COMPONENT_VERSION WHERE "
         "Upper(Product) LIKE '%ORACLE%'; end;");
     TParamDesc& result = InternalParam(command, "Result");
-    SetOutput(result, kDcString, 65);
+    SetOutput(result, dcString, 65);
     try {
       command.Execute(1);
       if (const auto* text = std::get_if<std::string>(&result.Value)) version = *text;
@@ -549,15 +540,15 @@ void TOCIConnection::GetSessionParameters() {
   const char* nlsNames[] = {"NlsDateLanguage", "NlsDateFormat", "NlsNumericCharacters",
                             "NlsTimeStampFormat", "NlsTimeStampTZFormat"};
   const int nlsCount = v8 ? 5 : 3;
-  SetOutput(InternalParam(command, "CharLength"), kDcInteger, 0);
-  for (int i = 0; i < nlsCount; ++i) SetOutput(InternalParam(command, nlsNames[i]), kDcString, 41);
+  SetOutput(InternalParam(command, "CharLength"), dcInteger, 0);
+  for (int i = 0; i < nlsCount; ++i) SetOutput(InternalParam(command, nlsNames[i]), dcString, 41);
   if (withCharset) {
     TParamDesc& charset = InternalParam(command, "Charset");
-    charset.DataType = kDcString;
+    charset.DataType = dcString;
     charset.ParamType = TParamDirection::pdInput;
     charset.Size = 41;
     charset.Value = FCharset;
-    SetOutput(InternalParam(command, "CharsetId"), kDcInteger, 0);
+    SetOutput(InternalParam(command, "CharsetId"), dcInteger, 0);
   }
   bool ran = true;
   try {

@@ -154,4 +154,19 @@ class TOCIConnection : public TCRConnection {
   std::unique_ptr<TOCICommand> FCommand;
 };
 
+// The connection lock held for one scope: waits for it on construction (BusyWait) and gives it
+// back on destruction (Release). Taken around every OCI call made with the connection's handles.
+class TOCIConnectionLock {
+ public:
+  explicit TOCIConnectionLock(TOCIConnection& connection) : FConnection(connection) {
+    FConnection.BusyWait();
+  }
+  ~TOCIConnectionLock() { FConnection.Release(); }
+  TOCIConnectionLock(const TOCIConnectionLock&) = delete;
+  TOCIConnectionLock& operator=(const TOCIConnectionLock&) = delete;
+
+ private:
+  TOCIConnection& FConnection;
+};
+
 }  // namespace tarnwick

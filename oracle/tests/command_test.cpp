@@ -92,12 +92,36 @@ TEST(CommandProps, StartValuesAndCodes) {
   EXPECT_EQ(v, TPropValue(true));
   cmd.SetProp(prScrollableCursor, true);
   EXPECT_TRUE(cmd.GetCursor()->Scrollable);
-  for (int code : {prCommandFlag59, prCacheLobs, prCommandFlag73, prCommandFlag74})
-    EXPECT_TRUE(cmd.SetProp(code, true));
+  EXPECT_TRUE(cmd.SetProp(prCacheLobs, true));
   EXPECT_TRUE(cmd.SetProp(prNonBlocking, false));
   EXPECT_EQ(ErrorText([&] { cmd.SetProp(prNonBlocking, true); }),
             "Non-blocking execution is not supported");
   EXPECT_FALSE(cmd.NonBlocking());
+}
+
+TEST(CommandProps, StringOptionsAreSetByTheirCodesAndReadByTheirGetters) {
+  struct Case {
+    int code;
+    int number;
+    bool (TOCICommand::*get)() const;
+  };
+  const Case cases[] = {
+      {prFieldsAsString, 59, &TOCICommand::FieldsAsString},
+      {prRawAsString, 73, &TOCICommand::RawAsString},
+      {prNumberAsString, 74, &TOCICommand::NumberAsString},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.code, c.number);
+    TOCICommand cmd;
+    for (const Case& each : cases) EXPECT_FALSE((cmd.*each.get)()) << each.number << " starts off";
+    EXPECT_TRUE(cmd.SetProp(c.code, true));
+    for (const Case& each : cases)
+      EXPECT_EQ((cmd.*each.get)(), each.code == c.code) << c.number << " sets only its own option";
+    EXPECT_THROW(cmd.SetProp(c.code, std::string("yes")), EAssertionFailed) << c.number;
+    EXPECT_TRUE((cmd.*c.get)()) << "a refused value changes nothing";
+    EXPECT_TRUE(cmd.SetProp(c.code, false));
+    EXPECT_FALSE((cmd.*c.get)()) << c.number;
+  }
 }
 
 TEST(CommandProps, UnknownCodesAreAssertionFailures) {

@@ -127,6 +127,41 @@ TEST(OCIConnectionLock, BusyRaisesWhileAnotherThreadHoldsTheLock) {
   EXPECT_NO_THROW(c.Busy());
 }
 
+// Whether another thread finds the connection's lock taken.
+bool LockedForOtherThreads(TOCIConnection& c) {
+  bool locked = false;
+  std::thread other([&] {
+    try {
+      c.Busy();
+    } catch (const EOraError& e) {
+      locked = e.ErrorCode() == -3127;
+    }
+  });
+  other.join();
+  return locked;
+}
+
+TEST(OCIConnectionLock, ScopedLockHoldsTheConnectionUntilItsScopeIsLeft) {
+  TOCIConnection c;
+  {
+    TOCIConnectionLock lock(c);
+    EXPECT_TRUE(LockedForOtherThreads(c));
+    {
+      TOCIConnectionLock again(c);  // the same thread may take it again
+      EXPECT_TRUE(LockedForOtherThreads(c));
+    }
+    EXPECT_TRUE(LockedForOtherThreads(c)) << "the outer scope still holds it";
+  }
+  EXPECT_FALSE(LockedForOtherThreads(c));
+  try {
+    TOCIConnectionLock lock(c);
+    EXPECT_TRUE(LockedForOtherThreads(c));
+    throw EOraError(3113, "ORA-03113: end-of-file on communication channel");
+  } catch (const EOraError&) {
+  }
+  EXPECT_FALSE(LockedForOtherThreads(c)) << "given back when an exception leaves the scope";
+}
+
 TEST(OCIConnectionVersion, VersionFromBanner) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"Oracle Database 10g Enterprise Edition Release 10.2.0.1.0 - Production\nWith the "
