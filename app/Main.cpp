@@ -12,8 +12,11 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "app/Aboutfrm.h"
 #include "app/AppPaths.h"
 #include "app/CGauge.h"
+#include "app/ExportSession.h"
+#include "app/Helpfrm.h"
 #include "app/IniFile.h"
 #include "app/Memo.h"
 #include "dataset/FormatSettings.h"
@@ -79,9 +82,24 @@ QPushButton* PlaceButton(QWidget* parent, const char* name, const char* caption,
   return button;
 }
 
-[[noreturn]] void NotBuiltYet(const char* what) {
-  throw Exception(std::string(what) + " is not available in this build yet");
-}
+// Stands in for the Oracle session and query components until the dataset layer is built.
+class TUnavailableDatabase : public IExportDatabase {
+ public:
+  void Disconnect() override { Unavailable(); }
+  void SetLogin(const TConnectParts&) override { Unavailable(); }
+  void Connect() override { Unavailable(); }
+  void ExecSQL(const std::string&) override { Unavailable(); }
+  void Open(const std::string&, bool) override { Unavailable(); }
+  bool Eof() override { Unavailable(); }
+  void Next() override { Unavailable(); }
+  std::string FieldText(const std::string&) override { Unavailable(); }
+  int32_t FieldInteger(const std::string&) override { Unavailable(); }
+
+ private:
+  [[noreturn]] static void Unavailable() {
+    throw Exception("The database components are not available in this build yet");
+  }
+};
 
 }  // namespace
 
@@ -100,6 +118,8 @@ TMF::TMF(TMFEnvironment environment, QWidget* parent)
       workingDirectory_(WorkingDirectoryText(std::move(environment.WorkingDirectory))),
       ui_(std::move(environment.Ui)) {
   if (!ui_) ui_ = std::make_unique<TQtModalUi>(this);
+  if (!environment.Database) environment.Database = std::make_unique<TUnavailableDatabase>();
+  export_ = std::make_unique<TExportSession>(settingsPath_, std::move(environment.Database));
   BuildControls();
   WireHandlers();
   // The DBF writer's one message (a memo file that cannot be created) is the window's message box.
@@ -241,23 +261,64 @@ void TMF::ComboBox1Exit() {
 }
 
 void TMF::Button1Click() {
-  NotBuiltYet("Connecting to the database");
+  export_->Connect(*this, Edit1->text().toStdString());
 }
 
 void TMF::Button2Click() {
-  NotBuiltYet("Reading the table structure");
+  export_->Analyse(*this, TableText());
 }
 
 void TMF::Button4Click() {
-  NotBuiltYet("Importing the table");
+  export_->Import(*this, Edit2->text().toStdString(), TableText());
 }
 
 void TMF::Button3Click() {
-  NotBuiltYet("The About window");
+  TAboutF AboutF(this);
+  ui_->ShowModal(AboutF);
 }
 
 void TMF::Button5Click() {
-  NotBuiltYet("The Help window");
+  THelpF HelpF(this);
+  ui_->ShowModal(HelpF);
+}
+
+// ---- IExportView -----------------------------------------------------------------------------
+
+void TMF::ClearMemo() {
+  Memo1->ClearLines();
+}
+
+void TMF::AddMemoLine(const std::string& line) {
+  Memo1->AddLine(line);
+}
+
+void TMF::ClearTableList() {
+  const QString text = ComboBox1->currentText();
+  ComboBox1->clear();
+  ComboBox1->setEditText(text);
+}
+
+void TMF::ClearTableText() {
+  ComboBox1->setEditText(QString());
+}
+
+void TMF::AddTable(const std::string& name) {
+  // A name added to the list never changes what the box shows.
+  const QString text = ComboBox1->currentText();
+  ComboBox1->addItem(Q(name));
+  if (ComboBox1->currentText() != text) ComboBox1->setEditText(text);
+}
+
+void TMF::SetImportEnabled(bool enabled) {
+  Button4->setEnabled(enabled);
+}
+
+void TMF::SetGauge(int position) {
+  CGauge1->SetProgress(position);
+}
+
+bool TMF::AskYesNo(const std::string& caption, const std::string& text) {
+  return ui_->AskYesNo(caption, text);
 }
 
 }  // namespace tarnwick

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "app/ErrorDisplay.h"
+#include "app/ExportDatabase.h"
+#include "app/ExportView.h"
 #include "app/ModalUi.h"
 
 class QComboBox;
@@ -21,6 +23,7 @@ class QToolButton;
 namespace tarnwick {
 
 class TCGauge;
+class TExportSession;
 class TMemo;
 
 // What the window takes from its process: the names derived from the executable, the working
@@ -30,12 +33,17 @@ struct TMFEnvironment {
   std::string SettingsPath;
   std::string WorkingDirectory;  // as shown: no closing "/" except the root
   std::unique_ptr<IModalUi> Ui;  // the Qt dialogs when empty
+  // The session and query components that the actions work with (OraSession1, SmartQuery1);
+  // the Oracle ones when empty.
+  std::unique_ptr<IExportDatabase> Database;
 
   // The environment of the running program whose executable is executablePath.
   static TMFEnvironment ForExecutable(const std::string& executablePath);
 };
 
-class TMF : public QWidget {
+// The window only asks and shows: the work of its actions is done by a TExportSession, to which
+// the window is the view.
+class TMF : public QWidget, public IExportView {
  public:
   static constexpr const char* Caption =
       "Импорт данных из таблицы Oracle в формат DBF.     Версия 1.1 от 15.08.2008";
@@ -64,9 +72,10 @@ class TMF : public QWidget {
   QPushButton* Button3;
   TCGauge* CGauge1;
   QStatusBar* StatusBar1;
-  // OraSession1 (the session component) and SmartQuery1 (the query component bound to
-  // OraSession1) are members here once the connection and import actions are built.
   TOpenDialog OpenDialog1;
+  // The actions' work, with the session component OraSession1, the query component SmartQuery1
+  // and the results of the last structure analysis.
+  TExportSession& Export() noexcept { return *export_; }
 
   // Start-up: format settings, status text, the remembered connection string, the target folder.
   void FormCreate();
@@ -94,11 +103,21 @@ class TMF : public QWidget {
   void SetUi(std::unique_ptr<IModalUi> ui);
 
   // The application's message box: captioned with the application title, one OK, no icon.
-  void ShowMessage(const std::string& text);
+  void ShowMessage(const std::string& text) override;
 
   // The text of the status bar's one panel.
   std::string StatusText() const;
-  void SetStatusText(const std::string& text);
+  void SetStatusText(const std::string& text) override;
+
+  // The rest of what the actions show and ask (IExportView).
+  void ClearMemo() override;
+  void AddMemoLine(const std::string& line) override;
+  void ClearTableList() override;
+  void ClearTableText() override;
+  void AddTable(const std::string& name) override;
+  void SetImportEnabled(bool enabled) override;
+  void SetGauge(int position) override;
+  bool AskYesNo(const std::string& caption, const std::string& text) override;
 
   // The table name as typed or chosen in ComboBox1.
   std::string TableText() const;
@@ -117,6 +136,7 @@ class TMF : public QWidget {
   std::string settingsPath_;
   std::string workingDirectory_;
   std::unique_ptr<IModalUi> ui_;
+  std::unique_ptr<TExportSession> export_;
   QLabel* statusPanel_ = nullptr;
   bool folderChosen_ = false;
 };

@@ -109,4 +109,8 @@ bool TQtModalUi::ChooseFile(TOpenDialog& dialog) {
   return true;
 }
 
+int TQtModalUi::ShowModal(QDialog& window) {
+  return window.exec();
+}
+
 }  // namespace tarnwick

@@ -2,6 +2,7 @@
 // Every modal question the program asks goes through IModalUi, which the main window owns.
 // TQtModalUi shows real Qt dialogs; tests and the batch front end substitute their own answers
 // (see ScriptedModalUi.h), so every handler runs without a display and without a person.
+#include <QDialog>
 #include <QFileDialog>
 #include <functional>
 #include <string>
@@ -38,6 +39,8 @@ class IModalUi {
   // Shows the file-open dialog; on confirmation stores the chosen name in dialog.FileName and
   // returns true. A cancelled dialog returns false and leaves dialog untouched.
   virtual bool ChooseFile(TOpenDialog& dialog) = 0;
+  // Shows a window of the program (About, Help) modally until it closes; its modal result.
+  virtual int ShowModal(QDialog& window) = 0;
 };
 
 // Qt's own (non-native) file dialog with the checks of TOpenDialog applied when the user accepts.
@@ -66,6 +69,7 @@ class TQtModalUi : public IModalUi {
   void ShowError(const std::string& caption, const std::string& text) override;
   bool AskYesNo(const std::string& caption, const std::string& text) override;
   bool ChooseFile(TOpenDialog& dialog) override;
+  int ShowModal(QDialog& window) override;
 
  private:
   QWidget* parent_;

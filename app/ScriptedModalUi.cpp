@@ -31,4 +31,20 @@ bool TScriptedModalUi::ChooseFile(TOpenDialog& dialog) {
   return true;
 }
 
+int TScriptedModalUi::ShowModal(QDialog& window) {
+  calls_.push_back(
+      {Kind::Window, window.windowTitle().toStdString(), window.objectName().toStdString()});
+  if (windows_.empty()) {
+    throw std::logic_error("No scripted action for the window " +
+                           window.objectName().toStdString());
+  }
+  const std::function<void(QDialog&)> action = std::move(windows_.front());
+  windows_.pop_front();
+  window.setResult(0);
+  window.show();
+  action(window);
+  window.hide();
+  return window.result();
+}
+
 }  // namespace tarnwick

@@ -403,21 +403,22 @@ TEST_F(MainWindowTest, ClickingAnotherControlLeavesTheTableBox) {
   EXPECT_FALSE(mf->Button4->isEnabled());
 }
 
-TEST_F(MainWindowTest, ActionsNotBuiltYetSayItThroughTheErrorDisplay) {
+TEST_F(MainWindowTest, ActionsWithoutTheDatabaseComponentsSaySoThroughTheErrorDisplay) {
+  auto mf = Start();
+  mf->Edit1->setText("demo/demo@demo");
+  mf->ComboBox1->setEditText("DEPT");
   struct Case {
     QPushButton* TMF::*button;
     const char* shown;
   };
   const Case cases[] = {
-      {&TMF::Button1, "Connecting to the database is not available in this build yet."},
-      {&TMF::Button2, "Reading the table structure is not available in this build yet."},
-      {&TMF::Button4, "Importing the table is not available in this build yet."},
-      {&TMF::Button3, "The About window is not available in this build yet."},
-      {&TMF::Button5, "The Help window is not available in this build yet."},
+      {&TMF::Button1, "The database components are not available in this build yet."},
+      {&TMF::Button2, "The database components are not available in this build yet."},
+      {&TMF::Button4, "The import needs a successful structure analysis of the table first."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shown);
-    auto mf = Start();
+    ui_->ClearCalls();
     QPushButton* button = (*mf).*c.button;
     button->setEnabled(true);
     button->click();
@@ -427,6 +428,7 @@ TEST_F(MainWindowTest, ActionsNotBuiltYetSayItThroughTheErrorDisplay) {
 
 TEST_F(MainWindowTest, WindowStaysUsableAfterAnError) {
   auto mf = Start("/srv/export");
+  mf->Edit1->setText("demo/demo@demo");
   mf->Button1->click();
   ASSERT_EQ(ui_->Calls().size(), 1u);
   EXPECT_TRUE(mf->isEnabled());
