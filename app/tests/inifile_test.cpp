@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "oracle/Exception.h"
+#include "testsupport/ScratchDir.h"
 
 namespace tarnwick {
 namespace {
@@ -20,14 +21,6 @@ namespace fs = std::filesystem;
 
 class IniFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarnwick-ini-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ / "Tarnwick.INI";
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   void WriteFile(const std::string& contents) {
     std::ofstream out(path_, std::ios::binary);
     out << contents;
@@ -39,8 +32,9 @@ class IniFileTest : public ::testing::Test {
     return s.str();
   }
 
-  fs::path dir_;
-  fs::path path_;
+  testsupport::ScratchDir scratch_{"tarnwick-ini"};
+  fs::path dir_ = scratch_.Path();
+  fs::path path_ = dir_ / "Tarnwick.INI";
 };
 
 std::string Repeat(const std::string& unit, int count) {

@@ -3,13 +3,12 @@
 // format taken from the locale.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -19,6 +18,8 @@
 #include "dataset/DateTimeUtils.h"
 #include "dataset/FieldText.h"
 #include "dataset/FormatSettings.h"
+#include "testsupport/ScopedEnvVar.h"
+#include "testsupport/ScratchDir.h"
 
 // With LOCPATH set, glibc's newlocale keeps the search path it builds for its locale file cache
 // for the life of the process; the leak checker of the sanitizer build would report it.
@@ -395,66 +396,35 @@ TEST(LongTimeFormat, CLocaleAndUnknownLocalesGiveHourWithoutLeadingZero) {
             "15.08.2008 9:05:03");
 }
 
-// Sets or clears environment variables for the life of the object.
-class ScopedEnvironment {
- public:
-  void Set(const char* name, const char* value) {
-    Remember(name);
-    if (value == nullptr)
-      unsetenv(name);
-    else
-      setenv(name, value, 1);
-  }
-  ~ScopedEnvironment() {
-    for (const auto& [name, value] : saved_) {
-      if (value)
-        setenv(name.c_str(), value->c_str(), 1);
-      else
-        unsetenv(name.c_str());
-    }
-  }
-
- private:
-  void Remember(const char* name) {
-    for (const auto& entry : saved_)
-      if (entry.first == name) return;
-    const char* value = std::getenv(name);
-    saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-  }
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
 // Compiles a few locales from the system's locale sources into a private folder and reads them
 // through LOCPATH, so the test needs no locale installed on the machine.
 class InstalledLocaleTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    folder_ = std::filesystem::path(::testing::TempDir()) /
-              ("tarnwick-locales-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder_);
+    scratch_ = std::make_unique<testsupport::ScratchDir>("tarnwick-locales");
     for (const auto& [source, charmap] :
          {std::pair{"en_US", "UTF-8"}, std::pair{"ru_RU", "UTF-8"}, std::pair{"ko_KR", "UTF-8"},
           std::pair{"zh_TW", "BIG5"}}) {
       const std::string name = std::string(source) + "." + charmap;
       const std::string command = std::string("localedef -i ") + source + " -f " + charmap + " '" +
-                                  (folder_ / name).string() + "' >/dev/null 2>&1";
+                                  (scratch_->Path() / name).string() + "' >/dev/null 2>&1";
       if (std::system(command.c_str()) == 0) built_.push_back(name);
     }
   }
-  static void TearDownTestSuite() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
+  static void TearDownTestSuite() { scratch_.reset(); }
+  void SetUp() override {
+    ASSERT_TRUE(scratch_) << "the locale folder could not be made";
+    locpath_.emplace("LOCPATH", scratch_->Path().string());
   }
-  void SetUp() override { environment_.Set("LOCPATH", folder_.c_str()); }
 
   static bool Built(const std::string& name) {
     return std::find(built_.begin(), built_.end(), name) != built_.end();
   }
 
  private:
-  static inline std::filesystem::path folder_;
+  static inline std::unique_ptr<testsupport::ScratchDir> scratch_;
   static inline std::vector<std::string> built_;
-  ScopedEnvironment environment_;
+  std::optional<testsupport::ScopedEnvVar> locpath_;
 };
 
 TEST_F(InstalledLocaleTest, TimeFormatAndAmPmTextsComeFromTheLocale) {
@@ -501,10 +471,9 @@ TEST(LongTimeFormat, LocaleNameFollowsTheUsualPrecedence) {
       {"", "", "", "C"},
   };
   for (const Case& c : cases) {
-    ScopedEnvironment environment;
-    environment.Set("LC_ALL", c.lcAll);
-    environment.Set("LC_TIME", c.lcTime);
-    environment.Set("LANG", c.lang);
+    const testsupport::ScopedEnvVar lcAll("LC_ALL", c.lcAll);
+    const testsupport::ScopedEnvVar lcTime("LC_TIME", c.lcTime);
+    const testsupport::ScopedEnvVar lang("LANG", c.lang);
     EXPECT_EQ(UserTimeLocaleName(), c.expected);
   }
 }

@@ -60,7 +60,7 @@ class AppendTextTest : public DbfTest, public ::testing::WithParamInterface<Text
 
 TEST_P(AppendTextTest, StoresCutFilledCodePage866Text) {
   const TextCase& c = GetParam();
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs({{"F", 'C', c.width, 0}}).create(path));
   ASSERT_EQ(dbf_open(path.c_str()), 0);
   ASSERT_EQ(dbf_append({c.value}, {std::to_string(c.width)}), 0);
@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Values, AppendTextTest, ::testing::ValuesIn(kTextCases)
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DbfTest, RecordsFollowTheTerminatorWithoutSeparators) {
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(path));
   ASSERT_EQ(dbf_open(path.c_str()), 0);
   const std::vector<std::string> lengths = length_texts(kThree);
@@ -104,7 +104,7 @@ TEST_F(DbfTest, RecordsFollowTheTerminatorWithoutSeparators) {
 }
 
 TEST_F(DbfTest, CountOnDiskFollowsEveryRecord) {
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(path));
   ASSERT_EQ(dbf_open(path.c_str()), 0);
   const std::vector<std::string> lengths = length_texts(kThree);
@@ -124,7 +124,7 @@ TEST_F(DbfTest, CountOnDiskFollowsEveryRecord) {
 }
 
 TEST_F(DbfTest, ReopenedTableAppendsAfterItsRecords) {
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(path));
   const std::vector<std::string> lengths = length_texts(kThree);
   for (int run = 0; run < 3; ++run) {
@@ -139,7 +139,7 @@ TEST_F(DbfTest, ReopenedTableAppendsAfterItsRecords) {
 }
 
 TEST_F(DbfTest, OpeningAgainClosesThePreviousTable) {
-  const std::string a = dir.file("A.dbf"), b = dir.file("B.dbf");
+  const std::string a = dir.File("A.dbf"), b = dir.File("B.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(a));
   ASSERT_TRUE(CreateArgs({{"X", 'C', 2, 0}}).create(b));
   ASSERT_EQ(dbf_open(a.c_str()), 0);
@@ -153,7 +153,7 @@ TEST_F(DbfTest, OpeningAgainClosesThePreviousTable) {
 }
 
 TEST_F(DbfTest, PartialRecordLeftByAnEarlierRunIsOverwritten) {
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(path));
   const std::vector<std::string> lengths = length_texts(kThree);
   ASSERT_EQ(dbf_open(path.c_str()), 0);
@@ -175,7 +175,7 @@ TEST_F(DbfTest, PartialRecordLeftByAnEarlierRunIsOverwritten) {
 }
 
 TEST_F(DbfTest, EmptyFieldListGivesOneSpaceRecords) {
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs({}).create(path));
   ASSERT_EQ(dbf_open(path.c_str()), 0);
   ASSERT_EQ(dbf_append({}, {}), 0);
@@ -220,7 +220,7 @@ const BadRecord kBadRecords[] = {
 class AppendRefusedTest : public DbfTest, public ::testing::WithParamInterface<BadRecord> {};
 
 TEST_P(AppendRefusedTest, ReturnsMinusOneAndWritesNothing) {
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(path));
   ASSERT_EQ(dbf_open(path.c_str()), 0);
   ASSERT_EQ(dbf_append({"1", "good", "20000101"}, length_texts(kThree)), 0);
@@ -240,7 +240,7 @@ INSTANTIATE_TEST_SUITE_P(Lists, AppendRefusedTest, ::testing::ValuesIn(kBadRecor
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DbfTest, LeadingZerosInALengthAreStillItsNumber) {
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(path));
   ASSERT_EQ(dbf_open(path.c_str()), 0);
   EXPECT_EQ(dbf_append({"1", "a", "20000101"}, {"05", "030", "8"}), 0);
@@ -251,7 +251,7 @@ TEST_F(DbfTest, NoOpenTableIsHandled) {
   EXPECT_EQ(dbf_append({}, {}), -1);
   dbf_close();
   dbf_close();
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(path));
   ASSERT_EQ(dbf_open(path.c_str()), 0);
   dbf_close();
@@ -283,7 +283,7 @@ const BadFile kBadFiles[] = {
 class OpenRefusedTest : public DbfTest, public ::testing::WithParamInterface<BadFile> {};
 
 TEST_P(OpenRefusedTest, ReturnsMinusTwoAndLeavesTheFileAlone) {
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(path));
   ASSERT_EQ(dbf_open(path.c_str()), 0);
   ASSERT_EQ(dbf_append({"1", "a", "20000101"}, length_texts(kThree)), 0);
@@ -302,9 +302,9 @@ INSTANTIATE_TEST_SUITE_P(Files, OpenRefusedTest, ::testing::ValuesIn(kBadFiles),
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DbfTest, OpenOfAMissingFileFails) {
-  EXPECT_EQ(dbf_open(dir.file("none.dbf").c_str()), -2);
+  EXPECT_EQ(dbf_open(dir.File("none.dbf").c_str()), -2);
   EXPECT_EQ(dbf_open(nullptr), -2);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("none.dbf")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("none.dbf")));
 }
 
 }  // namespace
@@ -334,7 +334,7 @@ const bool kExitChild = [] {
 
 // A program that ends without closing its table still closes the file cleanly at exit.
 TEST_F(DbfTest, TableLeftOpenAtExitIsClosedCleanly) {
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(path));
   const pid_t pid = fork();
   ASSERT_GE(pid, 0);

@@ -59,7 +59,7 @@ std::array<uint8_t, 3> date_bytes(std::time_t when) {
 
 TEST_P(CreateLayoutTest, WritesHeaderDescriptorsAndTerminator) {
   const LayoutCase& c = GetParam();
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   const std::time_t before = std::time(nullptr);
   ASSERT_TRUE(CreateArgs(c.fields).create(path));
   const std::time_t after = std::time(nullptr);
@@ -91,9 +91,9 @@ TEST_P(CreateLayoutTest, WritesHeaderDescriptorsAndTerminator) {
   EXPECT_EQ(b.back(), 0x0D);
 
   const bool memo = c.version == 0xF5;
-  EXPECT_EQ(std::filesystem::exists(dir.file("T.FPT")), memo);
+  EXPECT_EQ(std::filesystem::exists(dir.File("T.FPT")), memo);
   if (memo) {
-    const std::vector<uint8_t> m = read_bytes(dir.file("T.FPT"));
+    const std::vector<uint8_t> m = read_bytes(dir.File("T.FPT"));
     ASSERT_EQ(m.size(), 512u);
     for (size_t i = 0; i < m.size(); ++i) {
       const uint8_t want = i == 3 ? 0x08 : i == 7 ? 0x40 : 0x00;
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, CreateLayoutTest, ::testing::ValuesIn(kLayoutC
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DbfTest, NewTableFileIsAPlainReadableWritableFile) {
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs({{"ID", 'N', 5, 0}}).create(path));
   struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -117,8 +117,8 @@ TEST_F(DbfTest, NewTableFileIsAPlainReadableWritableFile) {
 }
 
 TEST_F(DbfTest, CreateReplacesExistingTableAndMemo) {
-  const std::string table = dir.file("T.dbf");
-  const std::string memo = dir.file("T.FPT");
+  const std::string table = dir.File("T.dbf");
+  const std::string memo = dir.File("T.FPT");
   for (const bool with_memo : {false, true}) {
     write_bytes(table, std::vector<uint8_t>(5000, 0x1A));
     write_bytes(memo, std::vector<uint8_t>(3000, 0x1A));
@@ -165,8 +165,8 @@ const RefusedCase kRefused[] = {
 class CreateRefusedTest : public DbfTest, public ::testing::WithParamInterface<RefusedCase> {};
 
 TEST_P(CreateRefusedTest, ReturnsFalseAndTouchesNothing) {
-  const std::string table = dir.file("T.dbf");
-  const std::string memo = dir.file("T.FPT");
+  const std::string table = dir.File("T.dbf");
+  const std::string memo = dir.File("T.FPT");
   const std::vector<uint8_t> old_table{1, 2, 3}, old_memo{4, 5};
   write_bytes(table, old_table);
   write_bytes(memo, old_memo);
@@ -200,7 +200,7 @@ std::vector<Field> char_fields(int count, int32_t length) {
 }
 
 TEST_F(DbfTest, CreateRefusesLengthsBeyondSixteenBits) {
-  const std::string table = dir.file("T.dbf");
+  const std::string table = dir.File("T.dbf");
   write_bytes(table, {9});
   // 257 fields of 255 bytes: record length 65536.
   std::vector<Field> wide = char_fields(257, 255);
@@ -220,7 +220,7 @@ TEST_F(DbfTest, CreateRefusesLengthsBeyondSixteenBits) {
 
 TEST_F(DbfTest, CreateRefusesMissingArguments) {
   CreateArgs a(three_fields());
-  const std::string table = dir.file("T.dbf");
+  const std::string table = dir.File("T.dbf");
   EXPECT_FALSE(tarnwick::dbf_create(nullptr, a.name_ptrs.data(), a.types.c_str(), a.lengths.data(),
                                     a.decimals.data()));
   EXPECT_FALSE(tarnwick::dbf_create("", a.name_ptrs.data(), a.types.c_str(), a.lengths.data(),
@@ -238,7 +238,7 @@ TEST_F(DbfTest, CreateRefusesMissingArguments) {
 
 TEST_F(DbfTest, MemoCompanionNeverReplacesItsOwnTable) {
   // "T.FPT" is its own memo path: writing the companion would overwrite the table.
-  const std::string table = dir.file("T.FPT");
+  const std::string table = dir.File("T.FPT");
   write_bytes(table, {7});
   EXPECT_FALSE(CreateArgs({{"NOTE", 'M', 10, 0}}).create(table));
   EXPECT_EQ(read_bytes(table), std::vector<uint8_t>{7});
@@ -266,7 +266,7 @@ TEST(DbfMemoPath, ReplacesAThreeCharacterExtensionElseAppends) {
 
 TEST_F(DbfTest, LongPathsWork) {
   // Far beyond 260 characters.
-  std::filesystem::path deep = dir.path();
+  std::filesystem::path deep = dir.Path();
   for (int i = 0; i < 12; ++i) deep /= std::string(40, static_cast<char>('a' + i));
   std::filesystem::create_directories(deep);
   const std::string table = (deep / "ORDERS.dbf").string();
@@ -280,27 +280,27 @@ TEST_F(DbfTest, LongPathsWork) {
 }
 
 TEST_F(DbfTest, UnwritableMemoIsReportedAndTableStays) {
-  const std::string table = dir.file("T.dbf");
+  const std::string table = dir.File("T.dbf");
   // A folder in the memo's place cannot be deleted or created as a file.
-  std::filesystem::create_directory(dir.file("T.FPT"));
+  std::filesystem::create_directory(dir.File("T.FPT"));
   EXPECT_FALSE(CreateArgs({{"ID", 'N', 5, 0}, {"NOTE", 'M', 10, 0}}).create(table));
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "Не могу создать файл " + dir.file("T.FPT"));
+  EXPECT_EQ(messages[0], "Не могу создать файл " + dir.File("T.FPT"));
   EXPECT_EQ(read_bytes(table).size(), 97u);
 }
 
 TEST_F(DbfTest, MessagesGoToStderrByDefault) {
   tarnwick::dbf_set_message_handler({});
-  const std::string table = dir.file("T.dbf");
-  std::filesystem::create_directory(dir.file("T.FPT"));
+  const std::string table = dir.File("T.dbf");
+  std::filesystem::create_directory(dir.File("T.FPT"));
   ::testing::internal::CaptureStderr();
   EXPECT_FALSE(CreateArgs({{"NOTE", 'M', 10, 0}}).create(table));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Не могу создать файл " + dir.file("T.FPT") + "\n");
+            "Не могу создать файл " + dir.File("T.FPT") + "\n");
 }
 
 TEST_F(DbfTest, UncreatableTableGivesFalseWithoutMessage) {
-  EXPECT_FALSE(CreateArgs(three_fields()).create(dir.file("missing-folder/T.dbf")));
+  EXPECT_FALSE(CreateArgs(three_fields()).create(dir.File("missing-folder/T.dbf")));
   EXPECT_TRUE(messages.empty());
 }
 

@@ -145,8 +145,8 @@ TEST_P(CreateFaultTest, ReportsFailureAndRemovesTheIncompleteFile) {
 
   std::vector<Field> fields = kThree;
   fields.push_back({"NOTE", 'M', 10, 0});
-  const std::string table = dir.file("T.dbf");
-  const std::string memo = dir.file("T.FPT");
+  const std::string table = dir.File("T.dbf");
+  const std::string memo = dir.File("T.FPT");
   EXPECT_FALSE(CreateArgs(fields).create(table));
 
   if (c.message) {
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, CreateFaultTest, ::testing::ValuesIn(kCreateFaul
 // Writes that make progress a few bytes at a time, or are interrupted, still produce the same
 // file as whole writes.
 TEST_F(DbfTest, ShortAndInterruptedWritesAreContinued) {
-  const std::string plain = dir.file("PLAIN.dbf");
+  const std::string plain = dir.File("PLAIN.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(plain));
   ASSERT_EQ(dbf_open(plain.c_str()), 0);
   for (int i = 0; i < 5; ++i) ASSERT_EQ(dbf_append(row(i), length_texts(kThree)), 0);
@@ -186,7 +186,7 @@ TEST_F(DbfTest, ShortAndInterruptedWritesAreContinued) {
     return pwrite_os(fd, buf, std::min<size_t>(n, 7), off);
   };
   tarnwick::dbf_set_hooks(h);
-  const std::string chunked = dir.file("CHUNKED.dbf");
+  const std::string chunked = dir.File("CHUNKED.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(chunked));
   ASSERT_EQ(dbf_open(chunked.c_str()), 0);
   for (int i = 0; i < 5; ++i) ASSERT_EQ(dbf_append(row(i), length_texts(kThree)), 0);
@@ -228,7 +228,7 @@ class OpenRetryTest : public DbfTest, public ::testing::WithParamInterface<Retry
 
 TEST_P(OpenRetryTest, RetriesOnlyTransientFailuresAtMostTenTimes) {
   const RetryCase& c = GetParam();
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(path));
   int attempts = 0;
   DbfFileHooks h = tarnwick::dbf_default_hooks();
@@ -282,7 +282,7 @@ class OpenReadFaultTest : public DbfTest, public ::testing::WithParamInterface<R
 
 TEST_P(OpenReadFaultTest, GivesMinusTwoAndClosesTheFile) {
   const ReadFault& c = GetParam();
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   ASSERT_TRUE(CreateArgs(kThree).create(path));
   Tracker tracker;
   DbfFileHooks h = tracker.hooks();
@@ -324,7 +324,7 @@ INSTANTIATE_TEST_SUITE_P(Reads, OpenReadFaultTest, ::testing::ValuesIn(kReadFaul
 class AppendFaultTest : public DbfTest {
  protected:
   void open_with_records(int records) {
-    path = dir.file("T.dbf");
+    path = dir.File("T.dbf");
     ASSERT_TRUE(CreateArgs(kThree).create(path));
     ASSERT_EQ(dbf_open(path.c_str()), 0);
     for (int i = 0; i < records; ++i) ASSERT_EQ(dbf_append(row(i), length_texts(kThree)), 0);
@@ -441,7 +441,7 @@ INSTANTIATE_TEST_SUITE_P(BytesWritten, CountWriteFaultTest, ::testing::Values(0u
 TEST_F(DbfTest, EveryDescriptorIsClosed) {
   Tracker tracker;
   tarnwick::dbf_set_hooks(tracker.hooks());
-  const std::string path = dir.file("T.dbf");
+  const std::string path = dir.File("T.dbf");
   std::vector<Field> fields = kThree;
   fields.push_back({"NOTE", 'M', 10, 0});
   ASSERT_TRUE(CreateArgs(fields).create(path));

@@ -59,7 +59,7 @@ TEST_F(DbfTest, KilledWriterLeavesAReadableTable) {
   std::uniform_int_distribution<int> delay_us(0, 15000);
   const bool with_ogrinfo = ogrinfo_missing().empty();
 
-  const std::string path = dir.file("KILLED.dbf");
+  const std::string path = dir.File("KILLED.dbf");
   ASSERT_TRUE(CreateArgs(kFields).create(path));
   uint32_t count = 0;
   int uncounted_tails = 0;
@@ -103,7 +103,7 @@ TEST_F(DbfTest, KilledWriterLeavesAReadableTable) {
     if (!with_ogrinfo) GTEST_SKIP() << why << "; " << ogrinfo_missing();
     return;
   }
-  const std::string script = dir.file("count.py");
+  const std::string script = dir.File("count.py");
   std::ofstream(script) << "import sys, dbf\n"
                            "t = dbf.Table(sys.argv[1]); t.open(dbf.READ_ONLY)\n"
                            "ids = [r[0] for r in t]\n"

@@ -59,7 +59,7 @@ std::vector<std::string> lines_of(const std::string& text) {
 class ReaderTest : public DbfTest {
  protected:
   void write_table() {
-    path = dir.file("SAMPLE.dbf");
+    path = dir.File("SAMPLE.dbf");
     ASSERT_TRUE(CreateArgs(kFields).create(path));
     ASSERT_EQ(dbf_open(path.c_str()), 0);
     for (const Row& r : rows()) ASSERT_EQ(dbf_append(r.values, length_texts(kFields)), 0);
@@ -119,7 +119,7 @@ TEST_F(ReaderTest, OgrinfoReadsStructureValuesAndCount) {
 
 TEST_F(ReaderTest, MemoTableOpensInBothReaders) {
   // python3-dbf looks for the companion in the case of the table's extension: X.DBF, X.FPT.
-  const std::string table = dir.file("NOTES.DBF");
+  const std::string table = dir.File("NOTES.DBF");
   const std::vector<Field> fields{{"ID", 'N', 5, 0}, {"NOTE", 'M', 10, 0}};
   ASSERT_TRUE(CreateArgs(fields).create(table));
   ASSERT_EQ(dbf_open(table.c_str()), 0);
@@ -155,7 +155,7 @@ TEST_F(ReaderTest, MemoTableOpensInBothReaders) {
 
 TEST_F(ReaderTest, TableWithoutRecordsOpens) {
   if (const std::string why = python_dbf_missing(); !why.empty()) GTEST_SKIP() << why;
-  const std::string table = dir.file("EMPTY.dbf");
+  const std::string table = dir.File("EMPTY.dbf");
   ASSERT_TRUE(CreateArgs(kFields).create(table));
   const CommandResult r = read_with_python(dir, table);
   ASSERT_EQ(r.status, 0) << r.output;

@@ -1,6 +1,7 @@
 #pragma once
-// Shared fixtures of the DBF writer tests: a temporary folder, field lists in the writer's
-// argument form, file reading, restoring the module's hooks, and running the independent readers.
+// Shared fixtures of the DBF writer tests: field lists in the writer's argument form, file
+// reading, a scratch folder per test with the module's hooks restored, and running the
+// independent readers.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "dbf/dbf.h"
+#include "testsupport/ScratchDir.h"
 
 namespace dbftest {
 
@@ -57,26 +59,6 @@ inline std::vector<std::string> length_texts(const std::vector<Field>& fields) {
   return out;
 }
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-dbf-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
 inline std::vector<uint8_t> read_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -108,7 +90,7 @@ class DbfTest : public ::testing::Test {
     tarnwick::dbf_set_hooks({});
     tarnwick::dbf_set_message_handler({});
   }
-  TempDir dir;
+  tarnwick::testsupport::ScratchDir dir{"tarnwick-dbf"};
   std::vector<std::string> messages;
 };
 
@@ -197,8 +179,9 @@ t.close()
 )PY";
 
 // Runs the Python reader on a table; the output of a failed run ends with the error text.
-inline CommandResult read_with_python(const TempDir& dir, const std::string& table) {
-  const std::string script = dir.file("read_table.py");
+inline CommandResult read_with_python(const tarnwick::testsupport::ScratchDir& dir,
+                                      const std::string& table) {
+  const std::string script = dir.File("read_table.py");
   std::ofstream(script) << kPythonReader;
   return run_command(shell_quote(system_python()) + " " + shell_quote(script) + " " +
                      shell_quote(table) + " 2>&1");

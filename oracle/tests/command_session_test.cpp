@@ -2,14 +2,16 @@
 // server: the exporter's two ALTER SESSION statements, and a fatal error raised by the command
 // that disconnects the session before the caller sees it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "oracle/OCICommand.h"
 #include "oracle/OraSession.h"
-#include "oracle/tests/StandinFixture.h"
+#include "testsupport/ScopedEnvVar.h"
+#include "testsupport/ScratchDir.h"
+#include "testsupport/StandinFixture.h"
 
 namespace tarnwick {
 namespace {
@@ -17,13 +19,12 @@ namespace {
 class CommandOnSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(std::filesystem::exists(standin_test::DemoServer()))
+    ASSERT_TRUE(std::filesystem::exists(testsupport::DemoServer()))
         << "the stand-in client and its demo server must be built";
-    ASSERT_TRUE(dir.Made());
-    trace = standin_test::Trace(dir.Path() / "trace.txt");
-    standin_test::UseStandinClient();
-    setenv("STANDIN_TRACE", trace.Path().c_str(), 1);
-    setenv("STANDIN_SERVERS", dir.MakeDataFolder().c_str(), 1);
+    trace = testsupport::Trace(dir.Path() / "trace.txt");
+    testsupport::UseStandinClient();
+    traceVar.emplace("STANDIN_TRACE", trace.Path().string());
+    serversVar.emplace("STANDIN_SERVERS", testsupport::MakeDataFolder(dir.Path()).string());
     session.SetUsername("demo");
     session.SetPassword("demo");
     session.SetServer("demo");
@@ -38,19 +39,20 @@ class CommandOnSession : public ::testing::Test {
       session.Disconnect();
     } catch (...) {
     }
-    unsetenv("STANDIN_TRACE");
-    unsetenv("STANDIN_FAULT_CALL");
-    unsetenv("STANDIN_SERVERS");
+    traceVar.reset();
+    faultVar.reset();
+    serversVar.reset();
     FreeOCI();
   }
   std::vector<std::string> Trace() { return trace.Lines(); }
   // The function names of the trace lines from `mark` on.
   std::vector<std::string> CallsSince(size_t mark) { return trace.CallsSince(mark); }
 
-  standin_test::ScratchDir dir{"cmdsession"};
-  standin_test::Trace trace;
+  testsupport::ScratchDir dir{"cmdsession"};
+  testsupport::Trace trace;
   TOraSession session{"OraSession1"};
   TOCICommand command;
+  std::optional<testsupport::ScopedEnvVar> traceVar, faultVar, serversVar;
 };
 
 TEST_F(CommandOnSession, ExporterStatementsAfterConnecting) {
@@ -80,7 +82,7 @@ TEST_F(CommandOnSession, ExporterStatementsAfterConnecting) {
 }
 
 TEST_F(CommandOnSession, FatalErrorOfACommandDisconnectsTheSessionFirst) {
-  setenv("STANDIN_FAULT_CALL", "OCIStmtExecute:1:3113", 1);
+  faultVar.emplace("STANDIN_FAULT_CALL", "OCIStmtExecute:1:3113");
   session.Connect();
   command.SetConnection(session.GetIConnection());
   std::vector<std::pair<int32_t, bool>> seen;

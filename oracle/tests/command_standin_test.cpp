@@ -2,10 +2,10 @@
 // checked call for call with the client's trace: the exporter's road for its ALTER SESSION
 // statements, statement kinds and row counts, modes, line breaks and errors.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -13,27 +13,29 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraError.h"
-#include "oracle/tests/StandinFixture.h"
+#include "testsupport/ScopedEnvVar.h"
+#include "testsupport/ScratchDir.h"
+#include "testsupport/StandinFixture.h"
 
 namespace tarnwick {
 namespace {
 
-using standin_test::Trace;
+using testsupport::ScopedEnvVar;
+using testsupport::Trace;
 
 class CommandOnStandin : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(std::filesystem::exists(standin_test::DemoServer()))
+    ASSERT_TRUE(std::filesystem::exists(testsupport::DemoServer()))
         << "the stand-in client and its demo server must be built";
-    ASSERT_TRUE(dir.Made());
     // Statements here change data: they run on a copy of the demo server.
-    server = dir.CopyDemoServer();
+    server = testsupport::CopyDemoServer(dir.Path());
     trace = Trace(dir.Path() / "trace.txt");
 
-    standin_test::UseStandinClient();
-    setenv("STANDIN_TRACE", trace.Path().c_str(), 1);
-    if (!fault.empty()) setenv("STANDIN_FAULT_CALL", fault.c_str(), 1);
-    if (!version.empty()) setenv("STANDIN_FAULT_VERSION", version.c_str(), 1);
+    testsupport::UseStandinClient();
+    traceVar.emplace("STANDIN_TRACE", trace.Path().string());
+    if (!fault.empty()) faultVar.emplace("STANDIN_FAULT_CALL", fault);
+    if (!version.empty()) versionVar.emplace("STANDIN_FAULT_VERSION", version);
 
     connection.SetUsername("demo");
     connection.SetPassword("demo");
@@ -56,9 +58,9 @@ class CommandOnStandin : public ::testing::Test {
       connection.Disconnect();
     } catch (...) {
     }
-    unsetenv("STANDIN_TRACE");
-    unsetenv("STANDIN_FAULT_CALL");
-    unsetenv("STANDIN_FAULT_VERSION");
+    traceVar.reset();
+    faultVar.reset();
+    versionVar.reset();
     FreeOCI();
   }
 
@@ -85,11 +87,12 @@ class CommandOnStandin : public ::testing::Test {
   std::string version;  // STANDIN_FAULT_VERSION, the server release the stand-in reports
   bool clearFail = false;
   std::vector<int32_t> hookCodes;
-  standin_test::ScratchDir dir{"command"};
+  testsupport::ScratchDir dir{"command"};
   std::filesystem::path server;
   Trace trace;
   TOCIConnection connection;
   TOCICommand command;
+  std::optional<ScopedEnvVar> traceVar, faultVar, versionVar;
 };
 
 TEST_F(CommandOnStandin, ExporterRoadForAlterSession) {

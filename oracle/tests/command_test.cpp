@@ -7,13 +7,13 @@
 
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
-#include "oracle/tests/StandinFixture.h"
+#include "testsupport/StandinFixture.h"
 
 namespace tarnwick {
 namespace {
 
 std::string ErrorText(auto&& f) {
-  return standin_test::MessageOf(f);
+  return testsupport::MessageOf(f);
 }
 
 TEST(CommandSQLType, FromStatementType) {

@@ -3,19 +3,21 @@
 #include "oracle/OCIConnection.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <thread>
 #include <tuple>
 #include <utility>
 
 #include "oracle/OCICommand.h"
 #include "oracle/OraError.h"
-#include "oracle/tests/StandinFixture.h"
+#include "testsupport/ScopedEnvVar.h"
+#include "testsupport/ScratchDir.h"
+#include "testsupport/StandinFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -23,7 +25,7 @@ namespace tarnwick {
 namespace {
 
 std::string AssertionText(auto&& f) {
-  return standin_test::MessageOf<EAssertionFailed>(f, "");
+  return testsupport::MessageOf<EAssertionFailed>(f, "");
 }
 
 TEST(OCIConnectionProps, StartValues) {
@@ -187,12 +189,11 @@ TEST(OCIConnectionVersion, VersionFromBanner) {
 class StandinConnection : public ::testing::Test {
  protected:
   void SetUp() override {
-    standin_test::UseStandinClient();
-    ASSERT_TRUE(fs::exists(standin_test::StandinLibrary())) << "the stand-in client must be built";
-    ASSERT_TRUE(dir.Made());
-    trace = standin_test::Trace(dir.Path() / "trace.txt");
-    setenv("STANDIN_TRACE", trace.Path().c_str(), 1);
-    setenv("STANDIN_SERVERS", dir.MakeDataFolder().c_str(), 1);
+    testsupport::UseStandinClient();
+    ASSERT_TRUE(fs::exists(testsupport::StandinLibrary())) << "the stand-in client must be built";
+    trace = testsupport::Trace(dir.Path() / "trace.txt");
+    traceVar.emplace("STANDIN_TRACE", trace.Path().string());
+    serversVar.emplace("STANDIN_SERVERS", testsupport::MakeDataFolder(dir.Path()).string());
     connection.SetUsername("demo");
     connection.SetPassword("demo");
     connection.SetServer("demo");
@@ -202,21 +203,22 @@ class StandinConnection : public ::testing::Test {
       connection.Disconnect();
     } catch (...) {
     }
-    unsetenv("STANDIN_TRACE");
-    unsetenv("STANDIN_SERVERS");
+    traceVar.reset();
+    serversVar.reset();
     FreeOCI();
   }
   // The trace lines from the first line that starts with `from`.
   std::vector<std::string> TraceFrom(const std::string& from) { return trace.From(from); }
 
-  standin_test::ScratchDir dir{"ociconn"};
-  standin_test::Trace trace;
+  testsupport::ScratchDir dir{"ociconn"};
+  testsupport::Trace trace;
   TOCIConnection connection;
+  std::optional<testsupport::ScopedEnvVar> traceVar, serversVar;
 };
 
 TEST_F(StandinConnection, VersionSevenStyleFailsWithoutTheCalls) {
   connection.SetOCICallStyle(TOCICallStyle::OCI73);
-  EXPECT_EQ(standin_test::PlainErrorOf([&] { connection.Connect(""); }),
+  EXPECT_EQ(testsupport::PlainErrorOf([&] { connection.Connect(""); }),
             "OCI function is not linked")
       << "the stand-in has no version-7 calls; the failure is a plain exception";
   EXPECT_FALSE(connection.GetConnected());
@@ -311,7 +313,7 @@ TEST_F(StandinConnection, NlsValueWithAQuoteStaysOneLiteral) {
 
 TEST_F(StandinConnection, VersionSevenServerUsesVersionSevenCommands) {
   {
-    standin_test::EnvVar version("STANDIN_FAULT_VERSION", "7.3.4");
+    testsupport::ScopedEnvVar version("STANDIN_FAULT_VERSION", "7.3.4");
     connection.Connect("");
   }
   EXPECT_EQ(connection.GetOracleVersionSt(), "7.3.4.0.0");
@@ -326,9 +328,9 @@ TEST_F(StandinConnection, VersionSevenServerUsesVersionSevenCommands) {
 
 TEST_F(StandinConnection, SessionParametersThatCannotBeReadLeaveTheOldValues) {
   connection.Connect("");
-  EXPECT_EQ(standin_test::PlainErrorOf(
-                [&] { connection.SetProp(prCharset, std::string("NO_SUCH_SET")); }),
-            "Cannot find charset NO_SUCH_SET")
+  EXPECT_EQ(
+      testsupport::PlainErrorOf([&] { connection.SetProp(prCharset, std::string("NO_SUCH_SET")); }),
+      "Cannot find charset NO_SUCH_SET")
       << "an unknown character set must be refused with a plain exception";
   TPropValue v;
   connection.GetProp(prCharset, v);
@@ -343,7 +345,7 @@ TEST_F(StandinConnection, DisconnectForgetsTheVersionAndUnsetValues) {
   connection.Disconnect();
   EXPECT_EQ(connection.GetMaxStringSize(), 0);
   {
-    standin_test::EnvVar version("STANDIN_FAULT_VERSION", "9.2.0.1");
+    testsupport::ScopedEnvVar version("STANDIN_FAULT_VERSION", "9.2.0.1");
     FreeOCI();  // a new environment reads the setting
     connection.Connect("");
   }
@@ -401,7 +403,7 @@ TEST_F(StandinConnection, SessionSettingCallForCall) {
     const std::vector<std::string> road = {
         "OCIHandleAlloc", "OCIAttrSet", "OCIAttrSet", "OCIStmtPrepare", "OCIAttrGet",
         "OCIStmtExecute", "OCIAttrGet", "OCIAttrGet", "OCIAttrGet",     "OCIHandleFree"};
-    ASSERT_EQ(standin_test::Trace::Calls(lines), road) << standin_test::Trace::Joined(lines);
+    ASSERT_EQ(testsupport::Trace::Calls(lines), road) << testsupport::Trace::Joined(lines);
     EXPECT_NE(lines[3].find("\"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'\", 45,"),
               std::string::npos)
         << lines[3];
@@ -409,7 +411,7 @@ TEST_F(StandinConnection, SessionSettingCallForCall) {
     const std::string mode = autoCommit ? "OCI_COMMIT_ON_SUCCESS" : "OCI_DEFAULT";
     EXPECT_NE(lines[5].find(", 1, 0, NULL, NULL, " + mode + ") = OCI_SUCCESS"), std::string::npos)
         << lines[5];
-    EXPECT_FALSE(standin_test::Trace::Has(lines, "OCITransCommit"));
+    EXPECT_FALSE(testsupport::Trace::Has(lines, "OCITransCommit"));
     EXPECT_EQ(connection.CheckCommand().GetCursorState(), csInactive);
     EXPECT_EQ(connection.CheckCommand().GetCursor()->StmtHandle(), nullptr);
   }
@@ -435,9 +437,9 @@ TEST_F(StandinConnection, SessionSettingValuesBindNoParameters) {
       // The server may refuse the value; what matters is what was sent and bound.
     }
     const auto lines = trace.Since(mark);
-    EXPECT_TRUE(standin_test::Trace::Has(lines, "\"ALTER SESSION SET " + c.sent + "\""))
-        << standin_test::Trace::Joined(lines);
-    EXPECT_FALSE(standin_test::Trace::Has(lines, "OCIBindByName")) << c.value;
+    EXPECT_TRUE(testsupport::Trace::Has(lines, "\"ALTER SESSION SET " + c.sent + "\""))
+        << testsupport::Trace::Joined(lines);
+    EXPECT_FALSE(testsupport::Trace::Has(lines, "OCIBindByName")) << c.value;
     EXPECT_EQ(connection.CheckCommand().Params().size(), 0u) << c.value;
   }
 }
@@ -525,9 +527,9 @@ TEST_F(SessionParameters, ReadThroughTheInternalCommand) {
   EXPECT_EQ(connection.NlsParams()[4].Value, "") << "a null output";
   EXPECT_EQ(connection.CharLength(), 1) << "kept unless asked from the server";
   const auto lines = trace.Since(mark);
-  const auto prepares = standin_test::Trace::Starting(lines, "OCIStmtPrepare(");
+  const auto prepares = testsupport::Trace::Starting(lines, "OCIStmtPrepare(");
   ASSERT_EQ(prepares.size(), 1u) << "the other values are already known\n"
-                                 << standin_test::Trace::Joined(lines);
+                                 << testsupport::Trace::Joined(lines);
   EXPECT_NE(prepares[0].find("\"declare  cursor NlsParamsCursor is"), std::string::npos);
   EXPECT_EQ(connection.CheckCommand().GetCursorState(), csInactive);
   EXPECT_EQ(connection.CheckCommand().GetCursor()->StmtHandle(), nullptr);
@@ -567,9 +569,9 @@ TEST_F(SessionParameters, OutputsAreBoundByNameWithTheirSizes) {
 
   // A character set the server does not know gives a null id.
   g_answers.erase(":CharsetId");
-  EXPECT_EQ(standin_test::PlainErrorOf(
-                [&] { connection.SetProp(prCharset, std::string("NO_SUCH_SET")); }),
-            "Cannot find charset NO_SUCH_SET");
+  EXPECT_EQ(
+      testsupport::PlainErrorOf([&] { connection.SetProp(prCharset, std::string("NO_SUCH_SET")); }),
+      "Cannot find charset NO_SUCH_SET");
   connection.GetProp(prCharset, v);
   EXPECT_EQ(v, TPropValue(std::string("CL8MSWIN1251"))) << "the old set comes back";
   EXPECT_EQ(connection.CharsetId(), 171);
@@ -627,12 +629,12 @@ TEST_F(SessionParameters, VersionFromABlockWithoutTheServerVersionCall) {
     }
     g_executeError = 0;
     const auto lines = trace.Since(mark);
-    EXPECT_FALSE(standin_test::Trace::Has(lines, "OCIServerVersion"));
-    EXPECT_TRUE(standin_test::Trace::Has(
+    EXPECT_FALSE(testsupport::Trace::Has(lines, "OCIServerVersion"));
+    EXPECT_TRUE(testsupport::Trace::Has(
         lines,
         "\"begin SELECT Version INTO :Result FROM SYS.PRODUCT_COMPONENT_VERSION WHERE "
         "Upper(Product) LIKE '%ORACLE%'; end;\""))
-        << standin_test::Trace::Joined(lines);
+        << testsupport::Trace::Joined(lines);
     EXPECT_EQ(connection.CheckCommand().GetCursorState(), csInactive);
   }
 }
@@ -640,7 +642,7 @@ TEST_F(SessionParameters, VersionFromABlockWithoutTheServerVersionCall) {
 // A fatal error of an internal statement: the hook disconnects, the statement is freed, the
 // caller gets the error, and the connection works again after a new connect.
 TEST_F(StandinConnection, FatalErrorOfASessionSettingLeavesNoStatement) {
-  standin_test::EnvVar fault("STANDIN_FAULT_CALL", "OCIStmtExecute:1:3113");
+  testsupport::ScopedEnvVar fault("STANDIN_FAULT_CALL", "OCIStmtExecute:1:3113");
   std::vector<std::pair<int32_t, bool>> seen;  // code, connected when the hook ran
   connection.OnError = [&](EDAError& e, bool&) {
     seen.emplace_back(e.ErrorCode(), connection.GetConnected());
@@ -665,8 +667,8 @@ TEST_F(StandinConnection, FatalErrorOfASessionSettingLeavesNoStatement) {
   EXPECT_TRUE(connection.NlsParams()[1].IsSet) << "the value is applied by the next connect";
   const size_t mark = trace.Mark();
   connection.Connect("");
-  EXPECT_TRUE(standin_test::Trace::Has(trace.Since(mark),
-                                       "\"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'\""));
+  EXPECT_TRUE(testsupport::Trace::Has(trace.Since(mark),
+                                      "\"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'\""));
   TPropValue v;
   connection.GetProp(prDateFormat, v);
   EXPECT_EQ(v, TPropValue(std::string("YYYYMMDD")));
@@ -695,19 +697,19 @@ TEST_F(StandinConnection, FailoverInsideAnInternalStatementAppliesTheSettingsAsi
   connection.SetProp(prNumericCharacters, std::string(". "));
   const auto lines = trace.Since(mark);
   std::vector<std::string> sent;
-  for (const auto& l : standin_test::Trace::Starting(lines, "OCIStmtPrepare(")) {
+  for (const auto& l : testsupport::Trace::Starting(lines, "OCIStmtPrepare(")) {
     const auto from = l.find("\"ALTER SESSION SET ");
     if (from != std::string::npos)
       sent.push_back(l.substr(from + 19, l.find('=', from) - from - 19));
   }
   EXPECT_EQ(sent, (std::vector<std::string>{"NLS_NUMERIC_CHARACTERS", "NLS_DATE_FORMAT",
                                             "NLS_NUMERIC_CHARACTERS"}))
-      << standin_test::Trace::Joined(lines);
-  const auto executes = standin_test::Trace::Starting(lines, "OCIStmtExecute(");
-  ASSERT_EQ(executes.size(), 3u) << standin_test::Trace::Joined(lines);
+      << testsupport::Trace::Joined(lines);
+  const auto executes = testsupport::Trace::Starting(lines, "OCIStmtExecute(");
+  ASSERT_EQ(executes.size(), 3u) << testsupport::Trace::Joined(lines);
   for (const auto& l : executes) EXPECT_NE(l.find("= OCI_SUCCESS"), std::string::npos) << l;
   // The interrupted statement was the first one prepared and is executed last.
-  const std::string first = standin_test::Trace::Starting(lines, "OCIStmtPrepare(")[0];
+  const std::string first = testsupport::Trace::Starting(lines, "OCIStmtPrepare(")[0];
   const std::string handle = first.substr(15, first.find(',') - 15);
   EXPECT_EQ(executes.back().find(handle), executes.back().find("stmt#")) << executes.back();
   EXPECT_EQ(connection.CheckCommand().GetCursorState(), csInactive);

@@ -12,24 +12,13 @@
 #include <set>
 
 #include "oracle/OraError.h"
+#include "testsupport/ScratchDir.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 namespace tarnwick {
 namespace {
-
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "oracall-XXXXXX").string();
-    path = mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-};
 
 void Touch(const fs::path& p) {
   fs::create_directories(p.parent_path());
@@ -43,7 +32,7 @@ void CopyFakeClient(const fs::path& p) {
 
 // A described machine: oratab lines, environment, loader folders and the program's folder.
 struct Machine {
-  TempDir root;
+  testsupport::ScratchDir root{"oracall"};
   std::map<std::string, std::string> env;
   std::vector<std::string> loaderDirs;
   std::vector<std::string> oratab;
@@ -51,9 +40,9 @@ struct Machine {
 
   void Apply() {
     OCIDiscoveryInputs in;
-    in.oratabPath = (root.path / "etc" / "oratab").string();
+    in.oratabPath = (root.Path() / "etc" / "oratab").string();
     if (writeOratab) {
-      fs::create_directories(root.path / "etc");
+      fs::create_directories(root.Path() / "etc");
       std::ofstream out(in.oratabPath);
       for (const auto& line : oratab) out << line << "\n";
     }
@@ -64,13 +53,13 @@ struct Machine {
     };
     in.setEnv = [this](const std::string& n, const std::string& v) { env[n] = v; };
     in.loaderDirs = loaderDirs;
-    in.executableDir = (root.path / "bin").string();
+    in.executableDir = (root.Path() / "bin").string();
     SetOCIDiscovery(std::move(in));
   }
-  std::string Home(const std::string& name) const { return (root.path / name).string(); }
+  std::string Home(const std::string& name) const { return (root.Path() / name).string(); }
   // The fake client installed as <name>/lib/libclntsh.so.10.1 and named by ORACLE_HOME.
   void UseFakeClientHome(const std::string& name) {
-    CopyFakeClient(root.path / name / "lib" / "libclntsh.so.10.1");
+    CopyFakeClient(root.Path() / name / "lib" / "libclntsh.so.10.1");
     env["ORACLE_HOME"] = Home(name);
   }
 };
@@ -191,11 +180,11 @@ TEST_F(OracallTest, UnlinkedEntryPointsRaise) {
 
 TEST_F(OracallTest, NoInstallationFindsTheStandInBesideTheProgram) {
   Machine m;
-  CopyFakeClient(m.root.path / "bin" / "standin" / "libclntsh.so.10.1");
-  fs::create_symlink("libclntsh.so.10.1", m.root.path / "bin" / "standin" / "libclntsh.so");
+  CopyFakeClient(m.root.Path() / "bin" / "standin" / "libclntsh.so.10.1");
+  fs::create_symlink("libclntsh.so.10.1", m.root.Path() / "bin" / "standin" / "libclntsh.so");
   m.Apply();
   DetectOCI();
-  EXPECT_EQ(OCIDLL, (m.root.path / "bin" / "standin" / "libclntsh.so").string());
+  EXPECT_EQ(OCIDLL, (m.root.Path() / "bin" / "standin" / "libclntsh.so").string());
   EXPECT_EQ(OCIVersionSt, "10.1");
   EXPECT_EQ(OCIVersion, 10100);
   EXPECT_EQ(OCICallStyle, TOCICallStyle::OCI80);
@@ -215,21 +204,21 @@ TEST_F(OracallTest, NothingAnywhereFailsWithTheMessage) {
 
 TEST_F(OracallTest, LoaderSearchComesBeforeTheStandIn) {
   Machine m;
-  Touch(m.root.path / "ld" / "libclntsh.so.9.2");
-  fs::create_symlink("libclntsh.so.9.2", m.root.path / "ld" / "libclntsh.so");
-  Touch(m.root.path / "bin" / "standin" / "libclntsh.so.10.1");
-  fs::create_symlink("libclntsh.so.10.1", m.root.path / "bin" / "standin" / "libclntsh.so");
-  m.loaderDirs = {(m.root.path / "empty").string(), (m.root.path / "ld").string()};
+  Touch(m.root.Path() / "ld" / "libclntsh.so.9.2");
+  fs::create_symlink("libclntsh.so.9.2", m.root.Path() / "ld" / "libclntsh.so");
+  Touch(m.root.Path() / "bin" / "standin" / "libclntsh.so.10.1");
+  fs::create_symlink("libclntsh.so.10.1", m.root.Path() / "bin" / "standin" / "libclntsh.so");
+  m.loaderDirs = {(m.root.Path() / "empty").string(), (m.root.Path() / "ld").string()};
   m.Apply();
   DetectOCI();
-  EXPECT_EQ(OCIDLL, (m.root.path / "ld" / "libclntsh.so").string());
+  EXPECT_EQ(OCIDLL, (m.root.Path() / "ld" / "libclntsh.so").string());
   EXPECT_EQ(OCIVersionSt, "9.2");
 }
 
 TEST_F(OracallTest, OneHomeInPath) {
   Machine m;
-  Touch(m.root.path / "ora10" / "lib" / "libclntsh.so.10.1");
-  fs::create_symlink("libclntsh.so.10.1", m.root.path / "ora10" / "lib" / "libclntsh.so");
+  Touch(m.root.Path() / "ora10" / "lib" / "libclntsh.so.10.1");
+  fs::create_symlink("libclntsh.so.10.1", m.root.Path() / "ora10" / "lib" / "libclntsh.so");
   m.writeOratab = true;
   m.oratab = {"# comment", "", "orcl:" + m.Home("ora10") + ":N"};
   m.env["PATH"] = "/usr/bin:" + m.Home("ora10") + "/bin/:/bin";
@@ -246,8 +235,8 @@ TEST_F(OracallTest, OneHomeInPath) {
 TEST_F(OracallTest, SeveralHomesThePathDecides) {
   Machine m;
   for (const char* h : {"a", "b", "c"}) {
-    Touch(m.root.path / h / "lib" / "libclntsh.so.9.2");
-    fs::create_symlink("libclntsh.so.9.2", m.root.path / h / "lib" / "libclntsh.so");
+    Touch(m.root.Path() / h / "lib" / "libclntsh.so.9.2");
+    fs::create_symlink("libclntsh.so.9.2", m.root.Path() / h / "lib" / "libclntsh.so");
   }
   m.writeOratab = true;
   m.oratab = {"A:" + m.Home("a") + ":N", "B:" + m.Home("b") + "/:Y", "C:" + m.Home("c") + ":N",
@@ -265,8 +254,8 @@ TEST_F(OracallTest, AtMostTenHomes) {
   m.writeOratab = true;
   for (int i = 0; i < 12; ++i)
     m.oratab.push_back("H" + std::to_string(i) + ":/x" + std::to_string(i) + ":N");
-  Touch(m.root.path / "bin" / "standin" / "libclntsh.so.10.1");
-  fs::create_symlink("libclntsh.so.10.1", m.root.path / "bin" / "standin" / "libclntsh.so");
+  Touch(m.root.Path() / "bin" / "standin" / "libclntsh.so.10.1");
+  fs::create_symlink("libclntsh.so.10.1", m.root.Path() / "bin" / "standin" / "libclntsh.so");
   m.Apply();
   DetectOCI();
   EXPECT_EQ(OracleHomeCount, 10);
@@ -275,10 +264,10 @@ TEST_F(OracallTest, AtMostTenHomes) {
 
 TEST_F(OracallTest, NamedHomeWinsOverPath) {
   Machine m;
-  Touch(m.root.path / "a" / "lib" / "libclntsh.so.10.1");
-  fs::create_symlink("libclntsh.so.10.1", m.root.path / "a" / "lib" / "libclntsh.so");
-  Touch(m.root.path / "b" / "libclntsh.so.9.2");  // Instant Client layout: the home itself
-  fs::create_symlink("libclntsh.so.9.2", m.root.path / "b" / "libclntsh.so");
+  Touch(m.root.Path() / "a" / "lib" / "libclntsh.so.10.1");
+  fs::create_symlink("libclntsh.so.10.1", m.root.Path() / "a" / "lib" / "libclntsh.so");
+  Touch(m.root.Path() / "b" / "libclntsh.so.9.2");  // Instant Client layout: the home itself
+  fs::create_symlink("libclntsh.so.9.2", m.root.Path() / "b" / "libclntsh.so");
   m.writeOratab = true;
   m.oratab = {"A:" + m.Home("a") + ":N", "B:" + m.Home("b") + ":N"};
   m.env["PATH"] = m.Home("a") + "/bin";
@@ -292,7 +281,7 @@ TEST_F(OracallTest, NamedHomeWinsOverPath) {
 
 TEST_F(OracallTest, NamedHomeFailures) {
   Machine m;
-  fs::create_directories(m.root.path / "empty" / "lib");
+  fs::create_directories(m.root.Path() / "empty" / "lib");
   m.writeOratab = true;
   m.oratab = {"EMPTY:" + m.Home("empty") + ":N"};
   m.Apply();
@@ -306,7 +295,7 @@ TEST_F(OracallTest, NamedHomeFailures) {
 
 TEST_F(OracallTest, OracleHomeVariableWithoutOratab) {
   Machine m;
-  Touch(m.root.path / "home" / "lib" / "libclntsh.so.8.1.6");
+  Touch(m.root.Path() / "home" / "lib" / "libclntsh.so.8.1.6");
   m.env["ORACLE_HOME"] = m.Home("home") + "/";
   m.Apply();
   DetectOCI();
@@ -319,7 +308,7 @@ TEST_F(OracallTest, OracleHomeVariableWithoutOratab) {
 TEST_F(OracallTest, GreatestVersionIsComparedAsNumbers) {
   Machine m;
   for (const char* v : {"9.2", "10.1", "8.1.7"})
-    Touch(m.root.path / "h" / "lib" / ("libclntsh.so."s + v));
+    Touch(m.root.Path() / "h" / "lib" / ("libclntsh.so."s + v));
   m.env["ORACLE_HOME"] = m.Home("h");
   m.Apply();
   DetectOCI();
@@ -348,8 +337,8 @@ TEST_F(OracallTest, AcceptanceByVersion) {
   for (const auto& c : cases) {
     ResetState();
     Machine m;
-    Touch(m.root.path / "h" / "lib" / ("libclntsh.so." + c.version));
-    fs::create_symlink("libclntsh.so." + c.version, m.root.path / "h" / "lib" / "libclntsh.so");
+    Touch(m.root.Path() / "h" / "lib" / ("libclntsh.so." + c.version));
+    fs::create_symlink("libclntsh.so." + c.version, m.root.Path() / "h" / "lib" / "libclntsh.so");
     m.env["ORACLE_HOME"] = m.Home("h");
     m.Apply();
     if (c.error.empty()) {
@@ -365,7 +354,7 @@ TEST_F(OracallTest, AcceptanceByVersion) {
 
 TEST_F(OracallTest, UnversionedFileIsRefusedWithItsPath) {
   Machine m;
-  Touch(m.root.path / "h" / "lib" / "libclntsh.so");
+  Touch(m.root.Path() / "h" / "lib" / "libclntsh.so");
   m.env["ORACLE_HOME"] = m.Home("h");
   m.Apply();
   EXPECT_EQ(DetectMessage(), "Cannot find OCI DLL: " + m.Home("h") + "/lib/libclntsh.so");
@@ -373,10 +362,10 @@ TEST_F(OracallTest, UnversionedFileIsRefusedWithItsPath) {
 
 TEST_F(OracallTest, VersionFollowsAChainOfLinks) {
   Machine m;
-  const fs::path lib = m.root.path / "h" / "lib";
-  Touch(m.root.path / "real" / "libclntsh.so.10.1");
+  const fs::path lib = m.root.Path() / "h" / "lib";
+  Touch(m.root.Path() / "real" / "libclntsh.so.10.1");
   fs::create_directories(lib);
-  fs::create_symlink(m.root.path / "real" / "libclntsh.so.10.1", lib / "client.so");
+  fs::create_symlink(m.root.Path() / "real" / "libclntsh.so.10.1", lib / "client.so");
   fs::create_symlink("client.so", lib / "libclntsh.so");
   m.env["ORACLE_HOME"] = m.Home("h");
   m.Apply();
@@ -434,7 +423,7 @@ TEST_F(OracallTest, ExistingNlsLangIsKept) {
 
 TEST_F(OracallTest, FailedLoadLeavesNothingHalfLoaded) {
   Machine m;
-  Touch(m.root.path / "h" / "lib" / "libclntsh.so.10.1");  // not a shared object
+  Touch(m.root.Path() / "h" / "lib" / "libclntsh.so.10.1");  // not a shared object
   m.env["ORACLE_HOME"] = m.Home("h");
   m.Apply();
   try {
@@ -450,8 +439,8 @@ TEST_F(OracallTest, FailedLoadLeavesNothingHalfLoaded) {
 
 TEST_F(OracallTest, FailedReloadUnloadsThePreviousClient) {
   Machine m;
-  CopyFakeClient(m.root.path / "good" / "lib" / "libclntsh.so.10.1");
-  Touch(m.root.path / "bad" / "lib" / "libclntsh.so.10.1");
+  CopyFakeClient(m.root.Path() / "good" / "lib" / "libclntsh.so.10.1");
+  Touch(m.root.Path() / "bad" / "lib" / "libclntsh.so.10.1");
   m.env["ORACLE_HOME"] = m.Home("good");
   m.Apply();
   InitOCI();

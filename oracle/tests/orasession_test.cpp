@@ -3,12 +3,14 @@
 #include "oracle/OraSession.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "oracle/OraError.h"
-#include "oracle/tests/StandinFixture.h"
+#include "testsupport/ScopedEnvVar.h"
+#include "testsupport/ScratchDir.h"
+#include "testsupport/StandinFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -45,7 +47,7 @@ TEST(OraSessionDefaults, PublishedDefaults) {
 
 TEST(OraSessionDefaults, FeaturesThatAreNotAvailableSaySo) {
   TOraSession s;
-  auto message = [](auto&& f) { return standin_test::MessageOf(f, ""); };
+  auto message = [](auto&& f) { return testsupport::MessageOf(f, ""); };
   EXPECT_EQ(message([&] { s.SetDebug(true); }), "SQL monitoring is not supported");
   EXPECT_EQ(message([&] { s.SetPooling(true); }), "Connection pooling is not supported");
   EXPECT_EQ(message([&] { s.Options().SetNet(true); }),
@@ -115,7 +117,7 @@ TEST(OraSessionHome, HomeNameIsSharedAndAMissingHomeFailsTheConnect) {
   EXPECT_EQ(second.HomeName(), "Other") << "every session follows the home";
   TOraSession third("C");
   EXPECT_EQ(third.HomeName(), "Other") << "a new session takes the home of the first";
-  EXPECT_EQ(standin_test::PlainErrorOf([&] { second.Connect(); }), "Cannot find OCI DLL: in Other")
+  EXPECT_EQ(testsupport::PlainErrorOf([&] { second.Connect(); }), "Cannot find OCI DLL: in Other")
       << "a named home that does not exist cannot connect; loading failures are plain exceptions";
   EXPECT_FALSE(second.GetConnected());
   EXPECT_THROW(second.Home(), Exception) << "reading the home detects the client first";
@@ -127,21 +129,20 @@ TEST(OraSessionHome, HomeNameIsSharedAndAMissingHomeFailsTheConnect) {
 
 // ---- Against the stand-in ----
 
-using standin_test::EnvVar;
+using testsupport::ScopedEnvVar;
 
 class StandinSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    standin_test::UseStandinClient(
+    testsupport::UseStandinClient(
         [this](const std::string& n) -> std::optional<std::string> {
           auto it = env.find(n);
           if (it == env.end()) return std::nullopt;
           return it->second;
         },
         [this](const std::string& n, const std::string& v) { env[n] = v; });
-    ASSERT_TRUE(fs::exists(standin_test::StandinLibrary())) << "the stand-in client must be built";
-    ASSERT_TRUE(dir.Made());
-    setenv("STANDIN_SERVERS", dir.MakeDataFolder().c_str(), 1);
+    ASSERT_TRUE(fs::exists(testsupport::StandinLibrary())) << "the stand-in client must be built";
+    serversVar.emplace("STANDIN_SERVERS", testsupport::MakeDataFolder(dir.Path()).string());
     session.SetUsername("demo");
     session.SetPassword("demo");
     session.SetServer("demo");
@@ -159,7 +160,7 @@ class StandinSession : public ::testing::Test {
       session.Disconnect();
     } catch (...) {
     }
-    unsetenv("STANDIN_SERVERS");
+    serversVar.reset();
     Unload();
   }
   // A fresh environment reads the stand-in's fault and trace variables again.
@@ -176,10 +177,11 @@ class StandinSession : public ::testing::Test {
     return EOraError(0, "no error");
   }
 
-  standin_test::ScratchDir dir{"orasession"};
+  testsupport::ScratchDir dir{"orasession"};
   std::map<std::string, std::string> env;
   TOraSession session{"OraSession1"};
   std::string events;
+  std::optional<ScopedEnvVar> serversVar;
 };
 
 TEST_F(StandinSession, ConnectAndDisconnect) {
@@ -246,14 +248,14 @@ TEST_F(StandinSession, UnknownServer) {
 }
 
 TEST_F(StandinSession, PasswordExpiryWarningPassesSilently) {
-  EnvVar fault("STANDIN_FAULT_CALL", "OCISessionBegin:1:28002");
+  ScopedEnvVar fault("STANDIN_FAULT_CALL", "OCISessionBegin:1:28002");
   session.Connect();
   EXPECT_TRUE(session.GetConnected());
   EXPECT_EQ(session.GetLastError(), 28002);
 }
 
 TEST_F(StandinSession, CompilationWarningIsRaised) {
-  EnvVar fault("STANDIN_FAULT_CALL", "OCIStmtExecute:1:24344");
+  ScopedEnvVar fault("STANDIN_FAULT_CALL", "OCIStmtExecute:1:24344");
   session.Connect();
   try {
     session.Options().SetDateFormat("YYYYMMDD");
@@ -270,7 +272,7 @@ TEST_F(StandinSession, CompilationWarningIsRaised) {
 // sees the disconnect's error first and the fatal error last, and only the fatal error reaches
 // the caller.
 TEST_F(StandinSession, FatalErrorDisconnectsBeforeTheCallerSeesIt) {
-  EnvVar fault("STANDIN_FAULT_CALL", "OCIStmtExecute:1:3113");
+  ScopedEnvVar fault("STANDIN_FAULT_CALL", "OCIStmtExecute:1:3113");
   session.Connect();
   std::vector<std::pair<int32_t, bool>> seen;  // code, connected when OnError ran
   session.OnError = [&](TOraSession& s, EDAError& e, bool& fail) {
@@ -320,10 +322,9 @@ TEST_F(StandinSession, SessionSettingsAfterConnect) {
 }
 
 TEST_F(StandinSession, FailoverEventsReachOnFailover) {
-  standin_test::ScratchDir traceDir("failover");
-  ASSERT_TRUE(traceDir.Made());
-  const standin_test::Trace trace(traceDir.Path() / "trace.txt");
-  EnvVar traceVar("STANDIN_TRACE", trace.Path().string());
+  testsupport::ScratchDir traceDir("failover");
+  const testsupport::Trace trace(traceDir.Path() / "trace.txt");
+  ScopedEnvVar traceVar("STANDIN_TRACE", trace.Path().string());
   session.Options().SetDateFormat("YYYYMMDD");
   session.Connect();
   const OCIFocbkStruct& reg = session.GetIConnection()->FailoverRegistration();
@@ -361,9 +362,9 @@ TEST_F(StandinSession, FailoverEventsReachOnFailover) {
   // The session settings are applied at connect and again when a failover ends.
   const auto lines = trace.Lines();
   int applied = 0;
-  for (const auto& line : standin_test::Trace::Starting(lines, "OCIStmtPrepare("))
+  for (const auto& line : testsupport::Trace::Starting(lines, "OCIStmtPrepare("))
     applied += line.find("\"ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'\"") != std::string::npos;
-  EXPECT_EQ(applied, 2) << standin_test::Trace::Joined(lines);
+  EXPECT_EQ(applied, 2) << testsupport::Trace::Joined(lines);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // and answers questions from a script, a database of scripted result sets, and a reader of the
 // DBF files written.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <deque>
@@ -22,6 +21,7 @@
 #include "app/ExportView.h"
 #include "dataset/FieldText.h"
 #include "oracle/Exception.h"
+#include "testsupport/ScratchDir.h"
 
 namespace tarnwick::export_test {
 
@@ -307,25 +307,5 @@ inline TDbfFile ReadDbf(const std::string& path) {
   }
   return file;
 }
-
-// A folder under the system's temporary folder, removed with everything in it.
-class TTempDir {
- public:
-  TTempDir() {
-    std::string name = (std::filesystem::temp_directory_path() / "tarnwick-export-XXXXXX").string();
-    if (mkdtemp(name.data()) != nullptr) path_ = name;
-  }
-  ~TTempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 }  // namespace tarnwick::export_test

@@ -41,7 +41,7 @@ class SessionTest : public ::testing::Test {
     db->calls.clear();
   }
 
-  TTempDir dir;
+  testsupport::ScratchDir dir{"tarnwick-export"};
   std::string settings;
   TScriptedDatabase* db = nullptr;
   std::unique_ptr<TExportSession> session;

@@ -56,7 +56,7 @@ class ImportTest : public ::testing::Test {
     db->calls.clear();
   }
 
-  TTempDir dir;
+  testsupport::ScratchDir dir{"tarnwick-export"};
   TScriptedDatabase* db = nullptr;
   std::unique_ptr<TExportSession> session;
   TRecordingView view;
