@@ -155,10 +155,11 @@ TExportSession::~TExportSession() = default;
 
 // ---- Connect ---------------------------------------------------------------------------------
 
-void TExportSession::Connect(IExportView& view, const std::string& connectString) {
+bool TExportSession::Connect(IExportView& view, const std::string& connectString) {
+  ConnectError.clear();
   if (connectString.empty()) {
     view.ShowMessage(kEnterLogin);
-    return;
+    return false;
   }
   IExportDatabase& db = *database_;
   db.Disconnect();
@@ -168,12 +169,18 @@ void TExportSession::Connect(IExportView& view, const std::string& connectString
     view.SetStatusText(kConnected);
     db.ExecSQL("ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'");
     db.ExecSQL("ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '. '");
-  } catch (...) {
+  } catch (const std::exception& e) {
+    ConnectError = e.what();
     view.ShowMessage(kNoConnection);
     view.SetStatusText(kNoConnection);
-    return;
+    return false;
+  } catch (...) {
+    ConnectError = "unknown error";
+    view.ShowMessage(kNoConnection);
+    view.SetStatusText(kNoConnection);
+    return false;
   }
-  TIniFile(settingsPath_).WriteString("Connect", "String", connectString);
+  if (RememberConnection) TIniFile(settingsPath_).WriteString("Connect", "String", connectString);
   view.ClearTableText();
   view.ClearTableList();
   // The table box no longer names the analysed table.
@@ -184,6 +191,7 @@ void TExportSession::Connect(IExportView& view, const std::string& connectString
     view.AddTable(db.FieldText("TABLE_NAME"));
     db.Next();
   }
+  return true;
 }
 
 // ---- Analyse ---------------------------------------------------------------------------------
@@ -325,12 +333,14 @@ bool TExportSession::CheckLimits(IExportView& view, const std::string& table) {
 
 // ---- Import ----------------------------------------------------------------------------------
 
-void TExportSession::Import(IExportView& view, const std::string& path, const std::string& table) {
+TImportResult TExportSession::Import(IExportView& view, const std::string& path,
+                                     const std::string& table) {
   if (!analysed_) {
     throw Exception("The import needs a successful structure analysis of the table first");
   }
+  RecordsWritten = 0;
   if (FileExists(path)) {
-    if (!view.AskYesNo(kFileExistsCaption, OverwriteQuestion(path))) return;
+    if (!view.AskYesNo(kFileExistsCaption, OverwriteQuestion(path))) return TImportResult::Declined;
     // Only a file that is really gone is reported deleted; one that stays makes the creation
     // below fail with its own message.
     if (::unlink(path.c_str()) == 0) view.AddMemoLine("Файл " + path + " удален!");
@@ -361,13 +371,13 @@ void TExportSession::Import(IExportView& view, const std::string& path, const st
   FormatSettings().ShortDateFormat = "dd.mm.yyyy";
   if (!dbf_create(path.c_str(), names.data(), types.c_str(), lengths.data(), decimals.data())) {
     view.ShowMessage(CannotCreateText(path));
-    return;
+    return TImportResult::CannotCreate;
   }
   FormatSettings().ShortDateFormat = "yyyymmdd";
   view.AddMemoLine("Файл " + path + " создан!");
   if (dbf_open(path.c_str()) == -2) {
     view.ShowMessage(CannotOpenText(path));
-    return;
+    return TImportResult::CannotOpen;
   }
   view.AddMemoLine("Начало импорта: " + LogDateTime(Now()));
 
@@ -380,10 +390,17 @@ void TExportSession::Import(IExportView& view, const std::string& path, const st
   IExportDatabase& db = *database_;
   std::vector<std::string> values;
   std::vector<std::string> lengthTexts;
-  int64_t written = 0;
+  int64_t& written = RecordsWritten;
   try {
     db.Open("select * from " + table + " order by 1", true);
     while (!db.Eof()) {
+      if (StopRequested && StopRequested()) {
+        dbf_close();
+        view.AddMemoLine("Импорт прерван: " + LogDateTime(Now()) +
+                         ". Записано записей: " + std::to_string(written));
+        logSubstitutions();
+        return TImportResult::Stopped;
+      }
       values.clear();
       lengthTexts.clear();
       for (std::size_t i = 0; i < columns; ++i) {
@@ -394,7 +411,7 @@ void TExportSession::Import(IExportView& view, const std::string& path, const st
         dbf_close();
         logSubstitutions();
         view.ShowMessage(kWriteFailed);
-        return;
+        return TImportResult::WriteFailed;
       }
       for (std::size_t i = 0; i < columns; ++i) {
         substitutions.Check(cp866, i, values[i], static_cast<std::size_t>(lengths[i]));
@@ -412,6 +429,7 @@ void TExportSession::Import(IExportView& view, const std::string& path, const st
   view.AddMemoLine("Конец импорта: " + LogDateTime(Now()));
   logSubstitutions();
   dbf_close();
+  return TImportResult::Done;
 }
 
 }  // namespace tarnwick

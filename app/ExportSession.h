@@ -18,6 +18,17 @@
 
 namespace tarnwick {
 
+// What an import came to. A database error while reading the rows leaves Import as an exception
+// instead; the records written before it stay in the file with a matching count.
+enum class TImportResult {
+  Done,          // every row was written
+  Declined,      // the target file exists and the user chose to keep it
+  CannotCreate,  // the table file could not be created
+  CannotOpen,    // the new table file could not be opened for appending
+  WriteFailed,   // a record could not be written; the records before it stay
+  Stopped,       // StopRequested ended the import; the records written so far stay
+};
+
 class TExportSession {
  public:
   // settingsPath: the settings file that a successful connection writes.
@@ -26,7 +37,8 @@ class TExportSession {
 
   // Connects with a connection string user/password@server, sets the session's date format and
   // numeric characters, remembers the string in the settings file and lists the user's tables.
-  void Connect(IExportView& view, const std::string& connectString);
+  // True when the session connected and its settings were made.
+  bool Connect(IExportView& view, const std::string& connectString);
 
   // Reads the dictionary entry of the table, maps its columns to DBF fields, writes the structure
   // report, counts the rows, estimates the time and enables the import when the table can be
@@ -36,7 +48,17 @@ class TExportSession {
 
   // Writes every row of the table into a new DBF file at path, with a log and the gauge. Raises
   // Exception when no successful analysis of the table precedes it.
-  void Import(IExportView& view, const std::string& path, const std::string& table);
+  TImportResult Import(IExportView& view, const std::string& path, const std::string& table);
+
+  // Whether a successful Connect writes the connection string into the settings file, as the
+  // window does. The batch front end reads the settings file and never writes it.
+  bool RememberConnection = true;
+  // The text of the error that made the last Connect fail; empty after a successful one.
+  std::string ConnectError;
+  // Asked before each row of an import; true ends the import there, with a log line saying so.
+  std::function<bool()> StopRequested;
+  // The records that the running or the last import wrote.
+  int64_t RecordsWritten = 0;
 
   // The results of the last analysis, entry i of each list for the table's i-th column.
   std::vector<std::string> OraNames;     // COLUMN_NAME
