@@ -1,6 +1,8 @@
 #include "oracle/OCICommand.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstring>
 
 #include "dataset/OraParser.h"
@@ -609,6 +611,255 @@ void TOCICommand::SetArrayLength(int length) {
 
 void TOCICommand::BreakExec() {
   if (GetActive() && FOCIConnection) FOCIConnection->BreakExec();
+}
+
+// --- describe and fetch, as the record set calls them ----------------------------------------
+
+void TOCICommand::ExecuteDescribeOnly() {
+  InternalExecute(OCI_DESCRIBE_ONLY);
+}
+
+namespace {
+
+// The session's date format text and its length as a text field's length.
+uint16_t FormatTextLength(const std::string& format, int extraForMonth, int extraForDay,
+                          int extraForFraction) {
+  std::string upper = format;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  size_t length = format.size();
+  if (upper.find("MONTH") != std::string::npos) length += static_cast<size_t>(extraForMonth);
+  if (upper.find("DAY") != std::string::npos) length += static_cast<size_t>(extraForDay);
+  if (upper.find("SSXFF") != std::string::npos) length += static_cast<size_t>(extraForFraction);
+  return static_cast<uint16_t>(length);
+}
+
+uint16_t CeilDigits(int binaryPrecision) {
+  // log10(2): decimal digits of a binary precision, rounded up.
+  return static_cast<uint16_t>(std::ceil(static_cast<long double>(binaryPrecision) * 0.30103L));
+}
+
+}  // namespace
+
+bool TOCICommand::GetFieldDesc(int n, TOCIFieldInfo& desc, bool longStrings, bool flatBuffers) {
+  if (FCallStyle != TOCICallStyle::OCI80)
+    RaiseError("Describing a query needs the Oracle 8 Call Interface");
+  OCIStmt* stmt = Cursor().GetOCIStmt();
+  ub4 count = 0;
+  Check(OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, FErrorHandle));
+  if (n < 1 || static_cast<ub4>(n) > count) return false;
+
+  void* param = nullptr;
+  Check(OCIParamGet(stmt, OCI_HTYPE_STMT, FErrorHandle, &param, static_cast<ub4>(n)));
+  OraText* name = nullptr;
+  ub4 nameLength = 0;
+  Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &name, &nameLength, OCI_ATTR_NAME, FErrorHandle));
+  desc.Name.assign(reinterpret_cast<const char*>(name), name ? nameLength : 0);
+  ub2 type = 0;
+  Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, FErrorHandle));
+  ub2 rawSize = 0;
+  Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &rawSize, nullptr, OCI_ATTR_DATA_SIZE, FErrorHandle));
+  const int size = static_cast<int16_t>(rawSize);
+
+  const bool wide = FOCIConnection->UseUnicode();
+  const auto text = [&](uint16_t length, uint16_t subType) {
+    desc.DataType = wide ? dcWideString : dcString;
+    desc.SubDataType = subType;
+    desc.Length = length;
+    desc.Size = static_cast<uint16_t>(wide ? (length + 1) * 2 : length + 1);
+  };
+  desc.DataType = desc.SubDataType = desc.Length = desc.Scale = desc.Size = 0;
+  desc.Fixed = type == SQLT_AFC;
+
+  switch (type) {
+    case SQLT_CHR:
+    case SQLT_AFC: {
+      const uint16_t n16 = static_cast<uint16_t>(std::max(size, 0));
+      if (size > 255 && !longStrings) {
+        desc.DataType = dcMemo;
+        desc.SubDataType = wide ? dcWideString : dcString;
+        desc.Length = n16;
+        desc.Size = sizeof(void*);
+      } else if (size < 32 || flatBuffers) {
+        text(n16, 0);
+      } else {
+        desc.DataType = wide ? dcExtWideString : dcExtString;
+        desc.Length = n16;
+        desc.Size = sizeof(void*);
+      }
+      break;
+    }
+    case SQLT_NUM: {
+      sb2 precision = 0;
+      Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &precision, nullptr, OCI_ATTR_PRECISION,
+                       FErrorHandle));
+      sb1 scale = 0;
+      Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &scale, nullptr, OCI_ATTR_SCALE, FErrorHandle));
+      const int p = precision;
+      const int s = scale;
+      if (FFieldsAsString || FNumberAsString) {
+        uint16_t length;
+        if (p <= 0)
+          length = 38;
+        else if (s == -127)
+          length = CeilDigits(p);
+        else
+          length = static_cast<uint16_t>(p);
+        desc.DataType = wide ? dcWideString : dcString;
+        desc.SubDataType = dcNumber;
+        desc.Length = length;
+        desc.Scale = static_cast<uint16_t>(std::abs(s));
+        int bytes = p <= 0 ? 46 : length + 3;
+        if (p > 0 && s == -127) bytes = std::max(bytes, 17);
+        desc.Size = static_cast<uint16_t>(wide ? bytes * 2 : bytes);
+        break;
+      }
+      int P;
+      if (s == -127 && p > 0) {
+        desc.Length = CeilDigits(p);
+        desc.Scale = 127;
+        P = p;
+      } else {
+        P = p == 0 ? 38 : p;
+        desc.Length = static_cast<uint16_t>(P);
+        desc.Scale = static_cast<uint16_t>(s == -127 ? 0 : std::abs(s));
+      }
+      if (FOCIConnection->EnableIntegers() && P <= 9 && desc.Scale == 0) {
+        desc.DataType = dcInteger;
+        desc.Size = 4;
+      } else if (FOCIConnection->EnableNumbers() && desc.Length > 15) {
+        desc.DataType = dcNumber;
+        desc.Size = sizeof(void*);
+      } else {
+        desc.DataType = dcFloat;
+        desc.Size = 8;
+      }
+      break;
+    }
+    case SQLT_LNG:
+      desc.DataType = dcMemo;
+      desc.Size = sizeof(void*);
+      break;
+    case SQLT_RID:
+      desc.DataType = dcString;
+      desc.SubDataType = dcRowId;
+      desc.Length = 18;
+      desc.Size = 19;
+      break;
+    case SQLT_DAT:
+      if (FFieldsAsString) {
+        TPropValue format;
+        FOCIConnection->GetProp(prDateFormat, format);
+        const uint16_t length = FormatTextLength(PropString(format, prDateFormat), 7, 9, 0);
+        desc.DataType = wide ? dcWideString : dcString;
+        desc.Length = length;
+        desc.Size = static_cast<uint16_t>(wide ? length * 2 + 2 : length + 1);
+      } else {
+        desc.DataType = dcDateTime;
+        desc.Size = 7;
+      }
+      break;
+    case SQLT_BIN: {
+      const uint16_t n16 = static_cast<uint16_t>(std::max(size, 0));
+      if (FFieldsAsString || FRawAsString) {
+        desc.DataType = wide ? dcWideString : dcString;
+        desc.Length = static_cast<uint16_t>(2 * n16);
+        desc.Size = static_cast<uint16_t>(wide ? 4 * n16 + 2 : 2 * n16 + 1);
+      } else if (size < 32 || flatBuffers) {
+        desc.DataType = dcVarBytes;
+        desc.Length = n16;
+        desc.Size = static_cast<uint16_t>(n16 + 2);
+      } else {
+        desc.DataType = dcExtVarBytes;
+        desc.Length = n16;
+        desc.Size = sizeof(void*);
+      }
+      break;
+    }
+    case SQLT_LBI:
+      desc.DataType = dcBlob;
+      desc.Size = sizeof(void*);
+      break;
+    case 25:
+      desc.DataType = dcUndefined;
+      desc.Size = static_cast<uint16_t>(std::max(size, 0));
+      break;
+    case SQLT_IBFLOAT:
+    case SQLT_IBDOUBLE:
+      desc.DataType = dcFloat;
+      desc.Size = 8;
+      break;
+    case SQLT_RDD: {
+      if (size <= 4) {
+        text(18, dcRowId);
+      } else {
+        text(static_cast<uint16_t>(std::ceil(size * 1.34)), dcURowId);
+      }
+      break;
+    }
+    case SQLT_CLOB:
+      desc.DataType = dcOraClob;
+      desc.Size = sizeof(void*);
+      break;
+    case SQLT_BLOB:
+      desc.DataType = dcOraBlob;
+      desc.Size = sizeof(void*);
+      break;
+    case SQLT_BFILEE:
+      desc.DataType = dcBFile;
+      desc.Size = sizeof(void*);
+      break;
+    case SQLT_CFILEE:
+      desc.DataType = dcCFile;
+      desc.Size = sizeof(void*);
+      break;
+    case SQLT_RSET:
+      desc.DataType = dcCursor;
+      desc.Size = sizeof(void*);
+      break;
+    default:
+      // Labels, named types, REFs, timestamps and intervals are not read by this program.
+      RaiseError(LoadResString(Daconsts::SDataTypeNotSupported));
+  }
+
+  ub1 nullable = 1;
+  Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &nullable, nullptr, OCI_ATTR_IS_NULL, FErrorHandle));
+  desc.Required = nullable == 0;
+  return true;
+}
+
+int32_t TOCICommand::InternalFetch(int32_t rows, ub2 orientation) {
+  OCIStmt* stmt = Cursor().GetOCIStmt();
+  sword status;
+  {
+    TOCIConnectionLock lock(*FOCIConnection);
+    status =
+        orientation == OCI_FETCH_NEXT
+            ? OCIStmtFetch(stmt, FErrorHandle, static_cast<ub4>(rows), OCI_FETCH_NEXT, OCI_DEFAULT)
+            : OCIStmtFetch2(stmt, FErrorHandle, static_cast<ub4>(rows), orientation, 0,
+                            OCI_DEFAULT);
+  }
+  int32_t fetched;
+  if (status == OCI_SUCCESS) {
+    ub4 total = 0;
+    Check(OCIAttrGet(stmt, OCI_HTYPE_STMT, &total, nullptr, OCI_ATTR_ROW_COUNT, FErrorHandle));
+    FRowsProcessed = total;
+    fetched = rows;
+  } else {
+    // The rows of a short last block arrive with OCI_NO_DATA; the cumulative count tells how
+    // many. A failed call may have broken the session: read the count only while it stands.
+    ub4 total = FRowsProcessed;
+    if (FOCIConnection->GetConnected() && Cursor().StmtHandle())
+      OCIAttrGet(stmt, OCI_HTYPE_STMT, &total, nullptr, OCI_ATTR_ROW_COUNT, FErrorHandle);
+    fetched = static_cast<int32_t>(total - FRowsProcessed);
+    FRowsProcessed = total;
+    if (status == OCI_NO_DATA) {
+      if (!Cursor().Scrollable) SetCursorState(csCanceled);
+    } else {
+      Check(status);
+    }
+  }
+  if (GetCursorState() < csFetching) SetCursorState(csFetching);
+  return fetched;
 }
 
 bool TOCICommand::SetProp(int prop, const TPropValue& value) {

@@ -38,6 +38,19 @@ std::string NormalizeLineBreaks(std::string_view text);
 // Offsets past the end map past the end.
 int MapNormalizedOffset(std::string_view original, int offset);
 
+// What the describe of one select-list item gives a record set's field descriptor: the item's
+// name and the record store's data-type code, length, scale and size for it.
+struct TOCIFieldInfo {
+  std::string Name;
+  uint16_t DataType = 0;
+  uint16_t SubDataType = 0;
+  uint16_t Length = 0;
+  uint16_t Scale = 0;
+  uint16_t Size = 0;
+  bool Fixed = false;     // CHAR
+  bool Required = false;  // NOT NULL
+};
+
 class TOraParamDesc : public TParamDesc {
  public:
   // The name was written in double quotes.
@@ -81,6 +94,17 @@ class TOCICommand : public TCRCommand {
   void BreakExec();
   // Without a worker thread there is nothing to terminate: the same as BreakExec.
   void HardBreak() { BreakExec(); }
+  // Executes in describe-only mode: the select list becomes readable without rows; the state
+  // stays as it was.
+  void ExecuteDescribeOnly();
+  // Describes select-list item n (from 1) for a record set with the given string options;
+  // false when n is beyond the select list. A type the record store cannot hold raises "Data
+  // type is not supported.".
+  bool GetFieldDesc(int n, TOCIFieldInfo& desc, bool longStrings, bool flatBuffers);
+  // One OCIStmtFetch of up to `rows` rows into the defines; answers the rows that came and keeps
+  // the client's cumulative count in RowsProcessed. The end of the data (OCI_NO_DATA) cancels the
+  // cursor; any other failure raises through the connection.
+  int32_t InternalFetch(int32_t rows, ub2 orientation);
   // Parameters are bound as single values: a length above 1 raises.
   void SetArrayLength(int length);
 
