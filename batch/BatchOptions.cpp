@@ -1,0 +1,293 @@
+#include "batch/BatchOptions.h"
+
+#include <charconv>
+
+namespace tarnwick::batch {
+
+namespace {
+
+constexpr int kMaxFetchRows = 10000;
+constexpr std::size_t kMaxIdentifierBytes = 30;
+
+// The options that take a value, by their long name; the short names map to them.
+struct TOptionSpec {
+  const char* longName;
+  char shortName;
+  bool takesValue;
+};
+
+constexpr TOptionSpec kOptions[] = {
+    {"connect", 'c', true},    {"settings", 0, true},   {"output", 'o', true},
+    {"overwrite", 'f', false}, {"fetch-rows", 0, true}, {"no-progress", 0, false},
+    {"help", 'h', false},      {"version", 'V', false},
+};
+
+const TOptionSpec* FindLong(const std::string& name) {
+  for (const TOptionSpec& spec : kOptions) {
+    if (name == spec.longName) return &spec;
+  }
+  return nullptr;
+}
+
+const TOptionSpec* FindShort(char name) {
+  for (const TOptionSpec& spec : kOptions) {
+    if (spec.shortName != 0 && spec.shortName == name) return &spec;
+  }
+  return nullptr;
+}
+
+std::string TryHelp() {
+  return "\nTry 'tarnwick-export --help' for more information.";
+}
+
+// The code point of the UTF-8 sequence at text[pos], and its length; nothing when the bytes
+// there are not a well-formed sequence of two bytes at most (every letter accepted fits in two).
+std::optional<std::pair<char32_t, std::size_t>> Decode(const std::string& text, std::size_t pos) {
+  const auto c = static_cast<unsigned char>(text[pos]);
+  if (c < 0x80) return std::pair<char32_t, std::size_t>{c, 1};
+  if ((c & 0xE0) == 0xC0 && c >= 0xC2 && pos + 1 < text.size()) {
+    const auto d = static_cast<unsigned char>(text[pos + 1]);
+    if ((d & 0xC0) == 0x80)
+      return std::pair<char32_t, std::size_t>{((c & 0x1F) << 6) | (d & 0x3F), 2};
+  }
+  return std::nullopt;
+}
+
+void Encode(char32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+bool IsCyrillicLetter(char32_t cp) {
+  return cp >= 0x0400 && cp <= 0x045F;
+}
+
+bool IsLetter(char32_t cp) {
+  return (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z') || IsCyrillicLetter(cp);
+}
+
+char32_t Upper(char32_t cp) {
+  if (cp >= 'a' && cp <= 'z') return cp - 'a' + 'A';
+  if (cp >= 0x0430 && cp <= 0x044F) return cp - 0x20;  // а..я -> А..Я
+  if (cp >= 0x0450 && cp <= 0x045F) return cp - 0x50;  // ѐ..џ (ё among them) -> Ѐ..Џ
+  return cp;
+}
+
+}  // namespace
+
+std::optional<std::string> NormaliseTableName(const std::string& text) {
+  if (text.empty() || text.size() > kMaxIdentifierBytes) return std::nullopt;
+  std::string name;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const auto decoded = Decode(text, pos);
+    if (!decoded) return std::nullopt;
+    const char32_t cp = decoded->first;
+    const bool allowed =
+        IsLetter(cp) ||
+        (pos > 0 && ((cp >= '0' && cp <= '9') || cp == '_' || cp == '$' || cp == '#'));
+    if (!allowed) return std::nullopt;
+    Encode(Upper(cp), name);
+    pos += decoded->second;
+  }
+  return name;
+}
+
+TCommand ParseCommandLine(const std::vector<std::string>& args) {
+  TBatchOptions options;
+  std::vector<std::string> operands;
+  bool optionsEnded = false;
+  bool help = false;
+  bool version = false;
+
+  // Applies one option with its value (empty for options without one).
+  auto apply = [&](const TOptionSpec& spec,
+                   const std::string& value) -> std::optional<std::string> {
+    const std::string name = spec.longName;
+    if (name == "connect") {
+      if (value.empty()) return "the connection string of --connect is empty";
+      options.Connect = value;
+    } else if (name == "settings") {
+      if (value.empty()) return "the file name of --settings is empty";
+      options.Settings = value;
+    } else if (name == "output") {
+      if (value.empty()) return "the file name of --output is empty";
+      options.Output = value;
+    } else if (name == "overwrite") {
+      options.Overwrite = true;
+    } else if (name == "fetch-rows") {
+      int rows = 0;
+      const char* end = value.data() + value.size();
+      const auto result = std::from_chars(value.data(), end, rows);
+      if (value.empty() || result.ec != std::errc() || result.ptr != end || rows < 1 ||
+          rows > kMaxFetchRows) {
+        return "--fetch-rows takes a whole number from 1 to " + std::to_string(kMaxFetchRows) +
+               ", not '" + value + "'";
+      }
+      options.FetchRows = rows;
+    } else if (name == "no-progress") {
+      options.Progress = false;
+    } else if (name == "help") {
+      help = true;
+    } else if (name == "version") {
+      version = true;
+    }
+    return std::nullopt;
+  };
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+      operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const TOptionSpec* spec = nullptr;
+    std::optional<std::string> value;
+    std::string shown;
+    if (arg.starts_with("--")) {
+      const std::size_t eq = arg.find('=');
+      const std::string name = arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
+      shown = "--" + name;
+      spec = FindLong(name);
+      if (spec == nullptr) return TUsageError{"unrecognised option '" + shown + "'" + TryHelp()};
+      if (eq != std::string::npos) {
+        if (!spec->takesValue) {
+          return TUsageError{"option '" + shown + "' takes no value" + TryHelp()};
+        }
+        value = arg.substr(eq + 1);
+      }
+    } else {
+      shown = arg.substr(0, 2);
+      spec = FindShort(arg[1]);
+      if (spec == nullptr) return TUsageError{"invalid option '" + shown + "'" + TryHelp()};
+      if (arg.size() > 2) {
+        if (!spec->takesValue) {
+          return TUsageError{"option '" + shown +
+                             "' takes no value (options are given one by one)" + TryHelp()};
+        }
+        value = arg.substr(2);
+      }
+    }
+    if (spec->takesValue && !value) {
+      if (i + 1 >= args.size()) {
+        return TUsageError{"option '" + shown + "' needs a value" + TryHelp()};
+      }
+      value = args[++i];
+    }
+    if (auto error = apply(*spec, value.value_or(""))) return TUsageError{*error + TryHelp()};
+  }
+
+  if (help) return THelpRequest{};
+  if (version) return TVersionRequest{};
+  if (operands.empty()) return TUsageError{"no table name given" + TryHelp()};
+  if (operands.size() > 2) {
+    return TUsageError{"too many operands: '" + operands[2] + "' (a table and a folder at most)" +
+                       TryHelp()};
+  }
+  if (operands.size() == 2 && options.Output) {
+    return TUsageError{"give either a target folder or --output, not both" + TryHelp()};
+  }
+  options.Table = operands[0];
+  if (!NormaliseTableName(options.Table)) {
+    return TUsageError{"'" + options.Table +
+                       "' is not a table name: an unquoted Oracle identifier is a letter, then "
+                       "letters, digits, '_', '$' or '#', at most 30 bytes (no quotes, blanks, "
+                       "dots or semicolons)" +
+                       TryHelp()};
+  }
+  if (operands.size() == 2) {
+    if (operands[1].empty()) return TUsageError{"the target folder is empty" + TryHelp()};
+    options.Folder = operands[1];
+  }
+  return options;
+}
+
+std::string HelpText() {
+  return R"(Usage: tarnwick-export [OPTION]... TABLE [FOLDER]
+  or:  tarnwick-export [OPTION]... -o FILE TABLE
+Export one Oracle table to a dBASE III (DBF) file the way the Tarnwick window
+does: connect, check the table's structure, then write every row, in code
+page 866.
+
+The file is FOLDER/<first 8 characters of TABLE>.dbf (FOLDER is the working
+directory when omitted), or FILE with -o. The record count in the file's header
+is rewritten after every record, so a file cut short by a database error, a
+full disk, a signal or a kill still opens in every DBF reader, with the records
+written so far.
+
+TABLE is a table of the connected user, written as an unquoted Oracle
+identifier: a Latin or Cyrillic letter, then letters, digits, '_', '$' or '#',
+at most 30 bytes. It is turned to upper case, as Oracle turns unquoted names
+(emp is EMP). Quoted names, names with a schema, blanks, quotes, semicolons and
+other characters are refused before anything is sent to the server.
+
+Options:
+  -c, --connect=USER/PASSWORD@SERVER
+                         the connection string (see below)
+      --settings=FILE    read the connection string from FILE instead of the
+                         window's settings file
+  -o, --output=FILE      write FILE instead of FOLDER/<TABLE>.dbf
+  -f, --overwrite        replace an existing target file (it is refused
+                         otherwise: the program never asks)
+      --fetch-rows=N     rows per fetch from the server, 1 to 10000
+                         (default 25, as the window fetches)
+      --no-progress      no progress bar, even on a terminal
+  -h, --help             display this help and exit
+  -V, --version          output version information and exit
+
+The connection string USER/PASSWORD@SERVER comes from the first of:
+  1. --connect (the process list shows a command line to other users: prefer
+     2 or 3 when the string holds a password);
+  2. the environment variable TARNWICK_CONNECT, when it is set and not empty;
+  3. the settings file: FILE of --settings, else Tarnwick.INI in the folder of
+     this program, where the Tarnwick window remembers the string of its last
+     successful connection (section [Connect], key String).
+The settings file is only read, never written. One that other users may read
+is used with a warning; one that cannot be read or has broken lines is an
+error.
+
+Standard output gets the window's structure report and log, line by line, in
+UTF-8. Standard error gets the texts of the window's message boxes, the
+program's own messages and, when it is a terminal, a progress bar (rows,
+rows per second, time left).
+
+Exit status:
+  0    the table was exported (an empty table gives a file without records and
+       a warning)
+  1    an unexpected error inside the program
+  2    usage error: an unknown option, a bad value, a bad table name
+  3    no connection string: the settings file cannot be read or has broken
+       lines, or no source gives one
+  4    the connection to the server failed
+  5    the structure analysis refused the table: not found, without columns, a
+       column type other than NUMBER, DATE and VARCHAR2, text longer than 255,
+       more than 255 columns or too long a record
+  6    the target file exists and --overwrite was not given
+  7    the target cannot be written: no such folder, no permission, disk full
+  8    a database error while listing, analysing or reading the table
+  130  interrupted by SIGINT (143: SIGTERM, 129: SIGHUP); the file keeps the
+       records written so far with a matching count, and the log says so
+
+Environment:
+  TARNWICK_CONNECT   the connection string (see above)
+  ORACLE_HOME, LD_LIBRARY_PATH, NLS_LANG
+                     how the Oracle client is found and talks, as for the
+                     window; without an Oracle client the program uses the
+                     stand-in client installed beside it
+)";
+}
+
+std::string VersionText() {
+  return "tarnwick-export (Tarnwick) " TARNWICK_VERSION R"(
+Exports one Oracle table to a dBASE III (DBF) file, as the Tarnwick window does.
+)";
+}
+
+}  // namespace tarnwick::batch

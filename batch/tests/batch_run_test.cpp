@@ -1,0 +1,419 @@
+// One run of the batch front end against scripted result sets: what goes to standard output and
+// standard error, the exit status of every outcome, the file written, and what never happens
+// (a question, a settings file written, a statement before the command line was checked).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+
+#include "app/tests/export/ExportFakes.h"
+#include "batch/BatchOptions.h"
+#include "batch/BatchRun.h"
+#include "batch/BatchView.h"
+
+namespace tarnwick::batch {
+namespace {
+
+using export_test::ReadDbf;
+using export_test::TColumn;
+using export_test::TScriptedDatabase;
+using export_test::TValue;
+
+const std::vector<TColumn> kColumns = {{"ID", "NUMBER", 22, 5, 0},
+                                       {"NAME", "VARCHAR2", 10, std::nullopt, std::nullopt}};
+
+std::vector<std::vector<TValue>> Rows(int count) {
+  std::vector<std::vector<TValue>> rows;
+  for (int i = 1; i <= count; ++i) rows.push_back({int32_t{i}, "имя " + std::to_string(i)});
+  return rows;
+}
+
+// What was written to a temporary file since the last call; the file is emptied.
+std::string ReadAll(std::FILE* file) {
+  std::fflush(file);
+  std::rewind(file);
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  std::rewind(file);
+  EXPECT_EQ(::ftruncate(::fileno(file), 0), 0);
+  return text;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Hands the run a database that forwards to the test's scripted one, which outlives the run.
+class TForwardingDatabase : public IExportDatabase {
+ public:
+  explicit TForwardingDatabase(TScriptedDatabase& target) : target_(target) {}
+  void Disconnect() override { target_.Disconnect(); }
+  void SetLogin(const TConnectParts& login) override { target_.SetLogin(login); }
+  void Connect() override { target_.Connect(); }
+  void ExecSQL(const std::string& sql) override { target_.ExecSQL(sql); }
+  void Open(const std::string& sql, bool uniDirectional) override {
+    target_.Open(sql, uniDirectional);
+  }
+  bool Eof() override { return target_.Eof(); }
+  void Next() override { target_.Next(); }
+  std::string FieldText(const std::string& name) override { return target_.FieldText(name); }
+  int32_t FieldInteger(const std::string& name) override { return target_.FieldInteger(name); }
+
+ private:
+  TScriptedDatabase& target_;
+};
+
+class RunTest : public ::testing::Test {
+ protected:
+  RunTest() {
+    db.SetTables({"EMPLOYEES_HISTORY", "EMPTY"});
+    db.AddTable("EMPLOYEES_HISTORY", kColumns, Rows(5));
+    db.AddTable("EMPTY", kColumns, {});
+    env.ProgramPath = dir.File("bin/tarnwick-export");
+    env.WorkingDirectory = dir.Path().string();
+    env.GetEnv = [this](const char* name) -> std::optional<std::string> {
+      const auto found = variables.find(name);
+      if (found == variables.end()) return std::nullopt;
+      return found->second;
+    };
+    env.Out = out;
+    env.Err = err;
+    env.MakeDatabase = [this](int fetchRows) -> std::unique_ptr<IExportDatabase> {
+      fetchRowsAsked = fetchRows;
+      return std::make_unique<TForwardingDatabase>(db);
+    };
+    env.Now = [] { return EncodeDateTime(2008, 8, 15, 14, 30, 5, 0); };
+    std::filesystem::create_directories(dir.Path() / "bin");
+    std::filesystem::create_directories(dir.Path() / "out");
+    variables["TARNWICK_CONNECT"] = "demo/secret@demo";
+  }
+  ~RunTest() override {
+    std::fclose(out);
+    std::fclose(err);
+  }
+
+  // Runs the command line with the database's call record cleared first.
+  int Run(const std::vector<std::string>& args) {
+    db.calls.clear();
+    const int status = RunBatch(args, env);
+    stdoutText = ReadAll(out);
+    stderrText = ReadAll(err);
+    return status;
+  }
+
+  testsupport::ScratchDir dir{"tarnwick-batch"};
+  TScriptedDatabase db;
+  std::map<std::string, std::string> variables;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  TBatchEnvironment env;
+  int fetchRowsAsked = 0;
+  std::string stdoutText;
+  std::string stderrText;
+};
+
+TEST_F(RunTest, ExportsTheTableWithTheWindowsReportLogAndFileName) {
+  ASSERT_EQ(Run({"employees_history", "out", "--fetch-rows", "7"}), kExported) << stderrText;
+  const std::string path = dir.File("out/EMPLOYEE.dbf");
+  const export_test::TDbfFile file = ReadDbf(path);
+  EXPECT_EQ(file.count, 5u);
+  EXPECT_EQ(file.records[4].substr(0, 7), " 5     ");
+  EXPECT_EQ(fetchRowsAsked, 7);
+
+  // The report and the log on standard output, line by line, as the memo shows them.
+  EXPECT_TRUE(stdoutText.starts_with("Структура таблицы \n \n N    Имя поля")) << stdoutText;
+  EXPECT_TRUE(Contains(stdoutText, "\nВ таблице  5  записей!\n"));
+  EXPECT_TRUE(Contains(stdoutText, "\nФайл " + path +
+                                       " создан!\nНачало импорта: 15.08.2008 "
+                                       "14:30:05\nКонец импорта: 15.08.2008 "
+                                       "14:30:05\n"))
+      << stdoutText;
+  EXPECT_EQ(stderrText, "tarnwick-export: 5 records written to " + path + "\n");
+
+  // The statements are the window's, with the name as the table list writes it.
+  EXPECT_EQ(
+      db.Calls("open unidirectional"),
+      (std::vector<std::string>{"open unidirectional select * from EMPLOYEES_HISTORY order by 1"}));
+  EXPECT_EQ(db.Calls("open select count").size(), 1u);
+  EXPECT_EQ(db.Calls("login"), (std::vector<std::string>{"login demo|secret|demo"}));
+}
+
+TEST_F(RunTest, AnExplicitTargetFileAndTheWorkingDirectoryAsDefaultFolder) {
+  ASSERT_EQ(Run({"-o", "out/nightly.dbf", "EMPLOYEES_HISTORY"}), kExported) << stderrText;
+  EXPECT_EQ(ReadDbf(dir.File("out/nightly.dbf")).count, 5u);
+
+  ASSERT_EQ(Run({"EMPLOYEES_HISTORY"}), kExported) << stderrText;
+  EXPECT_EQ(ReadDbf(dir.File("EMPLOYEE.dbf")).count, 5u);
+}
+
+TEST_F(RunTest, AnEmptyTableGivesAFileWithoutRecordsAndAWarning) {
+  ASSERT_EQ(Run({"EMPTY", "out"}), kExported);
+  const export_test::TDbfFile file = ReadDbf(dir.File("out/EMPTY.dbf"));
+  EXPECT_EQ(file.count, 0u);
+  EXPECT_EQ(file.fileSize, file.headerLength);
+  EXPECT_EQ(stderrText, "tarnwick-export: warning: the table EMPTY has no rows; " +
+                            dir.File("out/EMPTY.dbf") + " holds no records\n");
+}
+
+// Checks that end the run before anything reaches the server.
+TEST_F(RunTest, BadInputEndsTheRunBeforeAnyStatementWithItsStatus) {
+  std::ofstream(dir.File("out/EMPLOYEE.dbf")) << "keep me";
+  std::ofstream(dir.File("plain-file")) << "x";
+  std::filesystem::create_directories(dir.Path() / "out/EMPTY.dbf");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"EMP'; drop"}, kUsage, "is not a table name"},
+      {{"EMPLOYEES_HISTORY", "missing"},
+       kWriteFailed,
+       "the target folder " + dir.File("missing/") + " does not exist"},
+      {{"EMPLOYEES_HISTORY", "plain-file"}, kWriteFailed, "is not a folder"},
+      {{"-o", "missing/x.dbf", "EMPLOYEES_HISTORY"}, kWriteFailed, "does not exist"},
+      {{"-o", "out/", "EMPLOYEES_HISTORY"}, kUsage, "--output names a folder"},
+      {{"EMPLOYEES_HISTORY", "out"},
+       kTargetExists,
+       "the target file " + dir.File("out/EMPLOYEE.dbf") +
+           " exists; give --overwrite to replace it"},
+      {{"EMPTY", "out", "--overwrite"}, kWriteFailed, dir.File("out/EMPTY.dbf") + " is a folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args.back());
+    EXPECT_EQ(Run(c.args), c.status);
+    EXPECT_TRUE(Contains(stderrText, c.message)) << stderrText;
+    EXPECT_EQ(stdoutText, "");
+    EXPECT_TRUE(db.calls.empty());
+  }
+  std::ifstream kept(dir.File("out/EMPLOYEE.dbf"));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
+}
+
+TEST_F(RunTest, OverwriteReplacesAnExistingFileAndTheLogSaysSo) {
+  std::ofstream(dir.File("out/EMPLOYEE.dbf")) << "old";
+  ASSERT_EQ(Run({"EMPLOYEES_HISTORY", "out", "-f"}), kExported) << stderrText;
+  EXPECT_TRUE(Contains(stdoutText, "Файл " + dir.File("out/EMPLOYEE.dbf") + " удален!\n"));
+  EXPECT_EQ(ReadDbf(dir.File("out/EMPLOYEE.dbf")).count, 5u);
+}
+
+TEST_F(RunTest, FailuresOfTheServerAndTheTableHaveTheirOwnStatus) {
+  struct Case {
+    std::string name;
+    std::function<void(TScriptedDatabase&)> arrange;
+    std::string table;
+    int status;
+    std::vector<std::string> messages;
+    bool fileWritten;
+  };
+  const std::vector<Case> cases = {
+      {"wrong password",
+       [](TScriptedDatabase& d) {
+         d.connectError = {1017, "ORA-01017: invalid username/password; logon denied"};
+       },
+       "EMPLOYEES_HISTORY",
+       kCannotConnect,
+       {"tarnwick-export: Нет соединения с базой данных!\n",
+        "tarnwick-export: cannot connect as demo@demo (connection string from TARNWICK_CONNECT): "
+        "ORA-01017: invalid username/password; logon denied.\n"},
+       false},
+      {"missing table",
+       [](TScriptedDatabase& d) {
+         // The dictionary has no rows for it.
+         d.results[TScriptedDatabase::DictionaryQuery("NO_SUCH")] = {
+             {"COLUMN_NAME", "DATA_TYPE", "DATA_LENGTH", "DATA_PRECISION", "DATA_SCALE"}, {}};
+       },
+       "NO_SUCH",
+       kTableRefused,
+       {"Таблица NO_SUCH не найдена", "the table NO_SUCH cannot be exported; no file was written"},
+       false},
+      {"refused type",
+       [](TScriptedDatabase& d) {
+         d.AddTable("DOCS", {{"ID", "NUMBER", 22, 5, 0}, {"BODY", "CLOB", 4000, {}, {}}});
+       },
+       "DOCS",
+       kTableRefused,
+       {"обрабатывает только следующие типы данных"},
+       false},
+      {"table list fails",
+       [](TScriptedDatabase& d) {
+         d.results.erase("select table_name from user_tables order by 1 ");
+       },
+       "EMPLOYEES_HISTORY",
+       kDatabaseError,
+       {"tarnwick-export: ORA-00942: table or view does not exist.\n"},
+       false},
+      {"connection lost after 3 rows",
+       [](TScriptedDatabase& d) {
+         d.results["select * from EMPLOYEES_HISTORY order by 1"].failAfterRows = 3;
+       },
+       "EMPLOYEES_HISTORY",
+       kDatabaseError,
+       {"ORA-03113: end-of-file on communication channel.\n",
+        "keeps the 3 records written before it, with a matching count"},
+       true},
+  };
+  const TScriptedDatabase base = db;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    db = base;
+    c.arrange(db);
+    std::filesystem::remove_all(dir.Path() / "out");
+    std::filesystem::create_directories(dir.Path() / "out");
+    EXPECT_EQ(Run({c.table, "out"}), c.status);
+    for (const std::string& message : c.messages) {
+      EXPECT_TRUE(Contains(stderrText, message)) << stderrText;
+    }
+    const std::string file = dir.File("out/" + c.table.substr(0, 8) + ".dbf");
+    EXPECT_EQ(std::filesystem::exists(file), c.fileWritten);
+    if (c.fileWritten) {
+      EXPECT_EQ(ReadDbf(file).count, 3u);
+    }
+  }
+}
+
+TEST_F(RunTest, ASignalStopsTheExportBetweenRecordsWithAConsistentFileAndALogLine) {
+  db.AddTable("EMPLOYEES_HISTORY", kColumns, Rows(50));
+  // Asked three times before the import (before connecting, before and after the analysis),
+  // then once before each row: the signal comes after the twentieth record.
+  int asked = 0;
+  env.StopSignal = [&] { return ++asked > 3 + 20 ? SIGTERM : 0; };
+  EXPECT_EQ(Run({"EMPLOYEES_HISTORY", "out"}), kInterruptedBase + SIGTERM);
+  const export_test::TDbfFile file = ReadDbf(dir.File("out/EMPLOYEE.dbf"));
+  EXPECT_EQ(file.count, 20u);
+  EXPECT_EQ(file.fileSize, file.headerLength + file.count * file.recordLength);
+  EXPECT_TRUE(Contains(stdoutText, "Импорт прерван: 15.08.2008 14:30:05. Записано записей: " +
+                                       std::to_string(file.count) + "\n"))
+      << stdoutText;
+  EXPECT_TRUE(Contains(stderrText, "interrupted by SIGTERM during the export; " +
+                                       dir.File("out/EMPLOYEE.dbf") + " keeps the " +
+                                       std::to_string(file.count) +
+                                       " records written so far, with a matching count"))
+      << stderrText;
+}
+
+TEST_F(RunTest, ASignalBeforeTheImportWritesNoFile) {
+  env.StopSignal = [] { return SIGINT; };
+  EXPECT_EQ(Run({"EMPLOYEES_HISTORY", "out"}), kInterruptedBase + SIGINT);
+  EXPECT_EQ(stderrText,
+            "tarnwick-export: interrupted by SIGINT before connecting; no file was written\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out/EMPLOYEE.dbf")));
+  EXPECT_TRUE(db.calls.empty());
+}
+
+TEST_F(RunTest, TheSettingsFileIsReadNeverWritten) {
+  variables.clear();
+  const std::string settings = dir.File("bin/Tarnwick.INI");
+  const std::string contents = "; the window's file\n[Connect]\nString=demo/secret@demo\n";
+  std::ofstream(settings) << contents;
+  ::chmod(settings.c_str(), 0600);
+  ASSERT_EQ(Run({"EMPLOYEES_HISTORY", "out"}), kExported) << stderrText;
+  EXPECT_EQ(db.Calls("login"), (std::vector<std::string>{"login demo|secret|demo"}));
+  std::ifstream in(settings);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), contents);
+
+  // With the string from the environment no settings file comes into being either.
+  std::filesystem::remove(settings);
+  variables["TARNWICK_CONNECT"] = "demo/secret@demo";
+  ASSERT_EQ(Run({"EMPLOYEES_HISTORY", "out", "-f"}), kExported) << stderrText;
+  EXPECT_FALSE(std::filesystem::exists(settings));
+}
+
+TEST_F(RunTest, SettingsProblemsEndTheRunBeforeConnecting) {
+  variables.clear();
+  const std::string named = dir.File("my.ini");
+  std::ofstream(named) << "[Connect]\nString demo/demo@demo\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"EMPLOYEES_HISTORY", "out"},
+       "no connection string: there is no settings file " + dir.File("bin/Tarnwick.INI")},
+      {{"--settings", "my.ini", "EMPLOYEES_HISTORY", "out"}, named + ":2: broken line"},
+      {{"--settings", "none.ini", "EMPLOYEES_HISTORY", "out"},
+       "the settings file " + dir.File("none.ini") + " does not exist"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(c.args), kNoSettings);
+    EXPECT_TRUE(Contains(stderrText, c.message)) << stderrText;
+    EXPECT_TRUE(db.calls.empty());
+  }
+}
+
+TEST_F(RunTest, HelpVersionAndUsageErrorsGoToTheirStreams) {
+  EXPECT_EQ(Run({"--help"}), kExported);
+  EXPECT_EQ(stdoutText, HelpText());
+  EXPECT_EQ(stderrText, "");
+  EXPECT_EQ(Run({"--version"}), kExported);
+  EXPECT_EQ(stdoutText, VersionText());
+  EXPECT_EQ(Run({"--fetch-rows=0", "EMP"}), kUsage);
+  EXPECT_EQ(stdoutText, "");
+  EXPECT_TRUE(stderrText.starts_with("tarnwick-export: --fetch-rows takes")) << stderrText;
+}
+
+TEST(ErrorText, AddsTheWindowsFullStopAndDropsTrailingLineBreaks) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Division by zero", "Division by zero."},
+      {"Готово!", "Готово!"},
+      {"List index out of bounds (3)", "List index out of bounds (3)"},
+      {"Нет таблицы", "Нет таблицы."},
+      {"ORA-00942: table or view does not exist\n", "ORA-00942: table or view does not exist"},
+      {"", ""},
+  };
+  for (const auto& [message, shown] : cases) EXPECT_EQ(ErrorText(message), shown);
+}
+
+TEST(ProgressLine, ShowsRowsRateAndTimeLeftWithinTheWidth) {
+  struct Case {
+    int64_t written, expected;
+    double seconds;
+    std::size_t width;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {45000, 100000, 4.5, 100,
+       "[##########..............]  45%  45000/100000 rows  10000 rows/s  0:06 left"},
+      {0, 100000, 0, 100, "[........................]   0%  0/100000 rows  0 rows/s"},
+      {100000, 100000, 2, 100,
+       "[########################] 100%  100000/100000 rows  50000 rows/s  0:00 left"},
+      {10, 3600010, 1, 100,
+       "[........................]   0%  10/3600010 rows  10 rows/s  100:00:00 left"},
+      {120, 0, 2, 100, "120 rows  60 rows/s"},
+      {120, 100, 2, 100, "120 rows  60 rows/s"},
+      {45000, 100000, 4.5, 20, "[##########........."},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TBatchView::ProgressLine(c.written, c.expected, c.seconds, c.width), c.line);
+  }
+}
+
+TEST(ProgressLine, IsDrawnAFewTimesASecondNotPerRecord) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  TBatchView view(out, err, false);
+  int64_t written = 0;
+  TBatchView::Clock::time_point now{};
+  view.EnableProgress([&] { return written; }, [] { return int64_t{1000}; }, [&] { return now; });
+  for (written = 1; written <= 1000; ++written) {
+    now += std::chrono::milliseconds(1);  // a record per millisecond: one second in all
+    view.SetGauge(0);
+  }
+  view.AddMemoLine("Конец импорта");
+  view.EndProgress();
+  const std::string text = ReadAll(err);
+  std::size_t draws = 0;
+  for (std::size_t at = 0; (at = text.find("\r[", at)) != std::string::npos; ++at) ++draws;
+  EXPECT_EQ(draws, 4u) << text;  // at 250, 500, 750 and 1000 ms
+  // The bar leaves the line before the log line is written, and is not drawn again.
+  EXPECT_TRUE(text.ends_with("1000/1000 rows  1000 rows/s  0:00 left\x1b[K\r\x1b[K")) << text;
+  EXPECT_EQ(ReadAll(out), "Конец импорта\n");
+  std::fclose(out);
+  std::fclose(err);
+}
+
+}  // namespace
+}  // namespace tarnwick::batch
