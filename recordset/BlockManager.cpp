@@ -66,8 +66,7 @@ void TBlockManager::FreeItem(PItemHeader item) {
 void TBlockManager::AllocBlock(PBlockHeader& block, uint16_t itemCount) {
   const size_t bytes =
       sizeof(TBlockHeader) + static_cast<size_t>(itemCount) * static_cast<size_t>(ItemSize());
-  void* memory = std::malloc(bytes);
-  if (memory == nullptr) throw std::bad_alloc();
+  void* memory = FArena.Alloc(bytes);
   PBlockHeader result = static_cast<PBlockHeader>(memory);
   result->ItemCount = itemCount;
   result->UsedItems = itemCount;
@@ -85,7 +84,7 @@ void TBlockManager::FreeBlock(PBlockHeader block) {
   else
     FirstBlock = block->Next;
   if (block->Next != nullptr) block->Next->Prev = block->Prev;
-  std::free(block);
+  FArena.Free(block);
 }
 
 void TBlockManager::FreeAllBlock() {

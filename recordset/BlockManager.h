@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "oracle/Exception.h"
+#include "recordset/ChunkArena.h"
 
 namespace tarnwick {
 
@@ -96,6 +97,9 @@ class TBlockManager {
 
  private:
   void UnlinkFree(PItemHeader item);
+
+  // Blocks come from large chunks, not one by one from the general heap.
+  TChunkArena FArena;
 };
 
 }  // namespace tarnwick

@@ -364,10 +364,12 @@ int32_t TOCIRecordSet::SideOffset(const TFieldDesc& desc) const {
 void TOCIRecordSet::AllocFetchBlock() {
   if (!FFetchBlock.empty()) return;
   FSideOffsets.assign(static_cast<size_t>(FFields.Count()), -1);
+  FSideFields.clear();
   int32_t rowSize = 0;
   for (const auto& d : FFields) {
     if (d->HasParent() || !IsComplexFieldType(d->DataType)) continue;
     FSideOffsets[static_cast<size_t>(d->FieldNo - 1)] = rowSize;
+    FSideFields.push_back({rowSize, d->Offset, d->DataType, d->Fixed && TrimFixedChar});
     rowSize += SideSlotSize(*d);
   }
   FFetchBlockRowSize = rowSize;
@@ -464,8 +466,10 @@ bool TOCIRecordSet::FetchArray(bool fetchBack) {
       FBlockMan.AllocBlock(block, static_cast<uint16_t>(FFetchRows));
       if (FHasComplexFields) {
         AllocFetchBlock();
-        for (int i = 0; i < FFetchRows; ++i)
-          CreateComplexFields(ItemRecord(FBlockMan.BlockItem(block, i)), true);
+        // The heap slots of a new block are written by the conversion below for the rows that
+        // come and emptied for the rest before they go to the free list.
+        for (const SideField& f : FSideFields)
+          if (!IsHeapCode(f.dataType)) NotSupported();
       }
       DefineBlock(ItemRecord(FBlockMan.BlockItem(block, 0)), itemSize);
     } else if (FHasComplexFields) {
@@ -473,13 +477,10 @@ bool TOCIRecordSet::FetchArray(bool fetchBack) {
     }
     if (FHasComplexFields) {
       // A NULL value leaves its slot untouched: start every slot empty.
-      for (int i = 0; i < FFetchRows; ++i)
-        for (const auto& d : FFields) {
-          const int32_t side = SideOffset(*d);
-          if (side >= 0)
-            std::memset(FFetchBlock.data() + static_cast<size_t>(i) * FFetchBlockRowSize + side, 0,
-                        std::min<int32_t>(SideSlotSize(*d), 2));
-        }
+      for (int i = 0; i < FFetchRows; ++i) {
+        uint8_t* row = FFetchBlock.data() + static_cast<size_t>(i) * FFetchBlockRowSize;
+        for (const SideField& f : FSideFields) row[f.side] = 0;
+      }
     }
 
     int32_t rows = FFetchRows;
@@ -500,14 +501,11 @@ bool TOCIRecordSet::FetchArray(bool fetchBack) {
       for (int i = 0; i < fetched; ++i) {
         uint8_t* record = ItemRecord(FBlockMan.BlockItem(block, i));
         const uint8_t* row = FFetchBlock.data() + static_cast<size_t>(i) * FFetchBlockRowSize;
-        if (i < oldUsed) FreeComplexFields(record, true);
-        for (const auto& d : FFields) {
-          const int32_t side = SideOffset(*d);
-          if (side < 0) continue;
-          if (d->DataType != dcExtString) NotSupported();
-          const char* text = reinterpret_cast<const char*>(row + side);
-          char* copy = FStringHeap.AllocStr(text, d->Fixed && TrimFixedChar);
-          Store(record + d->Offset, copy);
+        for (const SideField& f : FSideFields) {
+          // A reused record gives its old text back to the heap first.
+          if (i < oldUsed) FStringHeap.DisposeBuf(Load<char*>(record + f.offset));
+          const char* text = reinterpret_cast<const char*>(row + f.side);
+          Store(record + f.offset, FStringHeap.AllocStr(text, f.trim));
         }
         converted = i + 1;
       }
@@ -535,8 +533,11 @@ bool TOCIRecordSet::FetchArray(bool fetchBack) {
       FFetchEnd = true;
       for (int i = fetched; i < FFetchRows; ++i) {
         PItemHeader item = FBlockMan.BlockItem(block, i);
-        if (FHasComplexFields && (newBlock || i < oldUsed))
-          FreeComplexFields(ItemRecord(item), true);
+        uint8_t* record = ItemRecord(item);
+        for (const SideField& f : FSideFields) {
+          if (!newBlock && i < oldUsed) FStringHeap.DisposeBuf(Load<char*>(record + f.offset));
+          Store<void*>(record + f.offset, nullptr);
+        }
         item->Block = block;
         item->ItemFlag = flFree;
         FBlockMan.PushFree(item);

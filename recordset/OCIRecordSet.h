@@ -92,6 +92,15 @@ class TOCIRecordSet : public TCRRecordSet {
   std::vector<uint8_t> FFetchBlock;
   int32_t FFetchBlockRowSize = 0;
   std::vector<int32_t> FSideOffsets;  // per field, -1 when the field is fetched into the record
+  // The fields fetched through the side buffer: slot offset in a side row, offset in the record,
+  // code, and whether trailing blanks go.
+  struct SideField {
+    int32_t side;
+    uint32_t offset;
+    uint16_t dataType;
+    bool trim;
+  };
+  std::vector<SideField> FSideFields;
   bool FPieceFetch = false;
   int32_t FFetchedRows = 0;
   bool FFetchEnd = false;

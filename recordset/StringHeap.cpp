@@ -70,7 +70,7 @@ int32_t TStringHeap::BufSize(const void* buffer) {
 }
 
 void TStringHeap::StartPage() {
-  auto* page = static_cast<uint8_t*>(std::malloc(kPageSize));
+  auto* page = static_cast<uint8_t*>(pages_.Alloc(kPageSize));
   if (page == nullptr) throw std::bad_alloc();
   WriteLink(page, page_);
   page_ = page;
@@ -199,7 +199,7 @@ void TStringHeap::AddRef(void* buffer) {
 void TStringHeap::ReleaseAll() {
   while (page_ != nullptr) {
     uint8_t* previous = ReadLink(page_);
-    std::free(page_);
+    pages_.Free(page_);
     page_ = previous;
   }
   for (void* data : large_) std::free(static_cast<uint8_t*>(data) - kHeaderSize);

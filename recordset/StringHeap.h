@@ -13,6 +13,7 @@
 #include <unordered_set>
 
 #include "oracle/Exception.h"
+#include "recordset/ChunkArena.h"
 
 namespace tarnwick {
 
@@ -75,6 +76,9 @@ class TStringHeap {
   // from a paged one when it is disposed (a paged buffer that took the rest of its page may
   // record up to kMaxPagedSize + kClassStep bytes, so the size alone does not).
   std::unordered_set<void*> large_;
+  // Pages come from large chunks, like the record store's blocks, not one by one from the
+  // general heap.
+  TChunkArena pages_;
 };
 
 }  // namespace tarnwick
