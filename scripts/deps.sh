@@ -10,6 +10,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   python3 python3-dbf gdal-bin
   locales
+  dpkg-dev help2man  # scripts/package: the Debian package and tarnwick-export's manual page
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
