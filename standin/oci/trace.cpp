@@ -17,14 +17,14 @@ struct TraceFile {
   std::mutex lock;
   std::FILE* file = nullptr;
   std::string path;
-  ~TraceFile() {
-    if (file) std::fclose(file);
-  }
 };
 
+// Never destroyed: a program may free its handles from its own exit-time destructors after this
+// library's statics are gone, and those calls still write their lines. Every line is flushed at
+// once, so nothing is lost when the process ends with the file open.
 TraceFile& traceFile() {
-  static TraceFile f;
-  return f;
+  static TraceFile* f = new TraceFile;
+  return *f;
 }
 
 struct Named {
