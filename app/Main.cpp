@@ -19,6 +19,7 @@
 #include "app/Helpfrm.h"
 #include "app/IniFile.h"
 #include "app/Memo.h"
+#include "app/OraExportDatabase.h"
 #include "dataset/FormatSettings.h"
 #include "oracle/Exception.h"
 
@@ -82,25 +83,6 @@ QPushButton* PlaceButton(QWidget* parent, const char* name, const char* caption,
   return button;
 }
 
-// Stands in for the Oracle session and query components until the dataset layer is built.
-class TUnavailableDatabase : public IExportDatabase {
- public:
-  void Disconnect() override { Unavailable(); }
-  void SetLogin(const TConnectParts&) override { Unavailable(); }
-  void Connect() override { Unavailable(); }
-  void ExecSQL(const std::string&) override { Unavailable(); }
-  void Open(const std::string&, bool) override { Unavailable(); }
-  bool Eof() override { Unavailable(); }
-  void Next() override { Unavailable(); }
-  std::string FieldText(const std::string&) override { Unavailable(); }
-  int32_t FieldInteger(const std::string&) override { Unavailable(); }
-
- private:
-  [[noreturn]] static void Unavailable() {
-    throw Exception("The database components are not available in this build yet");
-  }
-};
-
 }  // namespace
 
 TMFEnvironment TMFEnvironment::ForExecutable(const std::string& executablePath) {
@@ -118,7 +100,7 @@ TMF::TMF(TMFEnvironment environment, QWidget* parent)
       workingDirectory_(WorkingDirectoryText(std::move(environment.WorkingDirectory))),
       ui_(std::move(environment.Ui)) {
   if (!ui_) ui_ = std::make_unique<TQtModalUi>(this);
-  if (!environment.Database) environment.Database = std::make_unique<TUnavailableDatabase>();
+  if (!environment.Database) environment.Database = std::make_unique<TOraExportDatabase>();
   export_ = std::make_unique<TExportSession>(settingsPath_, std::move(environment.Database));
   BuildControls();
   WireHandlers();

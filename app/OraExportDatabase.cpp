@@ -1,0 +1,59 @@
+#include "app/OraExportDatabase.h"
+
+namespace tarnwick {
+
+TOraExportDatabase::TOraExportDatabase() : OraSession1("OraSession1"), SmartQuery1("SmartQuery1") {
+  SmartQuery1.SetSession(&OraSession1);
+}
+
+TOraExportDatabase::~TOraExportDatabase() = default;
+
+void TOraExportDatabase::Disconnect() {
+  OraSession1.SetConnected(false);
+}
+
+void TOraExportDatabase::SetLogin(const TConnectParts& login) {
+  OraSession1.SetUsername(login.Username);
+  OraSession1.SetPassword(login.Password);
+  OraSession1.SetServer(login.Server);
+}
+
+void TOraExportDatabase::Connect() {
+  OraSession1.SetConnected(true);
+}
+
+void TOraExportDatabase::SetStatement(const std::string& sql, bool uniDirectional) {
+  SmartQuery1.SQL().Clear();
+  if (SmartQuery1.UniDirectional() != uniDirectional) {
+    SmartQuery1.SetUniDirectional(uniDirectional);
+  }
+  SmartQuery1.SQL().Add(sql);
+}
+
+void TOraExportDatabase::ExecSQL(const std::string& sql) {
+  SetStatement(sql, false);
+  SmartQuery1.ExecSQL();
+}
+
+void TOraExportDatabase::Open(const std::string& sql, bool uniDirectional) {
+  SetStatement(sql, uniDirectional);
+  SmartQuery1.Open();
+}
+
+bool TOraExportDatabase::Eof() {
+  return SmartQuery1.Eof();
+}
+
+void TOraExportDatabase::Next() {
+  SmartQuery1.Next();
+}
+
+std::string TOraExportDatabase::FieldText(const std::string& name) {
+  return SmartQuery1.FieldByName(name)->AsString();
+}
+
+int32_t TOraExportDatabase::FieldInteger(const std::string& name) {
+  return SmartQuery1.FieldByName(name)->AsInteger();
+}
+
+}  // namespace tarnwick

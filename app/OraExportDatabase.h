@@ -1,0 +1,37 @@
+#pragma once
+// The database of the export's actions as the main window has it: the session component
+// OraSession1 and the query component SmartQuery1 bound to it, both with their defaults.
+#include <memory>
+
+#include "app/ExportDatabase.h"
+#include "dataset/OraSmart.h"
+#include "oracle/OraSession.h"
+
+namespace tarnwick {
+
+class TOraExportDatabase : public IExportDatabase {
+ public:
+  TOraExportDatabase();
+  ~TOraExportDatabase() override;
+
+  void Disconnect() override;
+  void SetLogin(const TConnectParts& login) override;
+  void Connect() override;
+  void ExecSQL(const std::string& sql) override;
+  void Open(const std::string& sql, bool uniDirectional) override;
+  bool Eof() override;
+  void Next() override;
+  std::string FieldText(const std::string& name) override;
+  int32_t FieldInteger(const std::string& name) override;
+
+  // Declared in this order so that the query, which registered with the session, goes first.
+  TOraSession OraSession1;
+  TSmartQuery SmartQuery1;
+
+ private:
+  // Clears the SQL text and adds `sql` (which closes the query), and chooses whether the query
+  // keeps the rows it has read.
+  void SetStatement(const std::string& sql, bool uniDirectional);
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,252 @@
+#pragma once
+// What the end-to-end tests of the export's actions share: a copy of the stand-in's demo server
+// of the test's own, a session whose database is the Oracle session and query components,
+// standin-admin and python3-dbf run as programs, and the texts and records expected of them.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/ExportSession.h"
+#include "app/OraExportDatabase.h"
+#include "app/tests/export/ExportFakes.h"
+#include "testsupport/ScopedEnvVar.h"
+#include "testsupport/ScratchDir.h"
+#include "testsupport/StandinFixture.h"
+
+#ifndef TARNWICK_SYSTEM_PYTHON
+#define TARNWICK_SYSTEM_PYTHON "/usr/bin/python3"
+#endif
+
+namespace tarnwick::export_test {
+
+using testsupport::ScopedEnvVar;
+
+inline const std::string kConnected = "Приложение подключено к БД!";
+inline const std::string kNoConnection = "Нет соединения с базой данных!";
+
+// ---- helpers ----------------------------------------------------------------------------------
+
+struct CommandResult {
+  int status;
+  std::string output;
+};
+
+inline CommandResult RunCommand(const std::string& command) {
+  CommandResult result{-1, {}};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+inline std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A value as the file stores it: the text cut or filled up to the field's length, in code page
+// 866.
+inline std::string Field(const std::string& text, std::size_t length) {
+  std::string part = StoredPart(text, length);
+  part += std::string(length - CharacterCount(part), ' ');
+  TCp866 cp866;
+  return cp866.Convert(part);
+}
+
+// A record: the deletion flag and the values of its fields.
+inline std::string Record(const std::vector<std::string>& values, const std::vector<int>& lengths) {
+  std::string record = " ";
+  for (std::size_t i = 0; i < values.size(); ++i) record += Field(values[i], lengths[i]);
+  return record;
+}
+
+// Reads a table with python3-dbf: COUNT, CODEPAGE, FIELD lines, then REC and one V line per value
+// (text in brackets, a date as yyyymmdd, a number as Python writes it, None for blank).
+inline const char* const kPythonReader = R"PY(
+import sys, datetime, dbf
+sys.stdout.reconfigure(encoding="utf-8")
+t = dbf.Table(sys.argv[1])
+t.open(dbf.READ_ONLY)
+print("COUNT", len(t))
+print("CODEPAGE", t.codepage.name)
+for name in t.field_names:
+    info = t.field_info(name)
+    print("FIELD", name.upper(), chr(info.field_type), info.length, info.decimal)
+for rec in t:
+    print("REC")
+    for v in rec:
+        if v is None:
+            print("V None")
+        elif isinstance(v, str):
+            print("V [" + v + "]")
+        elif isinstance(v, datetime.date):
+            print("V " + v.strftime("%Y%m%d"))
+        else:
+            print("V " + repr(v))
+t.close()
+)PY";
+
+// Empty when python3-dbf can be used, else why not.
+inline std::string PythonDbfMissing() {
+  if (RunCommand(Quote(TARNWICK_SYSTEM_PYTHON) + " -c 'import dbf' 2>/dev/null").status != 0) {
+    return std::string("python3-dbf cannot be imported by ") + TARNWICK_SYSTEM_PYTHON;
+  }
+  return {};
+}
+
+// The memory the process holds (its resident set). The record store takes its blocks straight
+// from the system, so the heap alone would not show them.
+inline std::size_t Resident() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Forwards to the real database and watches the memory while rows are read.
+class THeapWatch : public IExportDatabase {
+ public:
+  explicit THeapWatch(IExportDatabase& inner) : inner_(inner) {}
+  void Disconnect() override { inner_.Disconnect(); }
+  void SetLogin(const TConnectParts& login) override { inner_.SetLogin(login); }
+  void Connect() override { inner_.Connect(); }
+  void ExecSQL(const std::string& sql) override { inner_.ExecSQL(sql); }
+  void Open(const std::string& sql, bool uniDirectional) override {
+    inner_.Open(sql, uniDirectional);
+    rows_ = 0;
+  }
+  bool Eof() override { return inner_.Eof(); }
+  void Next() override {
+    inner_.Next();
+    // The first blocks settle the buffers; from then on only kept rows make the memory grow.
+    if (++rows_ == 1000) base = Resident();
+    if (rows_ > 1000) peak = std::max(peak, Resident());
+  }
+  std::string FieldText(const std::string& name) override { return inner_.FieldText(name); }
+  int32_t FieldInteger(const std::string& name) override { return inner_.FieldInteger(name); }
+
+  std::size_t base = 0;
+  std::size_t peak = 0;
+
+ private:
+  IExportDatabase& inner_;
+  int rows_ = 0;
+};
+
+// ---- fixture ----------------------------------------------------------------------------------
+
+class StandinExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    servers_ = testsupport::MakeDataFolder(scratch_.Path());
+    testsupport::UseStandinClient();
+    Start();
+  }
+
+  // A new session whose database is the Oracle components (or a watch over them).
+  void Start(bool watchHeap = false) {
+    session_.reset();
+    watch_.reset();
+    ora_ = std::make_unique<TOraExportDatabase>();
+    std::unique_ptr<IExportDatabase> database;
+    if (watchHeap) {
+      watch_ = std::make_unique<THeapWatch>(*ora_);
+      database = std::make_unique<TForward>(*watch_);
+    } else {
+      database = std::make_unique<TForward>(*ora_);
+    }
+    session_ = std::make_unique<TExportSession>(settings_, std::move(database));
+    session_->Now = [] { return EncodeDateTime(2008, 8, 15, 14, 30, 5, 0); };
+  }
+
+  void Connect() {
+    session_->Connect(view_, "demo/demo@demo");
+    ASSERT_EQ(view_.status, kConnected) << (view_.messages.empty() ? "" : view_.messages[0]);
+    view_ = TRecordingView();
+  }
+
+  // Analyses the table; the view starts empty afterwards unless asked to keep it.
+  void Analyse(const std::string& table, bool keepView = false) {
+    session_->Analyse(view_, table);
+    ASSERT_TRUE(session_->Analysed())
+        << table << ": " << (view_.messages.empty() ? "" : view_.messages[0]);
+    if (!keepView) view_ = TRecordingView();
+  }
+
+  // Runs standin-admin on the test's own copy of the demo server.
+  void Admin(const std::string& arguments) {
+    const CommandResult r = RunCommand(Quote((testsupport::BinDir() / "standin-admin").string()) +
+                                       " " + arguments + " 2>&1");
+    ASSERT_EQ(r.status, 0) << arguments << ": " << r.output;
+  }
+  std::string Server() const { return Quote((servers_ / "demo").string()); }
+
+  // The DBF file of a table in the scratch folder.
+  std::string Path(const std::string& name) const { return scratch_.File(name + ".dbf"); }
+
+  // The python3-dbf reading of a file.
+  std::vector<std::string> ReadWithPython(const std::string& path) {
+    const std::string script = scratch_.File("read_table.py");
+    std::ofstream(script) << kPythonReader;
+    const CommandResult r = RunCommand(Quote(TARNWICK_SYSTEM_PYTHON) + " " + Quote(script) + " " +
+                                       Quote(path) + " 2>&1");
+    EXPECT_EQ(r.status, 0) << r.output;
+    return Lines(r.output);
+  }
+
+  // Hands every call on to another database that the fixture keeps.
+  class TForward : public IExportDatabase {
+   public:
+    explicit TForward(IExportDatabase& to) : to_(to) {}
+    void Disconnect() override { to_.Disconnect(); }
+    void SetLogin(const TConnectParts& login) override { to_.SetLogin(login); }
+    void Connect() override { to_.Connect(); }
+    void ExecSQL(const std::string& sql) override { to_.ExecSQL(sql); }
+    void Open(const std::string& sql, bool uni) override { to_.Open(sql, uni); }
+    bool Eof() override { return to_.Eof(); }
+    void Next() override { to_.Next(); }
+    std::string FieldText(const std::string& name) override { return to_.FieldText(name); }
+    int32_t FieldInteger(const std::string& name) override { return to_.FieldInteger(name); }
+
+   private:
+    IExportDatabase& to_;
+  };
+
+  testsupport::ScratchDir scratch_{"tarnwick-export-standin"};
+  std::filesystem::path servers_;
+  std::string settings_ = scratch_.File("Tarnwick.INI");
+  ScopedEnvVar serversVar_{"STANDIN_SERVERS", (scratch_.Path() / "servers").string()};
+  std::unique_ptr<TOraExportDatabase> ora_;
+  std::unique_ptr<THeapWatch> watch_;
+  std::unique_ptr<TExportSession> session_;
+  TRecordingView view_;
+};
+
+inline const std::vector<std::string> kHead = {
+    "Структура таблицы ", " ",
+    " N    Имя поля                        Имя поля    Тип поля         Тип поля Размер,   ",
+    "п/п   в Оракл таблице                 в DBF       в Оракл          в DBF            дес.",
+    std::string(88, '-')};
+
+inline std::vector<std::string> WithHead(std::vector<std::string> rows) {
+  rows.insert(rows.begin(), kHead.begin(), kHead.end());
+  return rows;
+}
+
+}  // namespace tarnwick::export_test
