@@ -13,6 +13,7 @@
 #include "app/ExportSession.h"
 #include "app/OraExportDatabase.h"
 #include "app/tests/export/ExportFakes.h"
+#include "oracle/Oracall.h"
 #include "testsupport/ScopedEnvVar.h"
 #include "testsupport/ScratchDir.h"
 #include "testsupport/StandinFixture.h"
@@ -157,6 +158,14 @@ class StandinExportTest : public ::testing::Test {
     servers_ = testsupport::MakeDataFolder(scratch_.Path());
     testsupport::UseStandinClient();
     Start();
+  }
+
+  // The components go first, then the client library with its environment.
+  void TearDown() override {
+    session_.reset();
+    watch_.reset();
+    ora_.reset();
+    FreeOCI();
   }
 
   // A new session whose database is the Oracle components (or a watch over them).
