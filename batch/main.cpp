@@ -66,8 +66,8 @@ int main(int argc, char** argv) {
   environment.StopSignal = [] { return static_cast<int>(stopSignal); };
   const int status =
       tarnwick::batch::RunBatch(std::vector<std::string>(argv + 1, argv + argc), environment);
-  // The session is gone; the client's environment and the client library go with the program.
+  // The session is gone: the client's environment goes now, while everything it uses is alive;
+  // the Oracle layer unloads the client library when the program ends.
   tarnwick::FinishOCI();
-  tarnwick::FreeOCI();
   return status;
 }
