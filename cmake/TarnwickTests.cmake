@@ -13,3 +13,15 @@ function(tarnwick_add_tests dir)
                          PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endforeach()
 endfunction()
+
+# tarnwick_tests_use_standin(<test>...)
+# Tests that run against the stand-in client, its demo server and standin-admin build those
+# first. The stand-in is configured after the folders that use it; CMake resolves the names of
+# dependencies once every folder is read.
+function(tarnwick_tests_use_standin)
+  foreach(test IN LISTS ARGN)
+    if(TARGET ${test})
+      add_dependencies(${test} standin_oci standin-demo standin-admin)
+    endif()
+  endforeach()
+endfunction()

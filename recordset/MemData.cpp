@@ -9,6 +9,7 @@
 
 #include "dataset/DateTimeUtils.h"
 #include "oracle/OraError.h"
+#include "recordset/RecordBytes.h"
 
 namespace tarnwick {
 
@@ -43,17 +44,8 @@ int CompareText(const std::string& a, const std::string& b) {
   throw EAssertionFailed(text);
 }
 
-template <class T>
-T Load(const void* at) {
-  T value;
-  std::memcpy(&value, at, sizeof value);
-  return value;
-}
-
-template <class T>
-void Store(void* at, const T& value) {
-  std::memcpy(at, &value, sizeof value);
-}
+using record_bytes::Load;
+using record_bytes::Store;
 
 const uint8_t* Bytes(const void* p) {
   return static_cast<const uint8_t*>(p);
@@ -212,13 +204,13 @@ void TData::MakeNamesUnique() {
     if (n > 1) {
       // The previous descriptor's name without the suffix this walk gave it.
       std::string previous = top[i - 1]->Name;
-      const std::string suffix = "_" + std::to_string(n - 1);
+      const std::string suffix = '_' + std::to_string(n - 1);
       if (previous.size() >= suffix.size() &&
           previous.compare(previous.size() - suffix.size(), suffix.size(), suffix) == 0)
         previous.resize(previous.size() - suffix.size());
       if (!SameText(previous, d->Name)) n = 0;
     }
-    if (n != 0 || d->Name.empty()) d->Name += "_" + std::to_string(n);
+    if (n != 0 || d->Name.empty()) d->Name += '_' + std::to_string(n);
     ++n;
   }
 }

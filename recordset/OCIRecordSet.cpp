@@ -5,22 +5,14 @@
 
 #include "dataset/DateTimeUtils.h"
 #include "oracle/OraError.h"
+#include "recordset/RecordBytes.h"
 
 namespace tarnwick {
 
 namespace {
 
-template <class T>
-T Load(const void* at) {
-  T value;
-  std::memcpy(&value, at, sizeof value);
-  return value;
-}
-
-template <class T>
-void Store(void* at, const T& value) {
-  std::memcpy(at, &value, sizeof value);
-}
+using record_bytes::Load;
+using record_bytes::Store;
 
 [[noreturn]] void NotSupported() {
   RaiseError(LoadResString(Daconsts::SDataTypeNotSupported));
