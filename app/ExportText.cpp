@@ -160,7 +160,7 @@ std::vector<std::string> DbfFieldNames(const std::vector<std::string>& oraNames)
     std::string candidate;
     do {
       ++k;
-      const std::string suffix = "_" + Decimal(k);
+      const std::string suffix = '_' + Decimal(k);
       const std::size_t keep = suffix.size() < 10 ? 10 - suffix.size() : 0;
       candidate = StoredPart(name, keep) + suffix;
     } while (taken.contains(key(candidate)) || reserved.contains(key(candidate)));

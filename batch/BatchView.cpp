@@ -111,7 +111,7 @@ std::string TBatchView::ProgressLine(int64_t written, int64_t expected, double s
   if (known) {
     const auto filled =
         static_cast<std::size_t>(written * static_cast<int64_t>(kBarCells) / expected);
-    line = "[" + std::string(filled, '#') + std::string(kBarCells - filled, '.') + "] ";
+    line = '[' + std::string(filled, '#') + std::string(kBarCells - filled, '.') + "] ";
     const int64_t percent = written * 100 / expected;
     const std::string p = std::to_string(percent);
     line += std::string(3 - std::min<std::size_t>(3, p.size()), ' ') + p + "%  ";

@@ -97,7 +97,7 @@ TEST_F(DbfTest, RecordsFollowTheTerminatorWithoutSeparators) {
   add(bytes_of(" 1    "));
   add(name);
   add(bytes_of("20080815"));
-  add(bytes_of(" " + std::string(43, ' ')));
+  add(bytes_of(std::string(1 + 43, ' ')));  // the deletion flag and a record of blanks
   add(bytes_of(" 12345" + std::string(30, 'x') + "2008    "));
   EXPECT_EQ(std::vector<uint8_t>(b.begin() + 129, b.end()), want);
   EXPECT_EQ(le32(b, 4), 3u);

@@ -253,7 +253,7 @@ TEST_F(OracallTest, AtMostTenHomes) {
   Machine m;
   m.writeOratab = true;
   for (int i = 0; i < 12; ++i)
-    m.oratab.push_back("H" + std::to_string(i) + ":/x" + std::to_string(i) + ":N");
+    m.oratab.push_back('H' + std::to_string(i) + ":/x" + std::to_string(i) + ":N");
   Touch(m.root.Path() / "bin" / "standin" / "libclntsh.so.10.1");
   fs::create_symlink("libclntsh.so.10.1", m.root.Path() / "bin" / "standin" / "libclntsh.so");
   m.Apply();

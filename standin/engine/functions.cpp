@@ -712,8 +712,7 @@ std::string formatNumber(const Decimal& value, std::string_view format,
   // The sign position comes before the first printed character.
   size_t firstChar = out.find_first_not_of(' ');
   if (firstChar == std::string::npos) firstChar = out.size();
-  std::string sign = v.neg ? "-" : " ";
-  out.insert(firstChar, sign);
+  out.insert(firstChar, 1, v.neg ? '-' : ' ');
   if (fm) {
     size_t s = out.find_first_not_of(' ');
     out = s == std::string::npos ? std::string() : out.substr(s);

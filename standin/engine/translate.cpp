@@ -302,7 +302,10 @@ class Parser {
       if (found) return columnExpr(*found, *col);
     }
     std::string shown;
-    for (size_t i = 0; i < parts.size(); ++i) shown += (i ? "." : "") + quote(parts[i]);
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (i) shown += '.';
+      shown += quote(parts[i]);
+    }
     raise(904, {shown}, offset);
   }
 

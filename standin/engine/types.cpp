@@ -117,7 +117,7 @@ int dataLength(const ColType& t) {
 std::string typeSpec(const ColType& t) {
   static const char letters[] = "VCNIFDLBRGTZ";
   std::string s(1, letters[static_cast<int>(t.kind)]);
-  s += ":" + std::to_string(t.length) + ":" + std::to_string(t.precision) + ":" +
+  s += ':' + std::to_string(t.length) + ":" + std::to_string(t.precision) + ":" +
        std::to_string(t.scale) + ":";
   if (t.hasScale) s += 's';
   if (!t.nullable) s += 'n';

@@ -21,18 +21,18 @@ struct Out {
   void scalar(T v) {
     std::memcpy(attributep, &v, sizeof v);
     if (sizep) *sizep = sizeof v;
-    if (trace::enabled()) shown = "&" + std::to_string(static_cast<long long>(v));
+    if (trace::enabled()) shown = '&' + std::to_string(static_cast<long long>(v));
   }
   void text(const std::string& t) {
     const OraText* p = reinterpret_cast<const OraText*>(t.data());
     std::memcpy(attributep, &p, sizeof p);
     if (sizep) *sizep = static_cast<ub4>(t.size());
-    if (trace::enabled()) shown = "&" + trace::quoted(t);
+    if (trace::enabled()) shown = '&' + trace::quoted(t);
   }
   void handle(const void* h) {
     std::memcpy(attributep, &h, sizeof h);
     if (sizep) *sizep = 0;
-    if (trace::enabled()) shown = "&" + trace::handleName(h);
+    if (trace::enabled()) shown = '&' + trace::handleName(h);
   }
 };
 
@@ -127,7 +127,7 @@ void get(Handle* h, ub4 attr, Out& out) {
       if (attr == OCI_ATTR_FOCBK) {
         std::memcpy(out.attributep, &srv->failover, sizeof srv->failover);
         if (out.sizep) *out.sizep = 0;
-        out.shown = "&";
+        out.shown = '&';
         return;
       }
       break;
@@ -195,7 +195,7 @@ std::string readText(const void* p, ub4 size) {
 // Applies an OCIAttrSet; `shown` receives the value as the trace shows it.
 sword set(Handle* h, const void* attributep, ub4 size, ub4 attr, std::string& shown) {
   auto scalarShown = [&](long long v) {
-    if (trace::enabled()) shown = "&" + std::to_string(v);
+    if (trace::enabled()) shown = '&' + std::to_string(v);
   };
   auto textShown = [&](const std::string& t, bool secret) {
     if (trace::enabled()) shown = secret ? "\"***\"" : trace::quoted(t);
@@ -240,7 +240,7 @@ sword set(Handle* h, const void* attributep, ub4 size, ub4 attr, std::string& sh
       if (attr == OCI_ATTR_FOCBK) {
         // Kept and reported back; the stand-in never fails over, so it is never called.
         std::memcpy(&srv->failover, attributep, sizeof srv->failover);
-        shown = "&";
+        shown = '&';
         return OCI_SUCCESS;
       }
       break;

@@ -209,7 +209,7 @@ TEST_F(SessionTest, AnalysisReplacesTheListedTablesAndKeepsTheText) {
 TEST_F(SessionTest, EstimateUsesTheFactorOfTheColumnCount) {
   Connect();
   std::vector<TColumn> columns;
-  for (int i = 1; i <= 25; ++i) columns.push_back({"C" + std::to_string(i), "NUMBER", 22, 9, 0});
+  for (int i = 1; i <= 25; ++i) columns.push_back({'C' + std::to_string(i), "NUMBER", 22, 9, 0});
   db->AddTable("T25", columns, {}, 10000);
   session->Analyse(view, "T25");
   EXPECT_EQ(view.memo.back(), "Предполагаемое время выгрузки 6 секунд");
@@ -345,7 +345,7 @@ TEST_F(SessionTest, TheFileFormatLimitsAreChecked) {
     std::vector<TColumn> columns;
     for (int i = 1; i <= c.columns; ++i) {
       columns.push_back(
-          {"C" + std::to_string(i), "VARCHAR2", c.length, std::nullopt, std::nullopt});
+          {'C' + std::to_string(i), "VARCHAR2", c.length, std::nullopt, std::nullopt});
     }
     db->AddTable("WIDE", columns, {}, 30);
     session->Analyse(view, "WIDE");

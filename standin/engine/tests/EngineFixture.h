@@ -64,7 +64,7 @@ class EngineTest : public ::testing::Test {
             row += c->asText(k);
             break;
           case ValueKind::Bytes:
-            row += "<" + std::to_string(c->asBytes(k).size()) + " bytes>";
+            row += '<' + std::to_string(c->asBytes(k).size()) + " bytes>";
             break;
         }
       }

@@ -69,7 +69,7 @@ TEST_F(OciFetch, ArrayOfStructuresWithAPartialLastBlock) {
       EXPECT_EQ(recs[i].nameInd, -1);
       EXPECT_EQ(recs[i].nameCode, 1405);
     } else {
-      std::string want = "N" + std::to_string(i + 1);
+      std::string want = 'N' + std::to_string(i + 1);
       EXPECT_STREQ(recs[i].name, want.c_str());
       EXPECT_EQ(recs[i].nameInd, 0);
       EXPECT_EQ(recs[i].nameLen, want.size());
