@@ -1,0 +1,119 @@
+// The main window with its own session and query components over the stand-in client: a user's
+// road through the buttons, from the connection string to the DBF file.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/CGauge.h"
+#include "app/ExportSession.h"
+#include "app/IniFile.h"
+#include "app/Main.h"
+#include "app/Memo.h"
+#include "app/ScriptedModalUi.h"
+#include "app/tests/QtTestEnvironment.h"
+#include "app/tests/export/ExportFakes.h"
+#include "oracle/Oracall.h"
+#include "testsupport/ScopedEnvVar.h"
+#include "testsupport/ScratchDir.h"
+#include "testsupport/StandinFixture.h"
+
+namespace tarnwick {
+namespace {
+
+using Call = TScriptedModalUi::Call;
+using Kind = TScriptedModalUi::Kind;
+
+class WindowOnStandinTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testsupport::MakeDataFolder(scratch_.Path());
+    testsupport::UseStandinClient();
+    TMFEnvironment environment;
+    environment.ApplicationTitle = "Tarnwick";
+    environment.SettingsPath = scratch_.File("Tarnwick.INI");
+    environment.WorkingDirectory = scratch_.Path().string();
+    auto ui = std::make_unique<TScriptedModalUi>();
+    ui_ = ui.get();
+    environment.Ui = std::move(ui);
+    mf_ = std::make_unique<TMF>(std::move(environment));
+  }
+
+  // The window and its components go first, then the client library with its environment.
+  void TearDown() override {
+    mf_.reset();
+    FreeOCI();
+  }
+
+  std::vector<std::string> Items() const {
+    std::vector<std::string> items;
+    for (int i = 0; i < mf_->ComboBox1->count(); ++i) {
+      items.push_back(mf_->ComboBox1->itemText(i).toStdString());
+    }
+    return items;
+  }
+
+  testsupport::ScratchDir scratch_{"tarnwick-window-standin"};
+  testsupport::ScopedEnvVar servers_{"STANDIN_SERVERS", (scratch_.Path() / "servers").string()};
+  TScriptedModalUi* ui_ = nullptr;
+  std::unique_ptr<TMF> mf_;
+};
+
+TEST_F(WindowOnStandinTest, FromTheConnectionStringToTheFile) {
+  mf_->Edit1->setText("demo/demo@demo");
+  mf_->Button1->click();
+  EXPECT_EQ(mf_->StatusText(), "Приложение подключено к БД!");
+  EXPECT_EQ(Items(), (std::vector<std::string>{"BLOCK26", "COUNTRY_CODES", "DEPT", "DOCUMENTS",
+                                               "EMP", "EMPTY_TABLE", "LONG_COLUMN_NAMES",
+                                               "LONG_TEXTS", "NUMBER_FORMS", "WIDE_TABLE"}));
+  EXPECT_EQ(TIniFile(scratch_.File("Tarnwick.INI")).ReadString("Connect", "String", ""),
+            "demo/demo@demo");
+
+  mf_->ComboBox1->setCurrentIndex(2);  // DEPT, chosen from the list
+  mf_->ComboBox1Exit();
+  const std::string path = scratch_.File("DEPT.dbf");
+  EXPECT_EQ(mf_->Edit2->text().toStdString(), path);
+  mf_->Button2->click();
+  ASSERT_TRUE(mf_->Button4->isEnabled());
+  EXPECT_EQ(mf_->Memo1->Lines().back(), "Предполагаемое время выгрузки 0 секунд");
+
+  mf_->Button4->click();
+  EXPECT_TRUE(ui_->Calls().empty());
+  const std::vector<std::string> log = mf_->Memo1->Lines();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[log.size() - 3], "Файл " + path + " создан!");
+  EXPECT_EQ(log[log.size() - 2].rfind("Начало импорта: ", 0), 0u) << log[log.size() - 2];
+  EXPECT_EQ(log.back().rfind("Конец импорта: ", 0), 0u) << log.back();
+  EXPECT_EQ(mf_->CGauge1->Progress(), 100);
+  const export_test::TDbfFile file = export_test::ReadDbf(path);
+  EXPECT_EQ(file.count, 4u);
+  ASSERT_EQ(file.fields.size(), 3u);
+  EXPECT_EQ(file.fields[0], (export_test::TDbfField{"DEPTNO", 'N', 3, 0}));
+}
+
+TEST_F(WindowOnStandinTest, AFailedConnectionIsAMessageBoxAndTheStatus) {
+  mf_->Edit1->setText("demo/wrong@demo");
+  mf_->Button1->click();
+  EXPECT_EQ(ui_->Calls(),
+            (std::vector<Call>{{Kind::Message, "Tarnwick", "Нет соединения с базой данных!"}}));
+  EXPECT_EQ(mf_->StatusText(), "Нет соединения с базой данных!");
+  EXPECT_EQ(mf_->ComboBox1->count(), 0);
+}
+
+TEST_F(WindowOnStandinTest, ADatabaseErrorReachesTheErrorDisplay) {
+  mf_->Edit1->setText("demo/demo@demo");
+  mf_->Button1->click();
+  // The dictionary lists the quoted lower-case name; the count query does not find it.
+  mf_->Export().Database().ExecSQL("CREATE TABLE \"lower\" (ID NUMBER(5))");
+  mf_->ComboBox1->setEditText("lower");
+  mf_->Button2->click();
+  ASSERT_EQ(ui_->Calls().size(), 1u);
+  EXPECT_EQ(ui_->Calls()[0].kind, Kind::Error);
+  EXPECT_EQ(ui_->Calls()[0].text.rfind("ORA-00942", 0), 0u) << ui_->Calls()[0].text;
+  EXPECT_FALSE(mf_->Button4->isEnabled());
+  EXPECT_TRUE(mf_->isEnabled());
+}
+
+}  // namespace
+}  // namespace tarnwick
