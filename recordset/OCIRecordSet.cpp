@@ -112,6 +112,8 @@ void TOCIRecordSet::InternalUnPrepare() {
 }
 
 void TOCIRecordSet::InternalInitFields() {
+  // New fields: nothing of the side buffer of the fields before them may stay.
+  FreeFetchBlock();
   TOCICommand& cmd = *FOCICommand;
   const TCursorState oldState = cmd.GetCursorState();
   if (cmd.NativeCursor()) {
@@ -371,6 +373,9 @@ void TOCIRecordSet::AllocFetchBlock() {
 void TOCIRecordSet::FreeFetchBlock() {
   std::vector<uint8_t>().swap(FFetchBlock);
   FFetchBlockRowSize = 0;
+  // The slots belong to the fields of the statement that made them.
+  FSideOffsets.clear();
+  FSideFields.clear();
 }
 
 void TOCIRecordSet::DefineBlock(uint8_t* firstRecord, int32_t itemSize) {

@@ -231,6 +231,31 @@ TEST_F(Fetch, AOneWayWalkKeepsOneBlock) {
   EXPECT_TRUE(rs.GetBOF()) << "a one-way walk cannot go back";
 }
 
+TEST_F(Fetch, OneRecordSetForStatementsWithAndWithoutLongTexts) {
+  // As the dataset uses its record set: a statement whose first field is kept in the heap, then
+  // one whose first field is a number, and again. Nothing of one statement's side buffer may
+  // reach the next.
+  MakeNumbered("T30", 30);
+  TOCIRecordSet& rs = NewRecordSet("select LONG_TEXT, ID from T30 order by ID");
+  for (int round = 0; round < 2; ++round) {
+    rs.SetSQL("select LONG_TEXT, ID from T30 order by ID");
+    rs.Open();
+    const auto rows = Rows(rs);
+    ASSERT_EQ(rows.size(), 30u);
+    EXPECT_EQ(rows[29],
+              (std::vector<std::string>{"a long text of row 30 that lives in the heap", "30"}));
+    rs.Close();
+    rs.UnPrepare();
+    rs.SetSQL("select ID, SHORT_TEXT from T30 order by ID");
+    rs.Open();
+    const auto other = Rows(rs);
+    ASSERT_EQ(other.size(), 30u);
+    EXPECT_EQ(other[29], (std::vector<std::string>{"30", "s30"}));
+    rs.Close();
+    rs.UnPrepare();
+  }
+}
+
 TEST_F(Fetch, ALostConnectionInTheMiddle) {
   MakeNumbered("T60", 60);
   ScopedEnvVar fault("STANDIN_FAULT_CALL", "OCIStmtFetch:2:3113");

@@ -13,18 +13,23 @@ namespace {
 
 std::atomic<bool> g_enabled{false};
 
+// A program may free its handles from its own exit-time destructors after this library's statics
+// are gone: the trace switches itself off when its file is closed, so those calls write nothing
+// instead of writing to a closed file.
 struct TraceFile {
   std::mutex lock;
   std::FILE* file = nullptr;
   std::string path;
+  ~TraceFile() {
+    g_enabled = false;
+    if (file) std::fclose(file);
+    file = nullptr;
+  }
 };
 
-// Never destroyed: a program may free its handles from its own exit-time destructors after this
-// library's statics are gone, and those calls still write their lines. Every line is flushed at
-// once, so nothing is lost when the process ends with the file open.
 TraceFile& traceFile() {
-  static TraceFile* f = new TraceFile;
-  return *f;
+  static TraceFile f;
+  return f;
 }
 
 struct Named {
