@@ -230,7 +230,9 @@ TEST_F(StandinExportTest, LostConnectionMidwayLeavesAConsistentFile) {
   EXPECT_EQ(file.records, first25);
   EXPECT_TRUE(view_.Calls("memo: Конец импорта").empty());
   EXPECT_EQ(view_.gauge.back(), 96);
-  if (PythonDbfMissing().empty()) EXPECT_EQ(ReadWithPython(path).at(0), "COUNT 25");
+  if (PythonDbfMissing().empty()) {
+    EXPECT_EQ(ReadWithPython(path).at(0), "COUNT 25");
+  }
 }
 
 TEST_F(StandinExportTest, FullDiskStopsTheImportWithAConsistentFile) {
