@@ -160,7 +160,7 @@ inline std::string Quote(const std::string& text) {
 // Runs standin-admin; its output, or a test failure with it.
 inline std::string Admin(const std::vector<std::string>& args) {
   std::string command = Quote(STANDIN_ADMIN);
-  for (const std::string& a : args) command += " " + Quote(a);
+  for (const std::string& a : args) command += ' ' + Quote(a);
   command += " 2>&1";
   std::string output;
   FILE* pipe = ::popen(command.c_str(), "r");

@@ -29,7 +29,7 @@ std::vector<std::string> ReadRecords(const testsupport::ScratchDir& dir, const s
   const std::string script = dir.File("read_records.py");
   std::ofstream(script) << kIndexReader;
   std::string command = Quote(SystemPython()) + " " + Quote(script) + " " + Quote(table);
-  for (uint32_t i : indexes) command += " " + std::to_string(i);
+  for (uint32_t i : indexes) command += ' ' + std::to_string(i);
   FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
   std::string output;
   char buffer[65536];

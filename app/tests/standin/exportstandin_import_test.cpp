@@ -121,7 +121,7 @@ TEST_F(StandinExportTest, PythonDbfReadsTheExportedEmp) {
         std::string shown = text;
         for (const std::string& lost : {std::string("«"), std::string("»")}) {
           for (std::size_t at; (at = shown.find(lost)) != std::string::npos;) {
-            shown.replace(at, lost.size(), "?");
+            shown.replace(at, lost.size(), 1, '?');
           }
         }
         want.push_back("V [" + PadRight(shown, static_cast<std::size_t>(f.length)) + "]");
