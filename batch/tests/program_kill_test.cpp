@@ -99,16 +99,22 @@ TEST_F(ProgramTest, AnExportKilledAtRandomMomentsAlwaysLeavesAConsistentFile) {
   int pythonChecks = 0;
   uint32_t most = 0;
   const int rounds = Rounds();
-  for (int attempt = 0; kills < rounds && attempt < 3 * rounds; ++attempt) {
+  // The moments are drawn from the duration of the reference export; on a machine whose load
+  // changes, later exports may run faster. Each export that finishes before its kill narrows the
+  // range, so that the kills still come while the file is being written.
+  double scale = 1.0;
+  for (int attempt = 0; kills < rounds && attempt < 5 * rounds; ++attempt) {
     fs::remove(path);
     TRunOptions options{.args = {"KILLTEST", out.string()}};
     Prepare(options);
     TChild child(ExportProgram(), options, dir.Path());
-    std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+    std::this_thread::sleep_for(std::chrono::microseconds(
+        static_cast<int64_t>(static_cast<double>(moment(random)) * scale)));
     child.Signal(SIGKILL);
     const TRunResult r = child.Wait();
     if (!r.signaled) {
       EXPECT_EQ(r.status, 0) << r.err;  // it finished before the kill
+      scale *= 0.8;
       continue;
     }
     ++kills;
