@@ -33,6 +33,7 @@
 #include "oracle/OraSession.h"
 #include "oracle/Oracall.h"
 #include "recordset/OCIRecordSet.h"
+#include "testsupport/BenchChild.h"
 
 // Every allocation of the process is counted, the client library's included, so that the walk
 // shows whether anything is allocated per row.
@@ -60,25 +61,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace tarnwick;
-
-[[noreturn]] void Die(const std::string& what) {
-  std::fprintf(stderr, "recordset-bench: %s\n", what.c_str());
-  std::exit(1);
-}
-
-long StatusKb(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  const size_t n = std::strlen(key);
-  while (std::getline(in, line))
-    if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
-  return -1;
-}
-
-void Admin(const std::string& args) {
-  const std::string cmd = std::string(STANDIN_ADMIN) + " " + args + " >/dev/null";
-  if (std::system(cmd.c_str()) != 0) Die("failed: " + cmd);
-}
+using namespace tarnwick::benchsupport;
 
 struct Result {
   double seconds = 0;
@@ -209,28 +192,8 @@ Result Walk(const std::string& server, const std::string& table, bool uniDirecti
 }
 
 // Runs one measurement in a child process and reads its figures back.
-Result InChild(const std::string& self, const std::string& mode, const std::string& server,
-               const std::string& table) {
-  int fds[2];
-  if (pipe(fds) != 0) Die("pipe");
-  const pid_t pid = fork();
-  if (pid < 0) Die("fork");
-  if (pid == 0) {
-    close(fds[0]);
-    dup2(fds[1], STDOUT_FILENO);
-    execl(self.c_str(), self.c_str(), "--child", mode.c_str(), server.c_str(), table.c_str(),
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string out;
-  char buf[512];
-  ssize_t n;
-  while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Die("child " + mode + " failed");
+Result InChild(const std::string& mode, const std::string& server, const std::string& table) {
+  const std::string out = RunSelf({"--child", mode, server, table});
   Result r;
   if (std::sscanf(out.c_str(), "%lf %lld %ld %ld %lld %lld %lld %lf", &r.seconds, &r.rows,
                   &r.baseKb, &r.peakKb, &r.recordBytes, &r.heapBytes, &r.allocations,
@@ -239,20 +202,14 @@ Result InChild(const std::string& self, const std::string& mode, const std::stri
   return r;
 }
 
-Result Best(const std::string& self, const std::string& mode, const std::string& server,
-            const std::string& table, int runs) {
-  Result best;
-  for (int i = 0; i < runs; ++i) {
-    Result r = InChild(self, mode, server, table);
-    if (i == 0 || r.seconds < best.seconds) best = r;
-  }
-  return best;
+Result Best(const std::string& mode, const std::string& server, const std::string& table,
+            int runs) {
+  return benchsupport::Best(runs, [&] { return InChild(mode, server, table); });
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string self = fs::canonical("/proc/self/exe").string();
   if (argc == 5 && std::string(argv[1]) == "--child") {
     const std::string mode = argv[2];
     Result r;
@@ -269,38 +226,15 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  long long rows = 1000000;
-  int runs = 3;
-  std::string keep;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--rows" && i + 1 < argc)
-      rows = std::atoll(argv[++i]);
-    else if (a == "--runs" && i + 1 < argc)
-      runs = std::max(1, std::atoi(argv[++i]));
-    else if (a == "--keep" && i + 1 < argc)
-      keep = argv[++i];
-    else
-      Die("usage: recordset-bench [--rows N] [--runs N] [--keep <folder>]");
-  }
+  const TBenchOptions options =
+      ParseBenchOptions(argc, argv, "recordset-bench [--rows N] [--runs N] [--keep <folder>]");
+  const int runs = options.runs;
+  const std::string server = PrepareBenchServer(options, "recordset-bench", STANDIN_ADMIN);
 
-  const fs::path folder =
-      keep.empty() ? fs::temp_directory_path() / "recordset-bench" : fs::path(keep);
-  const std::string server = (folder / "server").string();
-  if (!fs::exists(fs::path(server) / "users")) {
-    std::printf("making %s: tables of %lld and %lld rows ...\n", server.c_str(), rows, 4 * rows);
-    std::fflush(stdout);
-    fs::create_directories(folder);
-    Admin("create-server " + server + " --replace");
-    Admin("create-user " + server + " BENCH bench");
-    Admin("generate " + server + " BENCH T1 " + std::to_string(rows));
-    Admin("generate " + server + " BENCH T4 " + std::to_string(4 * rows));
-  }
-
-  const Result bare = Best(self, "bare", server, "T1", runs);
-  const Result walk = Best(self, "walk", server, "T1", runs);
-  const Result uni1 = Best(self, "uni", server, "T1", 1);
-  const Result uni4 = Best(self, "uni", server, "T4", 1);
+  const Result bare = Best("bare", server, "T1", runs);
+  const Result walk = Best("walk", server, "T1", runs);
+  const Result uni1 = Best("uni", server, "T1", 1);
+  const Result uni4 = Best("uni", server, "T4", 1);
 
   auto line = [](const char* name, const Result& r) {
     std::printf(
