@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +31,7 @@ constexpr uint8_t kCodePage866Mark = 0x65;
 constexpr uint8_t kTerminator = 0x0D;
 constexpr size_t kMemoFileSize = 512;
 constexpr int kOpenAttempts = 10;
+constexpr size_t kCountOffset = 4;
 
 // ---- hooks and message sink ------------------------------------------------------------------
 
@@ -244,8 +247,42 @@ bool parse_length(const std::string& text, uint32_t& value) {
 
 // ---- the open table --------------------------------------------------------------------------
 
+// A shared mapping of the start of a table file, through which the record count is stored.
+class CountMapping {
+ public:
+  CountMapping() = default;
+  CountMapping(const CountMapping&) = delete;
+  CountMapping& operator=(const CountMapping&) = delete;
+  ~CountMapping() {
+    if (valid()) hooks().munmap(base_, kHeaderSize);
+  }
+
+  // Maps the header of the file open as `fd`; stays invalid when the mapping cannot be made.
+  void map(int fd) {
+    void* base = hooks().mmap(nullptr, kHeaderSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (base != MAP_FAILED && base != nullptr) base_ = static_cast<uint8_t*>(base);
+  }
+  bool valid() const { return base_ != nullptr; }
+
+  // Stores the count as one aligned 32-bit store (the mapping starts on a page boundary), so that
+  // a reader never sees half of an old and half of a new count. Called after the record's pwrite
+  // returned: the record is in the page cache before the count that includes it.
+  void store_count(uint32_t count) {
+    uint8_t bytes[4];
+    put_le32(bytes, count);
+    uint32_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(base_ + kCountOffset))
+        .store(word, std::memory_order_release);
+  }
+
+ private:
+  uint8_t* base_ = nullptr;
+};
+
 struct OpenTable {
   FileHandle file;
+  CountMapping count_mapping;  // released before the file is closed
   std::array<uint8_t, kHeaderSize> header{};
   std::vector<std::array<uint8_t, kDescriptorSize>> descriptors;
   uint32_t header_length = 0;
@@ -287,6 +324,10 @@ DbfFileHooks dbf_default_hooks() {
   h.fstat = [](int fd, struct stat* st) { return ::fstat(fd, st); };
   h.close = [](int fd) { return ::close(fd); };
   h.unlink = [](const char* path) { return ::unlink(path); };
+  h.mmap = [](void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
+    return ::mmap(addr, length, prot, flags, fd, offset);
+  };
+  h.munmap = [](void* addr, size_t length) { return ::munmap(addr, length); };
   return h;
 }
 
@@ -299,6 +340,8 @@ void dbf_set_hooks(DbfFileHooks replacement) {
   if (!replacement.fstat) replacement.fstat = defaults.fstat;
   if (!replacement.close) replacement.close = defaults.close;
   if (!replacement.unlink) replacement.unlink = defaults.unlink;
+  if (!replacement.mmap) replacement.mmap = defaults.mmap;
+  if (!replacement.munmap) replacement.munmap = defaults.munmap;
   hooks() = std::move(replacement);
 }
 
@@ -420,7 +463,7 @@ int dbf_open(const char* path) {
     table->file = std::move(file);
     const int fd = table->file.get();
     if (read_all(fd, table->header.data(), kHeaderSize, 0) != kHeaderSize) return -2;
-    table->record_count = get_le32(&table->header[4]);
+    table->record_count = get_le32(&table->header[kCountOffset]);
     table->header_length = get_le16(&table->header[8]);
     table->record_length = get_le16(&table->header[10]);
     if (table->header_length < kHeaderSize + 1 || table->record_length < 1) return -2;
@@ -448,6 +491,7 @@ int dbf_open(const char* path) {
   } catch (const std::bad_alloc&) {
     return -1;
   }
+  table->count_mapping.map(table->file.get());
   open_table() = std::move(table);
   return 0;
 }
@@ -482,14 +526,16 @@ int dbf_append(const std::vector<std::string>& values, const std::vector<std::st
   }
   uint8_t count[4];
   put_le32(count, t.record_count + 1);
-  if (!write_all(fd, count, sizeof count, 4)) {
+  if (t.count_mapping.valid()) {
+    t.count_mapping.store_count(t.record_count + 1);
+  } else if (!write_all(fd, count, sizeof count, kCountOffset)) {
     // Take the record back so that the file keeps its earlier records with a matching count.
-    write_all(fd, &t.header[4], 4, 4);
+    write_all(fd, &t.header[kCountOffset], sizeof count, kCountOffset);
     hooks().ftruncate(fd, offset);
     return -2;
   }
   ++t.record_count;
-  std::memcpy(&t.header[4], count, sizeof count);
+  std::memcpy(&t.header[kCountOffset], count, sizeof count);
   return 0;
 }
 

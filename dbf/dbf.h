@@ -7,6 +7,13 @@
 // a run that is killed between two records leaves a table that every reader opens, and a record
 // that was only partly written is never counted and is overwritten by the next append.
 //
+// An append costs one system call: the record goes out with pwrite, and once that call has
+// returned the new count is stored through a shared mapping of the file's first page. Both land
+// in the same page cache, in that order, so a reader, or a file left by a killed process, never
+// sees a count above the complete records and at most one record's bytes after them. Where the
+// file cannot be mapped the count is written with a second pwrite instead. Durability against
+// power loss is not attempted (no fsync).
+//
 // Record text arrives as UTF-8 and is stored in code page 866, one byte per character; the code
 // page mark 65h in the header says so.
 //
@@ -37,10 +44,11 @@ bool dbf_create(const char* path, const char* const* names, const char* types,
                 const int32_t* lengths, const int32_t* decimals);
 
 // Opens an existing table for appending and keeps it open; an already open table is closed first.
-// 0: success; -2: the file cannot be opened, its header or a descriptor cannot be read in full,
-// or the header does not describe a consistent table (the record length is not 1 + the sum of
-// the field lengths, or the file is shorter than its counted records); -1: out of memory or no
-// conversion to code page 866 is available.
+// Maps the file's first page for the record count (see above); a file that cannot be mapped is
+// still opened and its count written with pwrite. 0: success; -2: the file cannot be opened, its
+// header or a descriptor cannot be read in full, or the header does not describe a consistent table
+// (the record length is not 1 + the sum of the field lengths, or the file is shorter than its
+// counted records); -1: out of memory or no conversion to code page 866 is available.
 int dbf_open(const char* path);
 
 // Appends one record to the open table: `values` and `lengths` hold one entry per field, in field
@@ -50,12 +58,13 @@ int dbf_open(const char* path);
 // UTF-8 sequence become "?".
 // 0: success. -1: no table is open, the lists do not match the table's fields (count, a length
 // that is not a number or differs from the field's length), memory ran out, or the record was not
-// written in full; nothing of the record stays in the file. -2: the record count in the header
-// was not rewritten in full; the record is taken back so that the file keeps its previous
+// written in full; nothing of the record stays in the file. -2 (only when the first page could
+// not be mapped at dbf_open, so the count is written with pwrite): the record count in the
+// header was not rewritten in full; the record is taken back so that the file keeps its previous
 // records with a matching count.
 int dbf_append(const std::vector<std::string>& values, const std::vector<std::string>& lengths);
 
-// Closes the open table; does nothing when none is open.
+// Closes the open table and releases its mapping; does nothing when none is open.
 void dbf_close();
 
 // Opens `path` with open(2) `flags` and `mode`, trying up to ten times in immediate succession
@@ -77,6 +86,8 @@ struct DbfFileHooks {
   std::function<int(int fd, struct stat* st)> fstat;
   std::function<int(int fd)> close;
   std::function<int(const char* path)> unlink;
+  std::function<void*(void* addr, size_t length, int prot, int flags, int fd, off_t offset)> mmap;
+  std::function<int(void* addr, size_t length)> munmap;
 };
 
 // The hooks that call the operating system.

@@ -1,6 +1,10 @@
 // Appending records: cutting and filling by characters, code page 866, the record count after
-// every record, refused record lists, and opening tables.
+// every record (through the mapping and without it), refused record lists, and opening tables.
+#include <fcntl.h>
+#include <sys/mman.h>
+
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "dbf_test_support.h"
@@ -16,6 +20,11 @@ const std::vector<Field> kThree{{"ID", 'N', 5, 0}, {"NAME", 'C', 30, 0}, {"BORN"
 
 std::vector<uint8_t> bytes_of(const std::string& s) {
   return {s.begin(), s.end()};
+}
+
+// A record of kThree whose name is the file name of `path`.
+std::vector<std::string> row_for(const std::string& path) {
+  return {"1", std::filesystem::path(path).filename().string(), "20000101"};
 }
 
 // One value in one field of the given width, and the bytes the field must hold.
@@ -121,6 +130,171 @@ TEST_F(DbfTest, CountOnDiskFollowsEveryRecord) {
             (std::vector<uint8_t>{0x2C, 0x01, 0x00, 0x00}));
   EXPECT_EQ(std::count(b.begin() + 129, b.end(), 0x1A), 0);
   EXPECT_NE(b.back(), 0x1A);
+}
+
+// How the record count reaches the file: through the shared mapping of the first page, or with a
+// pwrite when the mapping could not be made. Either way a plain read sees the new count after
+// every append, and the count is not touched before the record has been written.
+struct CountPathCase {
+  const char* label;
+  std::vector<Field> fields;
+  uint32_t records_before;  // stored in an earlier run, before the table is opened again
+  uint32_t records;
+  bool mapping_works;
+};
+
+std::ostream& operator<<(std::ostream& os, const CountPathCase& c) {
+  return os << c.label;
+}
+
+// 200 one-byte fields: a header longer than a page (32 + 200 * 32 + 1 bytes).
+std::vector<Field> many_fields() {
+  std::vector<Field> fields;
+  for (int i = 0; i < 200; ++i) {
+    std::string name = "F";
+    name += std::to_string(i);
+    fields.push_back({name, 'C', 1, 0});
+  }
+  return fields;
+}
+
+const CountPathCase kCountPathCases[] = {
+    {"mapped", kThree, 0, 120, true},
+    {"mapped_after_an_earlier_run", kThree, 7, 50, true},
+    {"mapped_header_longer_than_a_page", many_fields(), 0, 30, true},
+    {"mapped_records_crossing_pages", {{"A", 'C', 255, 0}, {"B", 'C', 255, 0}}, 0, 20, true},
+    {"mapping_refused", kThree, 0, 120, false},
+    {"mapping_refused_after_an_earlier_run", kThree, 7, 50, false},
+};
+
+class CountPathTest : public DbfTest, public ::testing::WithParamInterface<CountPathCase> {};
+
+TEST_P(CountPathTest, CountOnDiskFollowsEveryRecordAndNeverPrecedesIt) {
+  const CountPathCase& c = GetParam();
+  const std::string path = dir.File("T.dbf");
+  ASSERT_TRUE(CreateArgs(c.fields).create(path));
+  const size_t header = 32 * c.fields.size() + 33;
+  size_t record = 1;
+  for (const Field& f : c.fields) record += static_cast<size_t>(f.length);
+  const std::vector<std::string> lengths = length_texts(c.fields);
+  auto values = [&c](uint32_t i) {
+    std::vector<std::string> v;
+    for (size_t f = 0; f < c.fields.size(); ++f) v.push_back(std::to_string(i % 10));
+    return v;
+  };
+  if (c.records_before > 0) {
+    ASSERT_EQ(dbf_open(path.c_str()), 0);
+    for (uint32_t i = 0; i < c.records_before; ++i) ASSERT_EQ(dbf_append(values(i), lengths), 0);
+    dbf_close();
+  }
+
+  // Hooks that count the mapping calls and every write, and read the count on disk at the moment
+  // a record is written.
+  std::map<void*, size_t> mapped;  // live mappings and their lengths
+  int maps = 0, unmaps = 0, record_writes = 0, count_writes = 0;
+  uint32_t count_at_record_write = UINT32_MAX;
+  const int reader = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  auto count_on_disk = [reader] {
+    uint8_t b[4] = {};
+    EXPECT_EQ(::pread(reader, b, 4, 4), 4);
+    return le32(std::vector<uint8_t>(b, b + 4), 0);
+  };
+  tarnwick::DbfFileHooks h = tarnwick::dbf_default_hooks();
+  auto mmap_os = h.mmap;
+  h.mmap = [&](void* addr, size_t length, int prot, int flags, int fd, off_t offset) -> void* {
+    ++maps;
+    EXPECT_EQ(offset, 0);
+    EXPECT_EQ(prot, PROT_READ | PROT_WRITE);
+    EXPECT_EQ(flags & MAP_SHARED, MAP_SHARED);
+    EXPECT_GE(length, 8u) << "the mapping holds the count";
+    if (!c.mapping_works) {
+      errno = ENODEV;
+      return MAP_FAILED;
+    }
+    void* p = mmap_os(addr, length, prot, flags, fd, offset);
+    if (p != MAP_FAILED) mapped[p] = length;
+    return p;
+  };
+  auto munmap_os = h.munmap;
+  h.munmap = [&](void* addr, size_t length) {
+    ++unmaps;
+    EXPECT_EQ(mapped.count(addr), 1u) << "only a live mapping is released";
+    EXPECT_EQ(mapped[addr], length);
+    mapped.erase(addr);
+    return munmap_os(addr, length);
+  };
+  auto pwrite_os = h.pwrite;
+  h.pwrite = [&](int fd, const void* buf, size_t n, off_t off) {
+    if (off == 4) {
+      ++count_writes;
+    } else if (off >= static_cast<off_t>(header)) {
+      ++record_writes;
+      count_at_record_write = count_on_disk();
+    }
+    return pwrite_os(fd, buf, n, off);
+  };
+  tarnwick::dbf_set_hooks(h);
+
+  ASSERT_EQ(dbf_open(path.c_str()), 0);
+  EXPECT_EQ(maps, 1);
+  for (uint32_t i = c.records_before; i < c.records_before + c.records; ++i) {
+    ASSERT_EQ(dbf_append(values(i), lengths), 0);
+    EXPECT_EQ(count_at_record_write, i) << "the count changed before its record was written";
+    // What a reader sees if the run stopped here.
+    EXPECT_EQ(count_on_disk(), i + 1);
+    const std::vector<uint8_t> b = read_bytes(path);
+    ASSERT_EQ(le32(b, 4), i + 1);
+    ASSERT_EQ(b.size(), header + (i + 1) * record);
+    EXPECT_EQ(b[header + i * record], ' ');
+  }
+  EXPECT_EQ(record_writes, static_cast<int>(c.records)) << "one write per record";
+  EXPECT_EQ(count_writes, c.mapping_works ? 0 : static_cast<int>(c.records));
+  dbf_close();
+  EXPECT_EQ(unmaps, c.mapping_works ? 1 : 0);
+  EXPECT_TRUE(mapped.empty()) << "the mapping is released at close";
+  ::close(reader);
+
+  // The rest of the header is untouched by the count stores.
+  const std::vector<uint8_t> b = read_bytes(path);
+  EXPECT_EQ(le32(b, 4), c.records_before + c.records);
+  EXPECT_EQ(le16(b, 8), header);
+  EXPECT_EQ(le16(b, 10), record);
+  EXPECT_EQ(b[29], 0x65);
+  EXPECT_EQ(b[header - 1], 0x0D);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, CountPathTest, ::testing::ValuesIn(kCountPathCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// Opening another table, or the same again, releases the earlier mapping first.
+TEST_F(DbfTest, ReopeningReleasesTheEarlierMapping) {
+  const std::string a = dir.File("A.dbf"), b = dir.File("B.dbf");
+  ASSERT_TRUE(CreateArgs(kThree).create(a));
+  ASSERT_TRUE(CreateArgs(kThree).create(b));
+  std::vector<void*> live;
+  tarnwick::DbfFileHooks h = tarnwick::dbf_default_hooks();
+  auto mmap_os = h.mmap;
+  h.mmap = [&](void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
+    void* p = mmap_os(addr, length, prot, flags, fd, offset);
+    if (p != MAP_FAILED) live.push_back(p);
+    return p;
+  };
+  auto munmap_os = h.munmap;
+  h.munmap = [&](void* addr, size_t length) {
+    std::erase(live, addr);
+    return munmap_os(addr, length);
+  };
+  tarnwick::dbf_set_hooks(h);
+  for (const std::string* path : {&a, &a, &b}) {
+    ASSERT_EQ(dbf_open(path->c_str()), 0);
+    EXPECT_EQ(live.size(), 1u);
+    ASSERT_EQ(dbf_append(row_for(*path), length_texts(kThree)), 0);
+  }
+  ASSERT_EQ(dbf_open(dir.File("none.dbf").c_str()), -2);
+  EXPECT_TRUE(live.empty());
+  EXPECT_EQ(le32(read_bytes(a), 4), 2u);
+  EXPECT_EQ(le32(read_bytes(b), 4), 1u);
 }
 
 TEST_F(DbfTest, ReopenedTableAppendsAfterItsRecords) {
@@ -292,10 +466,24 @@ TEST_P(OpenRefusedTest, ReturnsMinusTwoAndLeavesTheFileAlone) {
   std::vector<uint8_t> b = read_bytes(path);
   GetParam().damage(b);
   write_bytes(path, b);
+  int maps = 0, unmaps = 0;
+  tarnwick::DbfFileHooks h = tarnwick::dbf_default_hooks();
+  auto mmap_os = h.mmap;
+  h.mmap = [&](void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
+    ++maps;
+    return mmap_os(addr, length, prot, flags, fd, offset);
+  };
+  auto munmap_os = h.munmap;
+  h.munmap = [&](void* addr, size_t length) {
+    ++unmaps;
+    return munmap_os(addr, length);
+  };
+  tarnwick::dbf_set_hooks(h);
 
   EXPECT_EQ(dbf_open(path.c_str()), -2);
   EXPECT_EQ(dbf_append({"3", "c", "20000103"}, length_texts(kThree)), -1);
   EXPECT_EQ(read_bytes(path), b);
+  EXPECT_EQ(maps, unmaps) << "no mapping outlives a refused open";
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, OpenRefusedTest, ::testing::ValuesIn(kBadFiles),

@@ -1,6 +1,7 @@
 // A writer process killed at random moments must leave a table that readers open with exactly the
-// records its header counts.
+// records its header counts. The writer stores its count through the mapping of the first page.
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,9 +41,26 @@ std::vector<uint8_t> expected_record(uint32_t i) {
   return r;
 }
 
-// Appends records until it is killed; starts after the records the table already counts.
+// Appends records until it is killed; starts after the records the table already counts. Leaves
+// with status 4 when the table was not mapped, 5 when anything is written into the header.
 [[noreturn]] void writer_child(const std::string& path, uint32_t first) {
+  bool mapped = false;
+  tarnwick::DbfFileHooks h = tarnwick::dbf_default_hooks();
+  auto mmap_os = h.mmap;
+  h.mmap = [&mapped, mmap_os](void* addr, size_t length, int prot, int flags, int fd,
+                              off_t offset) {
+    void* p = mmap_os(addr, length, prot, flags, fd, offset);
+    mapped = p != MAP_FAILED;
+    return p;
+  };
+  auto pwrite_os = h.pwrite;
+  h.pwrite = [pwrite_os](int fd, const void* buf, size_t n, off_t offset) {
+    if (offset < static_cast<off_t>(kHeader)) _exit(5);
+    return pwrite_os(fd, buf, n, offset);
+  };
+  tarnwick::dbf_set_hooks(h);
   if (tarnwick::dbf_open(path.c_str()) != 0) _exit(2);
+  if (!mapped) _exit(4);
   const std::vector<std::string> lengths = length_texts(kFields);
   for (uint32_t i = first;; ++i) {
     if (tarnwick::dbf_append(row(i), lengths) != 0) _exit(3);
