@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -31,6 +32,7 @@ constexpr uint8_t kCodePage866Mark = 0x65;
 constexpr uint8_t kTerminator = 0x0D;
 constexpr size_t kMemoFileSize = 512;
 constexpr int kOpenAttempts = 10;
+constexpr int kTemporaryNameAttempts = 100;
 constexpr size_t kCountOffset = 4;
 
 // ---- hooks and message sink ------------------------------------------------------------------
@@ -129,15 +131,45 @@ class FileHandle {
   int fd_ = -1;
 };
 
-// Writes `size` bytes as the whole content of a new file at `path`. On failure the incomplete
-// file is removed.
-bool write_new_file(const std::string& path, const uint8_t* data, size_t size) {
-  FileHandle file(hooks().open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!file.valid()) return false;
+// Creates a file that did not exist, named `path` + ".tmp-" + six letters or digits, with the
+// permissions a file created at `path` would get. Returns the descriptor (its name in `temporary`),
+// or -1 with errno set.
+int create_temporary(const std::string& path, std::string& temporary) {
+  static constexpr char kLetters[] =
+      "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  static uint64_t sequence = 0;
+  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+  uint64_t state = (static_cast<uint64_t>(getpid()) << 32) ^ static_cast<uint64_t>(ticks) ^
+                   (++sequence * 0x9E3779B97F4A7C15u);
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    temporary = path;
+    temporary += ".tmp-";
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    uint64_t bits = state >> 16;
+    for (int i = 0; i < 6; ++i, bits /= 62) temporary.push_back(kLetters[bits % 62]);
+    const int fd = hooks().open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// Writes `size` bytes as the whole content of a new file under a temporary name beside `path`
+// and returns that name; empty when it cannot be written in full (nothing stays behind).
+std::string write_temporary(const std::string& path, const uint8_t* data, size_t size) {
+  std::string temporary;
+  FileHandle file(create_temporary(path, temporary));
+  if (!file.valid()) return {};
   const bool written = write_all(file.get(), data, size, 0);
   const bool closed = file.close();
-  if (written && closed) return true;
-  hooks().unlink(path.c_str());
+  if (written && closed) return temporary;
+  hooks().unlink(temporary.c_str());
+  return {};
+}
+
+// Renames a written temporary to `path`; on failure the temporary is removed.
+bool publish(const std::string& temporary, const std::string& path) {
+  if (hooks().rename(temporary.c_str(), path.c_str()) == 0) return true;
+  hooks().unlink(temporary.c_str());
   return false;
 }
 
@@ -324,6 +356,7 @@ DbfFileHooks dbf_default_hooks() {
   h.fstat = [](int fd, struct stat* st) { return ::fstat(fd, st); };
   h.close = [](int fd) { return ::close(fd); };
   h.unlink = [](const char* path) { return ::unlink(path); };
+  h.rename = [](const char* from, const char* to) { return ::rename(from, to); };
   h.mmap = [](void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
     return ::mmap(addr, length, prot, flags, fd, offset);
   };
@@ -340,6 +373,7 @@ void dbf_set_hooks(DbfFileHooks replacement) {
   if (!replacement.fstat) replacement.fstat = defaults.fstat;
   if (!replacement.close) replacement.close = defaults.close;
   if (!replacement.unlink) replacement.unlink = defaults.unlink;
+  if (!replacement.rename) replacement.rename = defaults.rename;
   if (!replacement.mmap) replacement.mmap = defaults.mmap;
   if (!replacement.munmap) replacement.munmap = defaults.munmap;
   hooks() = std::move(replacement);
@@ -432,18 +466,27 @@ bool dbf_create(const char* path, const char* const* names, const char* types,
   }
   image[header_length - 1] = kTerminator;
 
-  hooks().unlink(memo_path.c_str());
+  // The table goes first: a table without its companion is what readers refuse.
   hooks().unlink(table_path.c_str());
+  hooks().unlink(memo_path.c_str());
 
-  if (!write_new_file(table_path, image.data(), image.size())) return false;
-  if (!with_memo) return true;
+  const std::string table_temporary = write_temporary(table_path, image.data(), image.size());
+  if (table_temporary.empty()) return false;
+  if (!with_memo) return publish(table_temporary, table_path);
 
   // Next free block 8 (big-endian at offset 0), block size 64 (big-endian at offset 6).
   std::array<uint8_t, kMemoFileSize> memo{};
   memo[3] = 0x08;
   memo[7] = 0x40;
-  if (!write_new_file(memo_path, memo.data(), memo.size())) {
+  const std::string memo_temporary = write_temporary(memo_path, memo.data(), memo.size());
+  if (memo_temporary.empty() || !publish(memo_temporary, memo_path)) {
     message_handler()("Не могу создать файл " + memo_path);
+    publish(table_temporary, table_path);
+    return false;
+  }
+  // The companion is in place before its table appears.
+  if (!publish(table_temporary, table_path)) {
+    hooks().unlink(memo_path.c_str());
     return false;
   }
   return true;

@@ -14,6 +14,9 @@
 // file cannot be mapped the count is written with a second pwrite instead. Durability against
 // power loss is not attempted (no fsync).
 //
+// A new table appears under its final name only when its header is complete: dbf_create writes
+// it under a temporary name in the same folder and renames it into place.
+//
 // Record text arrives as UTF-8 and is stored in code page 866, one byte per character; the code
 // page mark 65h in the header says so.
 //
@@ -36,10 +39,14 @@ namespace tarnwick {
 //   decimals: decimal counts 0..255, ended by -1.
 // Returns false without touching any file when the lists differ in length or would produce a
 // table that readers cannot read (a limit above is broken, or the header or record length would
-// exceed 65535). Existing files at the table and memo paths are deleted first. Returns false when
-// the table file cannot be written in full (the incomplete file is removed) or when the memo file
-// cannot be written (the message sink is told, the table file stays). The file is closed on
-// return.
+// exceed 65535). Existing files at the table and memo paths are deleted first. Each new file is
+// written in full under a temporary name beside it ("<path>.tmp-" and six letters or digits),
+// then renamed to its path: the memo companion first, the table last, so the table path is
+// either absent or holds a complete header, with its memo companion already in place. Returns
+// false when the table file cannot be written or renamed in full (no table, memo or temporary
+// file stays) or when the memo file cannot be written or renamed (the message sink is told, the
+// table file stays, no temporary stays). The files are closed on return. A process killed
+// during the call may leave a temporary behind, never an incomplete table.
 bool dbf_create(const char* path, const char* const* names, const char* types,
                 const int32_t* lengths, const int32_t* decimals);
 
@@ -86,6 +93,7 @@ struct DbfFileHooks {
   std::function<int(int fd, struct stat* st)> fstat;
   std::function<int(int fd)> close;
   std::function<int(const char* path)> unlink;
+  std::function<int(const char* from, const char* to)> rename;
   std::function<void*(void* addr, size_t length, int prot, int flags, int fd, off_t offset)> mmap;
   std::function<int(void* addr, size_t length)> munmap;
 };

@@ -1,8 +1,12 @@
-// Table creation: the header and descriptor bytes, the memo companion, refused inputs.
+// Table creation: the header and descriptor bytes, the memo companion, refused inputs, and the
+// temporary files that make a table appear only when complete.
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
+#include <regex>
 
 #include "dbf_test_support.h"
 
@@ -91,7 +95,9 @@ TEST_P(CreateLayoutTest, WritesHeaderDescriptorsAndTerminator) {
   EXPECT_EQ(b.back(), 0x0D);
 
   const bool memo = c.version == 0xF5;
-  EXPECT_EQ(std::filesystem::exists(dir.File("T.FPT")), memo);
+  EXPECT_EQ(folder_entries(dir.Path()),
+            (memo ? std::set<std::string>{"T.dbf", "T.FPT"} : std::set<std::string>{"T.dbf"}))
+      << "no temporary stays";
   if (memo) {
     const std::vector<uint8_t> m = read_bytes(dir.File("T.FPT"));
     ASSERT_EQ(m.size(), 512u);
@@ -131,6 +137,109 @@ TEST_F(DbfTest, CreateReplacesExistingTableAndMemo) {
     if (with_memo) {
       EXPECT_EQ(read_bytes(memo).size(), 512u);
     }
+  }
+}
+
+// At every file operation of dbf_create, the table path holds the old table, nothing, or the
+// complete new header; and whenever the new table is there, so is its complete memo companion.
+// The new files are written under temporary names beside them and renamed into place.
+TEST_F(DbfTest, TablePathIsNeverIncomplete) {
+  const std::string table = dir.File("T.dbf");
+  const std::string memo = dir.File("T.FPT");
+  const std::vector<uint8_t> old_table(5000, 0x1A);
+  for (const bool with_memo : {false, true}) {
+    SCOPED_TRACE(with_memo ? "with memo" : "without memo");
+    write_bytes(table, old_table);
+    write_bytes(memo, std::vector<uint8_t>(3000, 0x1A));
+    std::vector<Field> fields{{"ID", 'N', 5, 0}, {"NAME", 'C', 20, 0}};
+    if (with_memo) fields.push_back({"NOTE", 'M', 10, 0});
+    const size_t header = 32 * fields.size() + 33;
+
+    int checks = 0, absent = 0, complete = 0;
+    auto check = [&] {
+      ++checks;
+      if (!std::filesystem::exists(table)) {
+        ++absent;
+        return;
+      }
+      const std::vector<uint8_t> b = read_bytes(table);
+      if (b == old_table) return;
+      ASSERT_EQ(b.size(), header) << "an incomplete table under its final name";
+      EXPECT_EQ(b.back(), 0x0D);
+      if (with_memo) {
+        EXPECT_EQ(read_bytes(memo).size(), 512u) << "the new table appeared before its memo";
+      }
+      ++complete;
+    };
+    std::set<std::string> temporaries;
+    const std::regex temporary_name(R"(.*/T\.(dbf|FPT)\.tmp-[0-9A-Za-z]{6})");
+    tarnwick::DbfFileHooks h = tarnwick::dbf_default_hooks();
+    auto open_os = h.open;
+    h.open = [&, open_os](const char* path, int flags, mode_t mode) {
+      check();
+      EXPECT_TRUE(std::regex_match(path, temporary_name)) << path;
+      EXPECT_EQ(flags & (O_CREAT | O_EXCL), O_CREAT | O_EXCL) << "a temporary is a new file";
+      temporaries.insert(path);
+      return open_os(path, flags, mode);
+    };
+    auto pwrite_os = h.pwrite;
+    h.pwrite = [&, pwrite_os](int fd, const void* buf, size_t n, off_t off) {
+      check();
+      return pwrite_os(fd, buf, std::min<size_t>(n, 16), off);  // a few bytes at a time
+    };
+    auto close_os = h.close;
+    h.close = [&, close_os](int fd) {
+      check();
+      return close_os(fd);
+    };
+    auto rename_os = h.rename;
+    h.rename = [&, rename_os](const char* from, const char* to) {
+      check();
+      EXPECT_EQ(temporaries.count(from), 1u) << from;
+      const int rc = rename_os(from, to);
+      check();
+      return rc;
+    };
+    tarnwick::dbf_set_hooks(h);
+    ASSERT_TRUE(CreateArgs(fields).create(table));
+    tarnwick::dbf_set_hooks({});
+    check();
+
+    EXPECT_EQ(temporaries.size(), with_memo ? 2u : 1u);
+    EXPECT_GT(absent, 0);
+    EXPECT_EQ(complete, 2) << "the table appears with the last rename, not before";
+    EXPECT_GT(checks, 10);
+    for (const std::string& t : temporaries) EXPECT_FALSE(std::filesystem::exists(t)) << t;
+    EXPECT_EQ(std::filesystem::exists(memo), with_memo);
+  }
+}
+
+// A temporary name that is taken is not reused: another is tried, a hundred at most.
+TEST_F(DbfTest, TakenTemporaryNamesAreSkipped) {
+  const std::string table = dir.File("T.dbf");
+  for (const int taken : {3, 99, 100, 1000}) {
+    SCOPED_TRACE(std::to_string(taken) + " names taken");
+    std::set<std::string> tried;
+    int attempts = 0;
+    tarnwick::DbfFileHooks h = tarnwick::dbf_default_hooks();
+    auto open_os = h.open;
+    h.open = [&, open_os](const char* path, int flags, mode_t mode) {
+      tried.insert(path);
+      if (attempts++ < taken) {
+        errno = EEXIST;
+        return -1;
+      }
+      return open_os(path, flags, mode);
+    };
+    tarnwick::dbf_set_hooks(h);
+    const bool created = CreateArgs({{"ID", 'N', 5, 0}}).create(table);
+    tarnwick::dbf_set_hooks({});
+    const bool fits = taken < 100;
+    EXPECT_EQ(created, fits);
+    EXPECT_EQ(attempts, fits ? taken + 1 : 100);
+    EXPECT_EQ(tried.size(), static_cast<size_t>(attempts)) << "every attempt has its own name";
+    EXPECT_EQ(folder_entries(dir.Path()),
+              (fits ? std::set<std::string>{"T.dbf"} : std::set<std::string>{}));
   }
 }
 

@@ -1,6 +1,6 @@
 // Failing file operations, injected through the writer's hooks: short and failed writes, failed
-// opens and closes, short reads, a file that cannot be mapped. The file on disk must stay a
-// consistent table after each.
+// opens, closes and renames, short reads, a file that cannot be mapped. The file on disk must stay
+// a consistent table after each.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -57,7 +57,11 @@ struct Tracker {
   }
   bool is_memo(int fd) const {
     auto it = paths.find(fd);
-    return it != paths.end() && it->second.ends_with(".FPT");
+    return it != paths.end() && is_memo_path(it->second);
+  }
+  // The memo companion or its temporary ("T.FPT.tmp-...").
+  static bool is_memo_path(const std::string& path) {
+    return path.find(".FPT") != std::string::npos;
   }
 };
 
@@ -92,7 +96,16 @@ struct FillingDisk {
 
 // ---- creation --------------------------------------------------------------------------------
 
-enum class Step { TableOpen, TableWrite, TableClose, MemoOpen, MemoWrite, MemoClose };
+enum class Step {
+  TableOpen,
+  TableWrite,
+  TableClose,
+  MemoOpen,
+  MemoWrite,
+  MemoClose,
+  MemoRename,
+  TableRename
+};
 
 struct CreateFault {
   const char* label;
@@ -115,6 +128,8 @@ const CreateFault kCreateFaults[] = {
     {"memo_not_creatable", Step::MemoOpen, 0, true, true},
     {"memo_write_fails", Step::MemoWrite, 100, true, true},
     {"memo_close_fails", Step::MemoClose, 0, true, true},
+    {"memo_rename_fails", Step::MemoRename, 0, true, true},
+    {"table_rename_fails", Step::TableRename, 0, false, false},
 };
 
 class CreateFaultTest : public DbfTest, public ::testing::WithParamInterface<CreateFault> {};
@@ -129,7 +144,7 @@ TEST_P(CreateFaultTest, ReportsFailureAndRemovesTheIncompleteFile) {
   };
   auto open_tracked = h.open;
   h.open = [&, open_tracked](const char* path, int flags, mode_t mode) {
-    const bool memo = std::string(path).ends_with(".FPT");
+    const bool memo = Tracker::is_memo_path(path);
     if ((c.step == Step::TableOpen && !memo) || (c.step == Step::MemoOpen && memo)) {
       errno = EACCES;
       return -1;
@@ -154,6 +169,17 @@ TEST_P(CreateFaultTest, ReportsFailureAndRemovesTheIncompleteFile) {
     }
     return rc;
   };
+  int renames = 0;
+  auto rename_os = h.rename;
+  h.rename = [&, rename_os](const char* from, const char* to) {
+    ++renames;
+    const bool memo = Tracker::is_memo_path(to);
+    if ((c.step == Step::TableRename && !memo) || (c.step == Step::MemoRename && memo)) {
+      errno = EIO;
+      return -1;
+    }
+    return rename_os(from, to);
+  };
   tarnwick::dbf_set_hooks(h);
 
   std::vector<Field> fields = kThree;
@@ -173,7 +199,13 @@ TEST_P(CreateFaultTest, ReportsFailureAndRemovesTheIncompleteFile) {
     EXPECT_EQ(read_bytes(table).size(), 32u * 4 + 33);
   }
   EXPECT_FALSE(std::filesystem::exists(memo)) << "no incomplete memo file stays";
+  const std::set<std::string> expected =
+      c.table_stays ? std::set<std::string>{"T.dbf"} : std::set<std::string>{};
+  EXPECT_EQ(folder_entries(dir.Path()), expected) << "no temporary stays";
   EXPECT_EQ(tracker.opened, tracker.closed);
+  if (c.step >= Step::MemoRename) {
+    EXPECT_GE(renames, 1) << "the failing rename was reached";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, CreateFaultTest, ::testing::ValuesIn(kCreateFaults),
