@@ -205,17 +205,19 @@ size_t utf8_sequence_length(const unsigned char* s, size_t n) {
 
 // Appends exactly `width` characters to `out`: the first `width` characters of `value`, then
 // spaces. A byte that does not start a well-formed sequence counts as one character and becomes
-// "?", so `out` is always well-formed UTF-8.
-void append_field_text(std::string& out, const std::string& value, size_t width) {
+// "?", so `out` is always well-formed UTF-8. Returns how many bytes became "?".
+uint32_t append_field_text(std::string& out, const std::string& value, size_t width) {
   const auto* s = reinterpret_cast<const unsigned char*>(value.data());
   const size_t n = value.size();
   size_t pos = 0;
   size_t chars = 0;
+  uint32_t replaced = 0;
   while (chars < width && pos < n) {
     const size_t len = utf8_sequence_length(s + pos, n - pos);
     if (len == 0) {
       out.push_back('?');
       ++pos;
+      ++replaced;
     } else {
       out.append(value, pos, len);
       pos += len;
@@ -223,6 +225,7 @@ void append_field_text(std::string& out, const std::string& value, size_t width)
     ++chars;
   }
   out.append(width - chars, ' ');
+  return replaced;
 }
 
 // UTF-8 to code page 866 through glibc's iconv; one descriptor per open table.
@@ -238,20 +241,26 @@ class Cp866Converter {
   bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
   // Converts well-formed UTF-8 `in` into exactly out_size bytes at `out`, one byte per character;
-  // a character that code page 866 lacks becomes "?". False when the character count of `in`
-  // differs from out_size.
-  bool convert(const std::string& in, char* out, size_t out_size) {
+  // a character that code page 866 lacks becomes "?" and is counted in `replaced` for the field
+  // it lands in: field i ends before output byte field_ends[i]. False when the character count
+  // of `in` differs from out_size.
+  bool convert(const std::string& in, char* out, size_t out_size,
+               const std::vector<uint32_t>& field_ends, std::vector<uint32_t>& replaced) {
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     char* src = const_cast<char*>(in.data());
     size_t src_left = in.size();
     char* dst = out;
     size_t dst_left = out_size;
+    size_t field = 0;  // replacements come in output order: the field only moves forward
     while (src_left > 0) {
       if (iconv(cd_, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1)) break;
       if (errno != EILSEQ || dst_left == 0) return false;
       const size_t len =
           utf8_sequence_length(reinterpret_cast<const unsigned char*>(src), src_left);
       if (len == 0) return false;
+      const size_t at = static_cast<size_t>(dst - out);
+      while (field < field_ends.size() && field_ends[field] <= at) ++field;
+      if (field < field_ends.size()) ++replaced[field];
       *dst++ = '?';
       --dst_left;
       src += len;
@@ -321,8 +330,11 @@ struct OpenTable {
   uint32_t record_length = 0;
   uint32_t record_count = 0;
   Cp866Converter converter;
-  std::string utf8_record;   // the record as UTF-8, reused for every append
-  std::vector<char> record;  // the record in code page 866, exactly record_length bytes
+  std::string utf8_record;               // the record as UTF-8, reused for every append
+  std::vector<char> record;              // the record in code page 866, exactly record_length bytes
+  std::vector<uint32_t> field_ends;      // per field: the record byte after its last byte
+  std::vector<uint32_t> replaced;        // per field: "?" in the last stored record
+  std::vector<uint32_t> replaced_draft;  // the same for the record being built
 
   uint32_t field_length(size_t i) const { return descriptors[i][16]; }
   off_t record_offset(uint32_t index) const {
@@ -531,6 +543,11 @@ int dbf_open(const char* path) {
     if (!table->converter.valid()) return -1;
     table->utf8_record.reserve(4 * size_t{table->record_length});
     table->record.resize(table->record_length);
+    table->field_ends.reserve(count);
+    uint32_t end = 1;
+    for (size_t i = 0; i < count; ++i) table->field_ends.push_back(end += table->field_length(i));
+    table->replaced.assign(count, 0);
+    table->replaced_draft.assign(count, 0);
   } catch (const std::bad_alloc&) {
     return -1;
   }
@@ -553,11 +570,16 @@ int dbf_append(const std::vector<std::string>& values, const std::vector<std::st
   try {
     t.utf8_record.clear();
     t.utf8_record.push_back(' ');  // not deleted
-    for (size_t i = 0; i < n; ++i) append_field_text(t.utf8_record, values[i], t.field_length(i));
+    for (size_t i = 0; i < n; ++i) {
+      t.replaced_draft[i] = append_field_text(t.utf8_record, values[i], t.field_length(i));
+    }
   } catch (const std::bad_alloc&) {
     return -1;
   }
-  if (!t.converter.convert(t.utf8_record, t.record.data(), t.record.size())) return -1;
+  if (!t.converter.convert(t.utf8_record, t.record.data(), t.record.size(), t.field_ends,
+                           t.replaced_draft)) {
+    return -1;
+  }
 
   const int fd = t.file.get();
   // Written where the counted records end, not at the end of the file: bytes of a record that
@@ -579,7 +601,13 @@ int dbf_append(const std::vector<std::string>& values, const std::vector<std::st
   }
   ++t.record_count;
   std::memcpy(&t.header[kCountOffset], count, sizeof count);
+  t.replaced.swap(t.replaced_draft);
   return 0;
+}
+
+const std::vector<uint32_t>& dbf_last_replaced() {
+  static const std::vector<uint32_t> kNone;
+  return open_table() ? open_table()->replaced : kNone;
 }
 
 void dbf_close() {

@@ -71,6 +71,14 @@ int dbf_open(const char* path);
 // records with a matching count.
 int dbf_append(const std::vector<std::string>& values, const std::vector<std::string>& lengths);
 
+// For the last record that dbf_append stored with 0 since the table was opened: per field, in
+// field order, how many characters of the stored value (the value cut to the field length) became
+// "?" because code page 866 lacks them or because the byte is not part of a well-formed UTF-8
+// sequence. A "?" in the value itself is not counted. All zeros while no record has been stored;
+// a failed append leaves the figures of the record before it. Empty when no table is open. The
+// reference stays valid until the next dbf_open, dbf_append or dbf_close.
+const std::vector<uint32_t>& dbf_last_replaced();
+
 // Closes the open table and releases its mapping; does nothing when none is open.
 void dbf_close();
 

@@ -1,5 +1,6 @@
-// Appending records: cutting and filling by characters, code page 866, the record count after
-// every record (through the mapping and without it), refused record lists, and opening tables.
+// Appending records: cutting and filling by characters, code page 866, the characters that
+// became "?", the record count after every record (through the mapping and without it), refused
+// record lists, and opening tables.
 #include <fcntl.h>
 #include <sys/mman.h>
 
@@ -83,6 +84,106 @@ TEST_P(AppendTextTest, StoresCutFilledCodePage866Text) {
 
 INSTANTIATE_TEST_SUITE_P(Values, AppendTextTest, ::testing::ValuesIn(kTextCases),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// Values of a record and, per field, how many of its stored characters became "?".
+struct ReplacedCase {
+  const char* label;
+  std::vector<Field> fields;
+  std::vector<std::string> values;
+  std::vector<uint32_t> replaced;
+};
+
+std::ostream& operator<<(std::ostream& os, const ReplacedCase& c) {
+  return os << c.label;
+}
+
+const ReplacedCase kReplacedCases[] = {
+    {"plain_ascii", {{"ID", 'N', 5, 0}, {"NAME", 'C', 12, 0}}, {"42", "Smith, J."}, {0, 0}},
+    {"question_mark_in_the_value_is_not_counted", {{"Q", 'C', 6, 0}}, {"why??"}, {0}},
+    {"cyrillic_with_yo", {{"NAME", 'C', 20, 0}}, {"Ёлкин Пётр, ёж Щука"}, {0}},
+    {"chinese_characters", {{"NAME", 'C', 6, 0}}, {"中文 ok"}, {2}},
+    {"character_missing_beside_cyrillic", {{"NAME", 'C', 8, 0}}, {"Цена 5€"}, {1}},
+    {"malformed_byte",
+     {{"NAME", 'C', 5, 0}},
+     {"a\xFF"
+      "b"},
+     {1}},
+    {"sequence_cut_short_counts_each_byte", {{"NAME", 'C', 4, 0}}, {"\xE2\x82x"}, {2}},
+    {"four_byte_character", {{"NAME", 'C', 3, 0}}, {"\xF0\x9F\x98\x80!"}, {1}},
+    {"replaced_character_beyond_the_length", {{"NAME", 'C', 3, 0}}, {"abc€中"}, {0}},
+    {"malformed_byte_beyond_the_length", {{"NAME", 'C', 3, 0}}, {"abc\xFF"}, {0}},
+    {"cut_inside_a_run_of_replacements", {{"NAME", 'C', 3, 0}}, {"a€\xFF中€"}, {2}},
+    {"several_fields",
+     {{"A", 'C', 2, 0}, {"B", 'C', 4, 0}, {"C", 'C', 5, 0}, {"D", 'C', 3, 0}},
+     {"€", "Ёж", "\xFF\xFE€ок", "中中中中"},
+     {1, 0, 3, 3}},
+    {"last_character_of_a_field_and_first_of_the_next",
+     {{"A", 'C', 3, 0}, {"B", 'C', 3, 0}},
+     {"ab€", "€bc"},
+     {1, 1}},
+};
+
+class AppendReplacedTest : public DbfTest, public ::testing::WithParamInterface<ReplacedCase> {};
+
+TEST_P(AppendReplacedTest, CountsPerFieldTheStoredCharactersThatBecameQuestionMarks) {
+  const ReplacedCase& c = GetParam();
+  const std::string path = dir.File("T.dbf");
+  ASSERT_TRUE(CreateArgs(c.fields).create(path));
+  ASSERT_EQ(dbf_open(path.c_str()), 0);
+  ASSERT_EQ(dbf_append(c.values, length_texts(c.fields)), 0);
+  EXPECT_EQ(tarnwick::dbf_last_replaced(), c.replaced);
+
+  // Each counted character is a "?" in the stored field that the value did not hold there.
+  const std::vector<uint8_t> b = read_bytes(path);
+  size_t at = 32 * c.fields.size() + 33 + 1;
+  for (size_t i = 0; i < c.fields.size(); ++i) {
+    const auto begin = b.begin() + static_cast<std::ptrdiff_t>(at);
+    const auto stored = std::count(begin, begin + c.fields[i].length, '?');
+    EXPECT_GE(static_cast<uint32_t>(stored), c.replaced[i]) << "field " << i;
+    at += static_cast<size_t>(c.fields[i].length);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, AppendReplacedTest, ::testing::ValuesIn(kReplacedCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// The figures belong to the last record stored: a failed append keeps them, closing drops them.
+TEST_F(DbfTest, ReplacedFiguresFollowTheLastStoredRecord) {
+  const std::string path = dir.File("T.dbf");
+  ASSERT_TRUE(CreateArgs(kThree).create(path));
+  const std::vector<std::string> lengths = length_texts(kThree);
+  using Figures = std::vector<uint32_t>;
+  EXPECT_EQ(tarnwick::dbf_last_replaced(), Figures{}) << "no table is open";
+  ASSERT_EQ(dbf_open(path.c_str()), 0);
+  EXPECT_EQ(tarnwick::dbf_last_replaced(), (Figures{0, 0, 0})) << "nothing stored yet";
+
+  ASSERT_EQ(dbf_append({"1", "€€ и 中", "20000101"}, lengths), 0);
+  EXPECT_EQ(tarnwick::dbf_last_replaced(), (Figures{0, 3, 0}));
+  EXPECT_EQ(dbf_append({"2", "€", "20000101"}, {"5", "31", "8"}), -1);
+  EXPECT_EQ(tarnwick::dbf_last_replaced(), (Figures{0, 3, 0})) << "a refused record";
+
+  tarnwick::DbfFileHooks h = tarnwick::dbf_default_hooks();
+  h.pwrite = [](int, const void*, size_t, off_t) -> ssize_t {
+    errno = ENOSPC;
+    return -1;
+  };
+  tarnwick::dbf_set_hooks(h);
+  EXPECT_EQ(dbf_append({"\xFF", "", "2000010€"}, lengths), -1);
+  EXPECT_EQ(tarnwick::dbf_last_replaced(), (Figures{0, 3, 0})) << "a record not written";
+  tarnwick::dbf_set_hooks({});
+
+  ASSERT_EQ(dbf_append({"\xFF", "", "2000010€"}, lengths), 0);
+  EXPECT_EQ(tarnwick::dbf_last_replaced(), (Figures{1, 0, 1}));
+  ASSERT_EQ(dbf_append({"3", "Иванов", "20000103"}, lengths), 0);
+  EXPECT_EQ(tarnwick::dbf_last_replaced(), (Figures{0, 0, 0}));
+  dbf_close();
+  EXPECT_EQ(tarnwick::dbf_last_replaced(), Figures{});
+
+  ASSERT_EQ(dbf_open(path.c_str()), 0);
+  ASSERT_EQ(dbf_append({"4", "中", "20000104"}, lengths), 0);
+  ASSERT_EQ(dbf_open(dir.File("none.dbf").c_str()), -2);
+  EXPECT_EQ(tarnwick::dbf_last_replaced(), Figures{}) << "the table was closed by the open";
+}
 
 TEST_F(DbfTest, RecordsFollowTheTerminatorWithoutSeparators) {
   const std::string path = dir.File("T.dbf");
