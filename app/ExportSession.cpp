@@ -286,7 +286,10 @@ void TExportSession::Analyse(IExportView& view, const std::string& table) {
     }
 
     OraScales.push_back(row.Scale);
-    DbfDecimals.push_back(row.Scale);
+    // The report keeps the Oracle scale; the field gets the decimals its texts need.
+    DbfDecimals.push_back(
+        isNumber ? std::to_string(NumberDbfDecimals(Number(row.Precision), Number(row.Scale)))
+                 : std::string());
     if (isNumber && Number(row.Scale).value_or(0) < 0) {
       view.ShowMessage(NegativeScaleText(row.Name, row.Scale));
       error = true;

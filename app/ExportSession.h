@@ -68,7 +68,7 @@ class TExportSession {
   std::vector<std::string> DbfNames;     // unique, at most 10 characters
   std::vector<std::string> DbfTypes;     // "C", "N", "D"; empty for a type that is refused
   std::vector<std::string> DbfLengths;   // the DBF field length
-  std::vector<std::string> DbfDecimals;  // the DBF decimal count, empty for 0
+  std::vector<std::string> DbfDecimals;  // NUMBER: NumberDbfDecimals; empty for others
   int ColumnCount = 0;
   int32_t TableRowCount = 0;
   // The last analysis accepted the table; the import may run.

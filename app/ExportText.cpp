@@ -219,6 +219,14 @@ int NumberDbfLength(std::optional<int> precision, std::optional<int> scale, int 
   return std::max(NumberTextLength(precision, scale), oraSize);
 }
 
+int NumberDbfDecimals(std::optional<int> precision, std::optional<int> scale) {
+  if (!precision && !scale) return kFloatDigits;
+  const int s = scale.value_or(0);
+  if (s > 0) return s;
+  // Integers: below 10^(p - s), written in fixed form up to 15 digits.
+  return precision && *precision - s <= kFloatDigits ? 0 : 1;
+}
+
 int GaugePosition(int64_t written, int64_t rowCount) {
   if (rowCount <= 0) return 100;
   return static_cast<int>(std::min<int64_t>(100, written * 100 / rowCount));

@@ -1,7 +1,8 @@
 #pragma once
 // The rules of the export that need no database and no window: the split of the connection
-// string, the DBF naming rule, the structure report's lines, the time estimate, the DBF length of
-// a NUMBER column, the gauge position and the check for characters that code page 866 lacks.
+// string, the DBF naming rule, the structure report's lines, the time estimate, the DBF length
+// and decimals of a NUMBER column, the gauge position and the check for characters that code
+// page 866 lacks.
 // All texts are UTF-8; "character" means a Unicode code point.
 #include <cstddef>
 #include <cstdint>
@@ -79,6 +80,21 @@ int NumberTextLength(std::optional<int> precision, std::optional<int> scale);
 // The DBF length of a NUMBER column: NumberTextLength, never less than the size that the
 // dictionary gives it (the precision, or DATA_LENGTH when there is none).
 int NumberDbfLength(std::optional<int> precision, std::optional<int> scale, int oraSize);
+
+// The DBF decimal count of a NUMBER column. Readers take a numeric field of 0 decimals for
+// integers: python3-dbf reads its texts as integers and fails on "1234.5678" or "1E15", GDAL
+// shows and converts its values rounded to whole numbers. So a field whose texts can hold a
+// decimal point or an exponent gets decimals:
+//   - a scale s > 0: s, the column's own scale;
+//   - a scale s <= 0 (NUMBER(p), INTEGER = NUMBER(*, 0)): 0 when every value stays below 1E15
+//     (precision given and p - s <= 15), since those texts are plain integers; else 1, because
+//     the values from 1E15 on are written with an exponent ("1E15", "1.23456789012346E17");
+//   - neither precision nor scale (a floating NUMBER): 15. Its fixed-form texts have up to 18
+//     digits after the point (0.000123456789012345); 15 is the most dBASE III allows and the
+//     number of significant digits the texts keep.
+// A precision without a scale counts as scale 0, as in NumberTextLength. Apart from a scale kept
+// as it is, the count stays within NumberDbfLength - 2, the limit of dBASE and python3-dbf.
+int NumberDbfDecimals(std::optional<int> precision, std::optional<int> scale);
 
 // ---- gauge -----------------------------------------------------------------------------------
 

@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 
 #include "batch/tests/ExportProgram.h"
 
@@ -103,6 +104,75 @@ TEST_F(ProgramTest, ExportsTheDemoTableAsTheSourceHoldsIt) {
   EXPECT_EQ(file.trailing, 0u);
   EXPECT_EQ(file.fieldNames, (std::vector<std::string>{"EMPNO", "ENAME", "JOB", "MGR", "HIREDATE",
                                                        "SAL", "COMM", "DEPTNO"}));
+}
+
+// Numbers without a fixed point: a floating NUMBER (fractions, texts in exponent form, negative
+// values) and an INTEGER that reaches past 1E15. python3-dbf reads every value as a number equal
+// to the source within the 15 significant digits of the texts; a column of plain integers keeps
+// its integer field.
+TEST_F(ProgramTest, FloatingAndLargeIntegerNumbersReadBackAsTheirValues) {
+  if (const std::string why = PythonDbfMissing(); !why.empty()) GTEST_SKIP() << why;
+  Admin({"sql", server, "demo",
+         "CREATE TABLE MEASURES (ID NUMBER(3), F NUMBER, I INTEGER, P15 NUMBER(15))"});
+  const char* const rows[] = {
+      "1, 1234.5678, 42, 999999999999999",
+      "2, -0.000123456789012345, 1000000000000000, -999999999999999",
+      "3, 0.0000123456789012346, -123456789012345678, 0",
+      "4, -1.5E+100, 99999999999999999999999999999999999999, NULL",
+      "5, 6.02214076E+23, -1000000000000001, 1",
+      "6, 1E-130, NULL, 7",
+      "7, -9.87654321E-100, 0, -42",
+      "8, 0.30000000000000004, -7, 123456789012345",
+      "9, NULL, 1234567890123456789, 100",
+      "10, 98765.4321098765432109, 4, NULL",
+  };
+  for (const char* row : rows) {
+    Admin({"sql", server, "demo", std::string("INSERT INTO MEASURES VALUES (") + row + ")"});
+  }
+  const TRunResult r = Run({.args = {"MEASURES", out.string()}});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string path = (out / "MEASURES.dbf").string();
+
+  // The decimal counts in the field descriptors: ID, F, I, P15.
+  const std::string header = ReadFile(path);
+  std::vector<int> decimals;
+  for (std::size_t field = 0; field < 4; ++field) {
+    decimals.push_back(static_cast<unsigned char>(header.at(32 + 32 * field + 17)));
+  }
+  EXPECT_EQ(decimals[0], 0);
+  EXPECT_GT(decimals[1], 0);
+  EXPECT_GT(decimals[2], 0);
+  EXPECT_EQ(decimals[3], 0);
+
+  const std::vector<std::string> read = ReadWithPython(dir, path);
+  const auto source = Rows(server, "select * from MEASURES order by 1");
+  ASSERT_EQ(source.size(), std::size(rows));
+  ASSERT_EQ(read.size(), source.size() + 1) << (read.empty() ? "" : read.back());
+  EXPECT_EQ(read[0], "COUNT " + std::to_string(source.size()));
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    SCOPED_TRACE("row " + std::to_string(i + 1) + ": " + read[i + 1]);
+    std::vector<std::string> values;
+    std::istringstream line(read[i + 1]);
+    for (std::string value; std::getline(line, value, '|');) values.push_back(value);
+    ASSERT_EQ(values.size(), source[i].size());
+    for (std::size_t c = 0; c < values.size(); ++c) {
+      const std::string& want = source[i][c];
+      if (want.empty()) {
+        EXPECT_EQ(values[c], "None") << "column " << c;
+        continue;
+      }
+      // Half a unit of the 15th significant digit, plus the binary value that the text is made
+      // from and the one python3-dbf reads it into (2^-53 of the value each).
+      const long double exact = std::strtold(want.c_str(), nullptr);
+      char* end = nullptr;
+      const long double got = std::strtold(values[c].c_str(), &end);
+      ASSERT_TRUE(end != values[c].c_str() && *end == '\0') << values[c];
+      const long double unit =
+          exact == 0 ? 0 : std::pow(10.0L, std::floor(std::log10(std::fabs(exact))) - 14);
+      EXPECT_LE(std::fabs(got - exact), unit * 0.5001L + std::fabs(exact) * 0x1p-52L)
+          << "column " << c << ": " << want;
+    }
+  }
 }
 
 TEST_F(ProgramTest, AnEmptyTableGivesAFileWithoutRecords) {

@@ -302,7 +302,10 @@ TEST_F(SessionTest, NumbersWithoutPrecisionGetTheirDictionaryLength) {
   session->Analyse(view, "NUMS");
   EXPECT_EQ(session->OraSizes, (std::vector<std::string>{"22", "22", "38", "5"}));
   EXPECT_EQ(session->DbfLengths, (std::vector<std::string>{"22", "22", "38", "7"}));
-  EXPECT_EQ(session->DbfDecimals, (std::vector<std::string>{"", "0", "10", "1"}));
+  // The floating NUMBER and INTEGER texts hold points and exponents: their fields get decimals.
+  EXPECT_EQ(session->DbfDecimals, (std::vector<std::string>{"15", "1", "10", "1"}));
+  // The report still shows the Oracle scales.
+  EXPECT_EQ(session->OraScales, (std::vector<std::string>{"", "0", "10", "1"}));
   EXPECT_TRUE(view.importEnabled);
 }
 

@@ -1,5 +1,5 @@
 // The export's rules that need no database: connection string, report lines, DBF names, time
-// estimate, NUMBER field lengths, gauge position and the code page 866 check.
+// estimate, NUMBER field lengths and decimals, gauge position and the code page 866 check.
 #include "app/ExportText.h"
 
 #include <gtest/gtest.h>
@@ -285,9 +285,44 @@ std::string FieldTextOf(const std::string& decimal, std::optional<int> p, std::o
   return FloatFieldText(value);
 }
 
+// A value of NUMBER(p, s) as a decimal text, and its field text.
+struct TSample {
+  std::string decimal;
+  std::string text;
+};
+
 // Values of NUMBER(p, s) built digit by digit: for every magnitude the type holds, the widest
-// values (as many significant digits as fit, negative) and random ones. The longest field text
-// among them is the computed length; none is longer.
+// values (as many significant digits as fit, negative) and random ones.
+std::vector<TSample> SampleValues(std::optional<int> precision, std::optional<int> scale,
+                                  std::mt19937& random) {
+  const std::string digitPattern = "98765432198765432198765432198765432198765";
+  const int p = precision.value_or(38);
+  const int s = scale.value_or(0);
+  std::vector<TSample> samples;
+  for (int exponent = 1 - s; exponent <= p - s; ++exponent) {
+    const int digits = std::min(p, exponent + s);
+    for (int trial = 0; trial < 40; ++trial) {
+      std::string mantissa;
+      if (trial == 0) {
+        mantissa = digitPattern.substr(0, static_cast<std::size_t>(digits));
+      } else if (trial == 1) {
+        mantissa = std::string(static_cast<std::size_t>(digits), '9');
+      } else {
+        const int count = std::uniform_int_distribution<int>(1, digits)(random);
+        mantissa = std::to_string(std::uniform_int_distribution<int>(1, 9)(random));
+        for (int i = 1; i < count; ++i) mantissa += static_cast<char>('0' + random() % 10);
+      }
+      for (const char* sign : {"-", ""}) {
+        const std::string decimal =
+            std::string(sign) + "0." + mantissa + "E" + std::to_string(exponent);
+        samples.push_back({decimal, FieldTextOf(decimal, precision, scale)});
+      }
+    }
+  }
+  return samples;
+}
+
+// The longest field text among the sample values is the computed length; none is longer.
 TEST(NumberLengthTest, LengthIsTheLongestTextOfValuesOfTheType) {
   const std::pair<std::optional<int>, std::optional<int>> types[] = {
       {1, 0},   {4, 0},   {9, 0},   {10, 0},           {12, 2},          {7, 2},
@@ -295,34 +330,14 @@ TEST(NumberLengthTest, LengthIsTheLongestTextOfValuesOfTheType) {
       {22, 20}, {38, 10}, {38, 0},  {38, 38},          {3, 5},           {6, 6},
       {9, 2},   {2, 1},   {25, 24}, {std::nullopt, 0}, {std::nullopt, 3}};
   std::mt19937 random(20080815);
-  const std::string digitPattern = "98765432198765432198765432198765432198765";
   for (const auto& [precision, scale] : types) {
-    const int p = precision.value_or(38);
-    const int s = scale.value_or(0);
-    SCOPED_TRACE(testing::Message() << "NUMBER(" << p << "," << s << ")");
+    SCOPED_TRACE(testing::Message()
+                 << "NUMBER(" << precision.value_or(38) << "," << scale.value_or(0) << ")");
     std::size_t longest = 0;
-    for (int exponent = 1 - s; exponent <= p - s; ++exponent) {
-      const int digits = std::min(p, exponent + s);
-      for (int trial = 0; trial < 40; ++trial) {
-        std::string mantissa;
-        if (trial == 0) {
-          mantissa = digitPattern.substr(0, static_cast<std::size_t>(digits));
-        } else if (trial == 1) {
-          mantissa = std::string(static_cast<std::size_t>(digits), '9');
-        } else {
-          const int count = std::uniform_int_distribution<int>(1, digits)(random);
-          mantissa = std::to_string(std::uniform_int_distribution<int>(1, 9)(random));
-          for (int i = 1; i < count; ++i) mantissa += static_cast<char>('0' + random() % 10);
-        }
-        for (const char* sign : {"-", ""}) {
-          const std::string decimal =
-              std::string(sign) + "0." + mantissa + "E" + std::to_string(exponent);
-          const std::string text = FieldTextOf(decimal, precision, scale);
-          EXPECT_LE(text.size(), static_cast<std::size_t>(NumberTextLength(precision, scale)))
-              << decimal << " gives " << text;
-          longest = std::max(longest, text.size());
-        }
-      }
+    for (const TSample& sample : SampleValues(precision, scale, random)) {
+      EXPECT_LE(sample.text.size(), static_cast<std::size_t>(NumberTextLength(precision, scale)))
+          << sample.decimal << " gives " << sample.text;
+      longest = std::max(longest, sample.text.size());
     }
     EXPECT_EQ(longest, static_cast<std::size_t>(NumberTextLength(precision, scale)));
   }
@@ -342,6 +357,96 @@ TEST(NumberLengthTest, FloatingNumberCoversItsWholeRange) {
   // The examples of the import: 123456789012345678 and 0.00001.
   EXPECT_EQ(FloatFieldText(123456789012345678.0), "1.23456789012346E17");
   EXPECT_EQ(FloatFieldText(0.00001), "1E-5");
+}
+
+// ---- NUMBER decimals ------------------------------------------------------------------------
+
+TEST(NumberDecimalsTest, DecimalsOfEveryKindOfNumberColumn) {
+  struct Case {
+    std::optional<int> precision;
+    std::optional<int> scale;
+    int decimals;
+  };
+  const Case cases[] = {
+      // integers below 1E15: plain integer texts
+      {1, 0, 0},
+      {9, 0, 0},
+      {10, 0, 0},
+      {15, 0, 0},
+      {9, std::nullopt, 0},
+      {13, -2, 0},
+      // integers that reach 1E15 are written with an exponent
+      {16, 0, 1},
+      {38, 0, 1},
+      {std::nullopt, 0, 1},  // INTEGER
+      {14, -2, 1},
+      // a scale stays
+      {5, 1, 1},
+      {10, 2, 2},
+      {38, 10, 10},
+      {3, 5, 5},
+      {38, 38, 38},
+      {std::nullopt, 3, 3},
+      // a floating NUMBER
+      {std::nullopt, std::nullopt, 15},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "NUMBER(" << (c.precision ? *c.precision : -1) << ","
+                                    << (c.scale ? *c.scale : -1) << ")");
+    const int decimals = NumberDbfDecimals(c.precision, c.scale);
+    EXPECT_EQ(decimals, c.decimals);
+    // What the rule chose itself fits the field as readers require; a scale is kept as it is.
+    if (c.scale.value_or(0) <= 0) {
+      EXPECT_LE(decimals, NumberDbfLength(c.precision, c.scale, 0) - 2);
+    }
+  }
+}
+
+// A field gets decimals exactly when some value of its type gives a text with a decimal point or
+// an exponent: sample values of every kind of column, the floating NUMBER over its whole range.
+TEST(NumberDecimalsTest, DecimalsWhereATextCanHoldAPointOrAnExponent) {
+  const std::pair<std::optional<int>, std::optional<int>> types[] = {{1, 0},
+                                                                     {9, 0},
+                                                                     {10, 0},
+                                                                     {15, 0},
+                                                                     {16, 0},
+                                                                     {17, 0},
+                                                                     {38, 0},
+                                                                     {13, -2},
+                                                                     {14, -2},
+                                                                     {2, 1},
+                                                                     {12, 2},
+                                                                     {15, 3},
+                                                                     {38, 10},
+                                                                     {3, 5},
+                                                                     {38, 38},
+                                                                     {9, std::nullopt},
+                                                                     {std::nullopt, 0},
+                                                                     {std::nullopt, 3}};
+  auto notInteger = [](const std::string& text) {
+    return text.find_first_of(".E") != std::string::npos;
+  };
+  std::mt19937 random(20261210);
+  for (const auto& [precision, scale] : types) {
+    SCOPED_TRACE(testing::Message() << "NUMBER(" << (precision ? *precision : -1) << ","
+                                    << (scale ? *scale : -1) << ")");
+    std::optional<TSample> witness;
+    for (const TSample& sample : SampleValues(precision, scale, random)) {
+      if (!witness && notInteger(sample.text)) witness = sample;
+    }
+    if (NumberDbfDecimals(precision, scale) == 0) {
+      EXPECT_FALSE(witness) << witness->decimal << " gives " << witness->text;
+    } else {
+      EXPECT_TRUE(witness) << "every text is a plain integer, yet the field has decimals";
+    }
+  }
+  bool floatingNeedsDecimals = false;
+  for (int exponent = -129; exponent <= 126; ++exponent) {
+    const std::string decimal = "0.123456789012345678E" + std::to_string(exponent);
+    floatingNeedsDecimals |= notInteger(FloatFieldText(std::strtod(decimal.c_str(), nullptr)));
+  }
+  EXPECT_TRUE(floatingNeedsDecimals);
+  EXPECT_GT(NumberDbfDecimals(std::nullopt, std::nullopt), 0);
 }
 
 // ---- gauge --------------------------------------------------------------------------------------
