@@ -1,8 +1,11 @@
 #include "app/AppPaths.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace tarnwick {
@@ -23,6 +26,43 @@ std::string SettingsPathFor(const std::string& executablePath) {
     return executablePath.substr(0, dot) + ".INI";
   }
   return executablePath + ".INI";
+}
+
+TSettingsFiles SettingsFilesFor(const std::string& executablePath) {
+  const std::string beside = SettingsPathFor(executablePath);
+  auto absolute = [](const char* name) -> std::optional<std::string> {
+    const char* value = std::getenv(name);
+    if (value == nullptr || value[0] != '/') return std::nullopt;
+    return value;
+  };
+  std::optional<std::string> config = absolute("XDG_CONFIG_HOME");
+  if (!config) {
+    if (const auto home = absolute("HOME")) config = *home + "/.config";
+  }
+  const std::string folder = FolderOfFile(executablePath);
+  if (!config || ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0) {
+    return {beside, beside, false};
+  }
+  while (!config->empty() && config->back() == '/') config->pop_back();
+  const std::string user = *config + "/tarnwick/" + beside.substr(FileNameStart(beside));
+  auto exists = [](const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+  };
+  const bool readBeside = !exists(user) && exists(beside);
+  return {readBeside ? beside : user, user, true};
+}
+
+bool MakeSettingsFolder(const std::string& settingsPath) {
+  const std::string folder = FolderOfFile(settingsPath);
+  // Each folder from the top down; one that exists already is left as it is.
+  for (std::size_t end = folder.find('/', 1); end != std::string::npos;
+       end = folder.find('/', end + 1)) {
+    const std::string part = folder.substr(0, end);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st {};
+  return folder.empty() || (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
 }
 
 std::string CurrentWorkingDirectory() {

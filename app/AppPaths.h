@@ -1,6 +1,7 @@
 #pragma once
-// Names and paths that the program derives from its executable, its working directory and the
-// texts of the main window. All texts are UTF-8; "character" means a Unicode code point.
+// Names and paths that the program derives from its executable, its environment, its working
+// directory and the texts of the main window. All texts are UTF-8; "character" means a Unicode
+// code point.
 #include <cstddef>
 #include <string>
 
@@ -14,6 +15,32 @@ std::string ApplicationTitleFromPath(const std::string& executablePath);
 // The executable's path with its extension replaced by ".INI", or ".INI" appended when the file
 // name has none. A leading "." of a file name does not start an extension.
 std::string SettingsPathFor(const std::string& executablePath);
+
+// The settings file of a program: the one its start-up reads and the one a successful connection
+// writes.
+struct TSettingsFiles {
+  std::string Read;
+  std::string Write;
+  // Write lies in the user's settings folder, which is made before the write when it is missing.
+  bool InUserFolder = false;
+};
+
+// The settings files of the program whose executable is executablePath; the window and
+// tarnwick-export (with the window's executable beside it) both take theirs from here.
+//   beside: SettingsPathFor(executablePath), the file beside the program;
+//   user:   the file of the same name in the user's settings folder, $XDG_CONFIG_HOME/tarnwick/
+//           ($HOME/.config/tarnwick/ when XDG_CONFIG_HOME is unset, empty or not an absolute
+//           path; there is none when HOME is not an absolute path either).
+// When the program's folder can be written (a build folder, an installation of the user's own)
+// or there is no user folder, both are beside, as they always were. Otherwise (an installation
+// for all users, whose folder only the administrator writes) Write is user, and Read is the
+// first file that exists of user and beside (one the administrator put beside the programs for
+// everyone), user when neither does. The environment is read when this is called.
+TSettingsFiles SettingsFilesFor(const std::string& executablePath);
+
+// Makes the folder of a settings file and the missing folders above it, each readable by its
+// owner only (mode 0700): the file holds a password. True when the folder is there afterwards.
+bool MakeSettingsFolder(const std::string& settingsPath);
 
 // The process's working directory as the program shows it: without a closing "/", except the
 // root "/". Empty when the directory cannot be determined (for example after it was removed).

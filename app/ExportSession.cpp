@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 
+#include "app/AppPaths.h"
 #include "app/IniFile.h"
 #include "dataset/FieldText.h"
 #include "dataset/FormatSettings.h"
@@ -180,7 +181,11 @@ bool TExportSession::Connect(IExportView& view, const std::string& connectString
     view.SetStatusText(kNoConnection);
     return false;
   }
-  if (RememberConnection) TIniFile(settingsPath_).WriteString("Connect", "String", connectString);
+  if (RememberConnection) {
+    // A folder that cannot be made shows as the write's own error.
+    if (CreateSettingsFolder) MakeSettingsFolder(settingsPath_);
+    TIniFile(settingsPath_).WriteString("Connect", "String", connectString);
+  }
   view.ClearTableText();
   view.ClearTableList();
   // The table box no longer names the analysed table.

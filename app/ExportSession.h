@@ -53,6 +53,9 @@ class TExportSession {
   // Whether a successful Connect writes the connection string into the settings file, as the
   // window does. The batch front end reads the settings file and never writes it.
   bool RememberConnection = true;
+  // Whether that write first makes the settings file's folder when it is missing (the user's
+  // settings folder, see SettingsFilesFor); otherwise a missing folder fails the write.
+  bool CreateSettingsFolder = false;
   // The text of the error that made the last Connect fail; empty after a successful one.
   std::string ConnectError;
   // Asked before each row of an import; true ends the import there, with a log line saying so.

@@ -88,7 +88,7 @@ QPushButton* PlaceButton(QWidget* parent, const char* name, const char* caption,
 TMFEnvironment TMFEnvironment::ForExecutable(const std::string& executablePath) {
   TMFEnvironment environment;
   environment.ApplicationTitle = ApplicationTitleFromPath(executablePath);
-  environment.SettingsPath = SettingsPathFor(executablePath);
+  environment.Settings = SettingsFilesFor(executablePath);
   environment.WorkingDirectory = CurrentWorkingDirectory();
   return environment;
 }
@@ -96,12 +96,13 @@ TMFEnvironment TMFEnvironment::ForExecutable(const std::string& executablePath) 
 TMF::TMF(TMFEnvironment environment, QWidget* parent)
     : QWidget(parent),
       title_(std::move(environment.ApplicationTitle)),
-      settingsPath_(std::move(environment.SettingsPath)),
+      settings_(std::move(environment.Settings)),
       workingDirectory_(WorkingDirectoryText(std::move(environment.WorkingDirectory))),
       ui_(std::move(environment.Ui)) {
   if (!ui_) ui_ = std::make_unique<TQtModalUi>(this);
   if (!environment.Database) environment.Database = std::make_unique<TOraExportDatabase>();
-  export_ = std::make_unique<TExportSession>(settingsPath_, std::move(environment.Database));
+  export_ = std::make_unique<TExportSession>(settings_.Write, std::move(environment.Database));
+  export_->CreateSettingsFolder = settings_.InUserFolder;
   BuildControls();
   WireHandlers();
   // The DBF writer's one message (a memo file that cannot be created) is the window's message box.
@@ -225,7 +226,7 @@ void TMF::FormCreate() {
   FormatSettings().DateSeparator = '.';
   FormatSettings().ShortDateFormat = "dd.mm.yyyy";
   SetStatusText("Нет подключения к базе данных!");
-  Edit1->setText(Q(TIniFile(settingsPath_).ReadString("Connect", "String", "")));
+  Edit1->setText(Q(TIniFile(settings_.Read).ReadString("Connect", "String", "")));
   FormatSettings().DecimalSeparator = '.';
   Edit2->setText(Q(workingDirectory_));
   OpenDialog1.FileName = workingDirectory_;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/AppPaths.h"
 #include "app/ErrorDisplay.h"
 #include "app/ExportDatabase.h"
 #include "app/ExportView.h"
@@ -30,7 +31,8 @@ class TMemo;
 // directory at start-up and the modal interaction.
 struct TMFEnvironment {
   std::string ApplicationTitle;
-  std::string SettingsPath;
+  // The settings file that start-up reads and the one a successful connection writes.
+  TSettingsFiles Settings;
   std::string WorkingDirectory;  // as shown: no closing "/" except the root
   std::unique_ptr<IModalUi> Ui;  // the Qt dialogs when empty
   // The session and query components that the actions work with (OraSession1, SmartQuery1);
@@ -97,7 +99,7 @@ class TMF : public QWidget, public IExportView {
   }
 
   const std::string& ApplicationTitle() const noexcept { return title_; }
-  const std::string& SettingsPath() const noexcept { return settingsPath_; }
+  const TSettingsFiles& Settings() const noexcept { return settings_; }
   const std::string& WorkingDirectory() const noexcept { return workingDirectory_; }
   IModalUi& Ui() noexcept { return *ui_; }
   void SetUi(std::unique_ptr<IModalUi> ui);
@@ -133,7 +135,7 @@ class TMF : public QWidget, public IExportView {
   void WireHandlers();
 
   std::string title_;
-  std::string settingsPath_;
+  TSettingsFiles settings_;
   std::string workingDirectory_;
   std::unique_ptr<IModalUi> ui_;
   std::unique_ptr<TExportSession> export_;

@@ -1,5 +1,6 @@
 // The windowed program. It takes no options of its own: its executable's name gives the
-// application title and the settings file beside it.
+// application title and the settings file beside it (or in the user's settings folder when the
+// program's folder cannot be written, see SettingsFilesFor).
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>

@@ -246,9 +246,13 @@ The connection string USER/PASSWORD@SERVER comes from the first of:
   1. --connect (the process list shows a command line to other users: prefer
      2 or 3 when the string holds a password);
   2. the environment variable TARNWICK_CONNECT, when it is set and not empty;
-  3. the settings file: FILE of --settings, else Tarnwick.INI in the folder of
-     this program, where the Tarnwick window remembers the string of its last
-     successful connection (section [Connect], key String).
+  3. the settings file: FILE of --settings, else the file where the Tarnwick
+     window remembers the string of its last successful connection (section
+     [Connect], key String): Tarnwick.INI in the folder of this program, or,
+     when that folder cannot be written (an installation for all users),
+     $XDG_CONFIG_HOME/tarnwick/Tarnwick.INI (XDG_CONFIG_HOME is ~/.config when
+     unset); while the user has no such file, Tarnwick.INI in the program's
+     folder is read instead (one the administrator put there for everyone).
 The settings file is only read, never written. One that other users may read
 is used with a warning; one that cannot be read or has broken lines is an
 error.
@@ -277,6 +281,8 @@ Exit status:
 
 Environment:
   TARNWICK_CONNECT   the connection string (see above)
+  XDG_CONFIG_HOME, HOME
+                     where the user's settings file is (see above)
   ORACLE_HOME, LD_LIBRARY_PATH, NLS_LANG
                      how the Oracle client is found and talks, as for the
                      window; without an Oracle client the program uses the

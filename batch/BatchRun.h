@@ -14,7 +14,7 @@
 namespace tarnwick::batch {
 
 struct TBatchEnvironment {
-  // The program's own path; the window's settings file lies beside it.
+  // The program's own path; the window's settings file is found from it (WindowSettingsPath).
   std::string ProgramPath;
   // The working directory that a relative target folder or file is taken in.
   std::string WorkingDirectory;

@@ -85,7 +85,7 @@ std::optional<std::size_t> FirstBrokenLine(const std::string& text) {
 }  // namespace
 
 std::string WindowSettingsPath(const std::string& programPath) {
-  return SettingsPathFor(FolderOfFile(programPath) + "Tarnwick");
+  return SettingsFilesFor(FolderOfFile(programPath) + "Tarnwick").Read;
 }
 
 TConnectSource FindConnectString(

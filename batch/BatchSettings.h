@@ -8,8 +8,10 @@
 
 namespace tarnwick::batch {
 
-// The settings file that the window beside this program uses: Tarnwick.INI in the program's
-// folder (the window's rule applied to the window's executable there).
+// The settings file that the window beside this program reads: the window's rule
+// (SettingsFilesFor) applied to the window's executable there, so Tarnwick.INI in the program's
+// folder, or the user's $XDG_CONFIG_HOME/tarnwick/Tarnwick.INI when that folder cannot be written
+// (the one beside the program while the user has none).
 std::string WindowSettingsPath(const std::string& programPath);
 
 // The result of looking for the connection string.

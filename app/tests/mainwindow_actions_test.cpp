@@ -17,6 +17,7 @@
 #include "app/tests/QtTestEnvironment.h"
 #include "app/tests/export/ExportFakes.h"
 #include "dataset/FormatSettings.h"
+#include "testsupport/ScopedEnvVar.h"
 #include "testsupport/ScratchDir.h"
 
 namespace tarnwick {
@@ -35,7 +36,7 @@ class WindowActionsTest : public ::testing::Test {
     settings_ = dir_.File("Tarnwick.INI");
     TMFEnvironment environment;
     environment.ApplicationTitle = "Tarnwick";
-    environment.SettingsPath = settings_;
+    environment.Settings = {settings_, settings_};
     environment.WorkingDirectory = dir_.Path().string();
     auto ui = std::make_unique<TScriptedModalUi>();
     ui_ = ui.get();
@@ -80,6 +81,34 @@ TEST_F(WindowActionsTest, ConnectFillsTheTableBoxAndRemembersTheString) {
   EXPECT_EQ(TIniFile(settings_).ReadString("Connect", "String", ""), "demo/demo@demo");
   EXPECT_EQ(db_->calls[1], "login demo|demo|demo");
   EXPECT_TRUE(ui_->Calls().empty());
+}
+
+// A window whose folder cannot be written (installed for all users; here a folder that is not
+// there) remembers the string in the user's settings folder, and its next start brings it back.
+TEST_F(WindowActionsTest, AnInstalledWindowRemembersTheStringInTheUsersFolder) {
+  testsupport::ScopedEnvVar xdg("XDG_CONFIG_HOME", dir_.File("config"));
+  TScriptedModalUi* ui = nullptr;
+  auto start = [&] {
+    TMFEnvironment environment = TMFEnvironment::ForExecutable(dir_.File("installed/Tarnwick"));
+    auto scripted = std::make_unique<TScriptedModalUi>();
+    ui = scripted.get();
+    environment.Ui = std::move(scripted);
+    auto database = std::make_unique<TScriptedDatabase>();
+    database->SetTables({"DEPT"});
+    environment.Database = std::move(database);
+    return std::make_unique<TMF>(std::move(environment));
+  };
+  auto window = start();
+  window->Edit1->setText("demo/demo@demo");
+  window->Button1->click();
+  EXPECT_EQ(window->StatusText(), "Приложение подключено к БД!");
+  EXPECT_TRUE(ui->Calls().empty()) << "no \"Unable to write\" error";
+  EXPECT_EQ(TIniFile(dir_.File("config/tarnwick/Tarnwick.INI")).ReadString("Connect", "String", ""),
+            "demo/demo@demo");
+  window.reset();
+  window = start();
+  EXPECT_EQ(window->Edit1->text().toStdString(), "demo/demo@demo");
+  EXPECT_TRUE(ui->Calls().empty());
 }
 
 TEST_F(WindowActionsTest, FailedConnectShowsTheMessageBoxAndTheStatus) {

@@ -32,7 +32,7 @@ class WindowOnStandinTest : public ::testing::Test {
     testsupport::UseStandinClient();
     TMFEnvironment environment;
     environment.ApplicationTitle = "Tarnwick";
-    environment.SettingsPath = scratch_.File("Tarnwick.INI");
+    environment.Settings = {scratch_.File("Tarnwick.INI"), scratch_.File("Tarnwick.INI")};
     environment.WorkingDirectory = scratch_.Path().string();
     auto ui = std::make_unique<TScriptedModalUi>();
     ui_ = ui.get();

@@ -26,6 +26,7 @@
 #include "dataset/FormatSettings.h"
 #include "dbf/dbf.h"
 #include "oracle/Exception.h"
+#include "testsupport/ScopedEnvVar.h"
 
 namespace tarnwick {
 namespace {
@@ -47,7 +48,7 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<TMF> Start(const std::string& workingDirectory = "/srv/export") {
     TMFEnvironment environment;
     environment.ApplicationTitle = "Tarnwick";
-    environment.SettingsPath = settings_;
+    environment.Settings = {settings_, settings_};
     environment.WorkingDirectory = workingDirectory;
     auto ui = std::make_unique<TScriptedModalUi>();
     ui_ = ui.get();
@@ -479,11 +480,21 @@ TEST_F(MainWindowTest, AnUnscriptedQuestionFailsLoudly) {
 }
 
 TEST_F(MainWindowTest, EnvironmentOfTheExecutable) {
-  const TMFEnvironment environment = TMFEnvironment::ForExecutable("/opt/tarnwick/bin/Tarnwick");
-  EXPECT_EQ(environment.ApplicationTitle, "Tarnwick");
-  EXPECT_EQ(environment.SettingsPath, "/opt/tarnwick/bin/Tarnwick.INI");
-  EXPECT_EQ(environment.WorkingDirectory, std::filesystem::current_path().string());
-  EXPECT_EQ(environment.Ui, nullptr);
+  // The settings file lies beside a program whose folder can be written, else in the user's
+  // settings folder (here a folder that is not there stands for one that cannot be written).
+  testsupport::ScopedEnvVar xdg("XDG_CONFIG_HOME", dir_ + "/config");
+  const std::pair<std::string, std::string> cases[] = {
+      {dir_ + "/Tarnwick", dir_ + "/Tarnwick.INI"},
+      {dir_ + "/absent/TARNWICK.BIN", dir_ + "/config/tarnwick/TARNWICK.INI"},
+  };
+  for (const auto& [executable, settings] : cases) {
+    const TMFEnvironment environment = TMFEnvironment::ForExecutable(executable);
+    EXPECT_EQ(environment.ApplicationTitle, "Tarnwick");
+    EXPECT_EQ(environment.Settings.Read, settings);
+    EXPECT_EQ(environment.Settings.Write, settings);
+    EXPECT_EQ(environment.WorkingDirectory, std::filesystem::current_path().string());
+    EXPECT_EQ(environment.Ui, nullptr);
+  }
 }
 
 }  // namespace

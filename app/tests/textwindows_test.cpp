@@ -143,7 +143,7 @@ class TextWindowButtonsTest : public ::testing::Test {
   std::unique_ptr<TMF> Start() {
     TMFEnvironment environment;
     environment.ApplicationTitle = "Tarnwick";
-    environment.SettingsPath = "/nonexistent/Tarnwick.INI";
+    environment.Settings = {"/nonexistent/Tarnwick.INI", "/nonexistent/Tarnwick.INI"};
     environment.WorkingDirectory = "/srv/export";
     auto ui = std::make_unique<TScriptedModalUi>();
     ui_ = ui.get();

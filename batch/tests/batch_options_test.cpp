@@ -129,8 +129,8 @@ TEST(BatchOptions, HelpNamesEveryExitStatusAndTheConnectionSources) {
     EXPECT_TRUE(std::regex_search(help, std::regex("\n  " + std::to_string(status) + " +\\S")))
         << status;
   }
-  for (const char* text : {"--connect", "TARNWICK_CONNECT", "Tarnwick.INI", "--settings",
-                           "--overwrite", "--fetch-rows", "Usage: tarnwick-export"}) {
+  for (const char* text : {"--connect", "TARNWICK_CONNECT", "Tarnwick.INI", "XDG_CONFIG_HOME",
+                           "--settings", "--overwrite", "--fetch-rows", "Usage: tarnwick-export"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
   const std::string version = VersionText();

@@ -4,10 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 
+#include "app/AppPaths.h"
 #include "batch/BatchSettings.h"
+#include "testsupport/ScopedEnvVar.h"
 #include "testsupport/ScratchDir.h"
 
 namespace tarnwick::batch {
@@ -35,10 +38,23 @@ class SettingsTest : public ::testing::Test {
   std::string path = dir.File("Tarnwick.INI");
 };
 
-TEST_F(SettingsTest, TheWindowsSettingsFileLiesBesideTheProgram) {
-  EXPECT_EQ(WindowSettingsPath("/usr/lib/tarnwick/tarnwick-export"),
-            "/usr/lib/tarnwick/Tarnwick.INI");
-  EXPECT_EQ(WindowSettingsPath("/work/build/bin/tarnwick-export"), "/work/build/bin/Tarnwick.INI");
+// The program reads the file that the window beside it reads: Tarnwick.INI beside them while
+// their folder can be written, else the user's (a folder that is not there cannot be written).
+TEST_F(SettingsTest, TheProgramReadsTheWindowsSettingsFile) {
+  const std::string config = dir.File("config");
+  testsupport::ScopedEnvVar xdg("XDG_CONFIG_HOME", config);
+  std::filesystem::create_directories(dir.Path() / "bin");
+  std::filesystem::create_directories(config + "/tarnwick");
+  std::ofstream(config + "/tarnwick/Tarnwick.INI") << "[Connect]\nString=user/pw@srv\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"bin", dir.File("bin/Tarnwick.INI")},
+      {"absent", config + "/tarnwick/Tarnwick.INI"},
+  };
+  for (const auto& [folder, settings] : cases) {
+    const std::string program = dir.File(folder + "/tarnwick-export");
+    EXPECT_EQ(WindowSettingsPath(program), settings) << folder;
+    EXPECT_EQ(WindowSettingsPath(program), SettingsFilesFor(dir.File(folder + "/Tarnwick")).Read);
+  }
 }
 
 TEST_F(SettingsTest, TheCommandLineWinsThenTheEnvironmentThenTheSettingsFile) {
