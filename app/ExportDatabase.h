@@ -2,8 +2,10 @@
 // The database work of the export's actions, as the main window's session component OraSession1
 // and its query component SmartQuery1 do it. TOraExportDatabase is the real one; tests put
 // scripted result sets in its place.
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/ExportText.h"
 
@@ -33,6 +35,14 @@ class IExportDatabase {
   // that the query does not have raises the data-access error.
   virtual std::string FieldText(const std::string& name) = 0;
   virtual int32_t FieldInteger(const std::string& name) = 0;
+
+  // The current row's fields of these names as texts, in the order of `names`, into `values`
+  // (resized to match). The import reads every row this way; a database may find its fields once
+  // per query instead of once per row and value.
+  virtual void FieldTexts(const std::vector<std::string>& names, std::vector<std::string>& values) {
+    values.resize(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) values[i] = FieldText(names[i]);
+  }
 };
 
 }  // namespace tarnwick

@@ -106,12 +106,13 @@ struct TColumnRow {
   std::string Name, Type, Length, Precision, Scale;
 };
 
-// Counts the values whose stored part had characters that code page 866 lacks, per field.
+// Counts the values whose stored part had characters that code page 866 lacks, per field, from
+// what the DBF writer reports of every record it stored.
 class TSubstitutions {
  public:
-  void Check(TCp866& cp866, std::size_t field, const std::string& value, std::size_t length) {
-    if (value.empty()) return;
-    if (!cp866.Unmappable(StoredPart(value, length)).empty()) {
+  void Add(const std::vector<uint32_t>& replacedPerField) {
+    for (std::size_t field = 0; field < replacedPerField.size(); ++field) {
+      if (replacedPerField[field] == 0) continue;
       ++perField_[field];
       ++values_;
     }
@@ -396,8 +397,10 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
     }
   };
   IExportDatabase& db = *database_;
+  // The fields of every row, read in the order of the analysis, and their DBF lengths.
+  const std::vector<std::string> fieldNames(OraNames.begin(), OraNames.begin() + columns);
+  const std::vector<std::string> lengthTexts(DbfLengths.begin(), DbfLengths.begin() + columns);
   std::vector<std::string> values;
-  std::vector<std::string> lengthTexts;
   int64_t& written = RecordsWritten;
   try {
     db.Open("select * from " + table + " order by 1", true);
@@ -409,21 +412,14 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
         logSubstitutions();
         return TImportResult::Stopped;
       }
-      values.clear();
-      lengthTexts.clear();
-      for (std::size_t i = 0; i < columns; ++i) {
-        values.push_back(db.FieldText(OraNames[i]));
-        lengthTexts.push_back(DbfLengths[i]);
-      }
+      db.FieldTexts(fieldNames, values);
       if (dbf_append(values, lengthTexts) != 0) {
         dbf_close();
         logSubstitutions();
         view.ShowMessage(kWriteFailed);
         return TImportResult::WriteFailed;
       }
-      for (std::size_t i = 0; i < columns; ++i) {
-        substitutions.Check(cp866, i, values[i], static_cast<std::size_t>(lengths[i]));
-      }
+      substitutions.Add(dbf_last_replaced());
       ++written;
       view.SetGauge(GaugePosition(written, TableRowCount));
       db.Next();

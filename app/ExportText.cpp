@@ -263,15 +263,6 @@ std::optional<char> TCp866::Byte(const std::string& text, std::size_t pos, std::
   return byte;
 }
 
-std::vector<std::string> TCp866::Unmappable(const std::string& text) {
-  std::vector<std::string> found;
-  ForEachCharacter(text, [&](std::size_t pos, std::size_t len) {
-    if (!Byte(text, pos, len)) found.push_back(text.substr(pos, len == 0 ? 1 : len));
-    return true;
-  });
-  return found;
-}
-
 std::string TCp866::Convert(const std::string& text) {
   std::string out;
   ForEachCharacter(text, [&](std::size_t pos, std::size_t len) {

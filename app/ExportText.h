@@ -1,8 +1,7 @@
 #pragma once
 // The rules of the export that need no database and no window: the split of the connection
 // string, the DBF naming rule, the structure report's lines, the time estimate, the DBF length
-// and decimals of a NUMBER column, the gauge position and the check for characters that code
-// page 866 lacks.
+// and decimals of a NUMBER column, the gauge position and texts in code page 866.
 // All texts are UTF-8; "character" means a Unicode code point.
 #include <cstddef>
 #include <cstdint>
@@ -107,7 +106,7 @@ int GaugePosition(int64_t written, int64_t rowCount);
 // What becomes of a text in code page 866, asked of glibc's iconv as the DBF writer asks it. A
 // character that the code page lacks and every byte that is not part of a well-formed UTF-8
 // sequence come out as "?". One object keeps one conversion descriptor and remembers the answer
-// for every character it has seen, so checking every value of an import stays cheap.
+// for every character it has seen.
 class TCp866 {
  public:
   // Raises Exception when iconv offers no conversion to code page 866.
@@ -116,9 +115,6 @@ class TCp866 {
   TCp866(const TCp866&) = delete;
   TCp866& operator=(const TCp866&) = delete;
 
-  // The characters that would become "?", each occurrence in text order (a stray byte as that
-  // one byte).
-  std::vector<std::string> Unmappable(const std::string& text);
   // The text in code page 866, one byte per character.
   std::string Convert(const std::string& text);
 

@@ -1,5 +1,7 @@
 #include "app/OraExportDatabase.h"
 
+#include <utility>
+
 namespace tarnwick {
 
 TOraExportDatabase::TOraExportDatabase() : OraSession1("OraSession1"), SmartQuery1("SmartQuery1") {
@@ -9,6 +11,8 @@ TOraExportDatabase::TOraExportDatabase() : OraSession1("OraSession1"), SmartQuer
 TOraExportDatabase::~TOraExportDatabase() = default;
 
 void TOraExportDatabase::Disconnect() {
+  fieldNames_.clear();
+  fields_.clear();
   OraSession1.SetConnected(false);
 }
 
@@ -23,6 +27,8 @@ void TOraExportDatabase::Connect() {
 }
 
 void TOraExportDatabase::SetStatement(const std::string& sql, bool uniDirectional) {
+  fieldNames_.clear();
+  fields_.clear();
   SmartQuery1.SQL().Clear();
   if (SmartQuery1.UniDirectional() != uniDirectional) {
     SmartQuery1.SetUniDirectional(uniDirectional);
@@ -54,6 +60,19 @@ std::string TOraExportDatabase::FieldText(const std::string& name) {
 
 int32_t TOraExportDatabase::FieldInteger(const std::string& name) {
   return SmartQuery1.FieldByName(name)->AsInteger();
+}
+
+void TOraExportDatabase::FieldTexts(const std::vector<std::string>& names,
+                                    std::vector<std::string>& values) {
+  if (fields_.empty() || names != fieldNames_) {
+    std::vector<TField*> fields;
+    fields.reserve(names.size());
+    for (const std::string& name : names) fields.push_back(SmartQuery1.FieldByName(name));
+    fields_ = std::move(fields);
+    fieldNames_ = names;
+  }
+  values.resize(names.size());
+  for (std::size_t i = 0; i < fields_.size(); ++i) values[i] = fields_[i]->AsString();
 }
 
 }  // namespace tarnwick

@@ -2,6 +2,8 @@
 // The database of the export's actions as the main window has it: the session component
 // OraSession1 and the query component SmartQuery1 bound to it, both with their defaults.
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/ExportDatabase.h"
 #include "dataset/OraSmart.h"
@@ -23,6 +25,7 @@ class TOraExportDatabase : public IExportDatabase {
   void Next() override;
   std::string FieldText(const std::string& name) override;
   int32_t FieldInteger(const std::string& name) override;
+  void FieldTexts(const std::vector<std::string>& names, std::vector<std::string>& values) override;
 
   // Declared in this order so that the query, which registered with the session, goes first.
   TOraSession OraSession1;
@@ -32,6 +35,11 @@ class TOraExportDatabase : public IExportDatabase {
   // Clears the SQL text and adds `sql` (which closes the query), and chooses whether the query
   // keeps the rows it has read.
   void SetStatement(const std::string& sql, bool uniDirectional);
+
+  // The fields FieldTexts found for fieldNames_ in the query opened last; emptied whenever the
+  // query's statement changes, since its fields are made anew.
+  std::vector<std::string> fieldNames_;
+  std::vector<TField*> fields_;
 };
 
 }  // namespace tarnwick
