@@ -11,7 +11,7 @@ PACKAGES=(
   python3 python3-dbf gdal-bin
   locales
   dpkg-dev help2man  # scripts/package: the Debian package and tarnwick-export's manual page
-  xvfb xdotool x11-apps imagemagick  # scripts/xvfb-demo: a virtual display, input, screenshots
+  xvfb xdotool x11-apps x11-utils imagemagick  # scripts/xvfb-demo: display, input, xwd, xwininfo, screenshots
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
