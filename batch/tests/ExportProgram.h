@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "testsupport/Commands.h"
 #include "testsupport/ScratchDir.h"
 #include "testsupport/StandinFixture.h"
 
@@ -31,6 +32,9 @@ extern char** environ;
 namespace tarnwick::program_test {
 
 namespace fs = std::filesystem;
+using testsupport::PythonDbfMissing;
+using testsupport::ShellQuote;
+using testsupport::SystemPython;
 
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -151,29 +155,14 @@ inline std::string ExportProgram() {
   return TARNWICK_EXPORT_PROGRAM;
 }
 
-inline std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 // Runs standin-admin; its output, or a test failure with it.
 inline std::string Admin(const std::vector<std::string>& args) {
-  std::string command = Quote(STANDIN_ADMIN);
-  for (const std::string& a : args) command += ' ' + Quote(a);
+  std::string command = ShellQuote(STANDIN_ADMIN);
+  for (const std::string& a : args) command += ' ' + ShellQuote(a);
   command += " 2>&1";
-  std::string output;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    ADD_FAILURE() << "cannot run " << command;
-    return output;
-  }
-  char buffer[65536];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  EXPECT_EQ(status, 0) << command << "\n" << output.substr(0, 2000);
-  return output;
+  const testsupport::CommandResult r = testsupport::RunCommand(command);
+  EXPECT_EQ(r.status, 0) << command << "\n" << r.output.substr(0, 2000);
+  return r.output;
 }
 
 // ---- the test folder
@@ -310,36 +299,14 @@ for rec in t:
 t.close()
 )PY";
 
-inline const char* SystemPython() {
-  return TARNWICK_SYSTEM_PYTHON;
-}
-
-// Empty when python3-dbf can be used, else the reason it cannot.
-inline std::string PythonDbfMissing() {
-  if (::access(SystemPython(), X_OK) != 0) return std::string(SystemPython()) + " not found";
-  const std::string command = Quote(SystemPython()) + " -c 'import dbf' 2>/dev/null";
-  if (std::system(command.c_str()) != 0) {
-    return "the Python module dbf (Debian package python3-dbf) is not installed";
-  }
-  return {};
-}
-
 // The lines python3-dbf prints for a table ("COUNT n", then one line per record); a reader
 // failure is a test failure with its message.
 inline std::vector<std::string> ReadWithPython(const testsupport::ScratchDir& dir,
                                                const std::string& table) {
-  const std::string script = dir.File("read_table.py");
-  std::ofstream(script) << kPythonReader;
-  const std::string command =
-      Quote(SystemPython()) + " " + Quote(script) + " " + Quote(table) + " 2>&1";
+  const testsupport::CommandResult r = testsupport::ReadWithPythonDbf(dir, table, kPythonReader);
+  EXPECT_EQ(r.status, 0) << r.output.substr(r.output.size() > 2000 ? r.output.size() - 2000 : 0);
   std::vector<std::string> lines;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  std::string output;
-  char buffer[65536];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    output.append(buffer, n);
-  EXPECT_EQ(::pclose(pipe), 0) << output.substr(output.size() > 2000 ? output.size() - 2000 : 0);
-  std::istringstream in(output);
+  std::istringstream in(r.output);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }

@@ -28,7 +28,8 @@ std::vector<std::string> ReadRecords(const testsupport::ScratchDir& dir, const s
                                      const std::vector<uint32_t>& indexes) {
   const std::string script = dir.File("read_records.py");
   std::ofstream(script) << kIndexReader;
-  std::string command = Quote(SystemPython()) + " " + Quote(script) + " " + Quote(table);
+  std::string command =
+      ShellQuote(SystemPython()) + " " + ShellQuote(script) + " " + ShellQuote(table);
   for (uint32_t i : indexes) command += ' ' + std::to_string(i);
   FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
   std::string output;

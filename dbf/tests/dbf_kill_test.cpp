@@ -107,7 +107,7 @@ TEST_F(DbfTest, KilledWriterLeavesAReadableTable) {
       ASSERT_EQ(std::vector<uint8_t>(at, at + kRecord), expected_record(i)) << "record " << i;
     }
     if (with_ogrinfo) {
-      const CommandResult r = run_command("ogrinfo -ro -so -al " + shell_quote(path) + " 2>&1");
+      const CommandResult r = RunCommand("ogrinfo -ro -so -al " + ShellQuote(path) + " 2>&1");
       ASSERT_EQ(r.status, 0) << r.output;
       EXPECT_NE(r.output.find("Feature Count: " + std::to_string(count) + "\n"), std::string::npos)
           << r.output;
@@ -117,7 +117,7 @@ TEST_F(DbfTest, KilledWriterLeavesAReadableTable) {
             << uncounted_tails << " kills left record bytes after the counted ones\n";
 
   // The last state, read in full by python3-dbf: every counted record and nothing more.
-  if (const std::string why = python_dbf_missing(); !why.empty()) {
+  if (const std::string why = PythonDbfMissing(); !why.empty()) {
     if (!with_ogrinfo) GTEST_SKIP() << why << "; " << ogrinfo_missing();
     return;
   }
@@ -126,8 +126,8 @@ TEST_F(DbfTest, KilledWriterLeavesAReadableTable) {
                            "t = dbf.Table(sys.argv[1]); t.open(dbf.READ_ONLY)\n"
                            "ids = [r[0] for r in t]\n"
                            "print(len(t), len(ids), ids == list(range(len(ids))))\n";
-  const CommandResult r = run_command(shell_quote(system_python()) + " " + shell_quote(script) +
-                                      " " + shell_quote(path) + " 2>&1");
+  const CommandResult r = RunCommand(ShellQuote(SystemPython()) + " " + ShellQuote(script) + " " +
+                                     ShellQuote(path) + " 2>&1");
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(r.output, std::to_string(count) + " " + std::to_string(count) + " True\n");
 }

@@ -69,9 +69,9 @@ class ReaderTest : public DbfTest {
 };
 
 TEST_F(ReaderTest, PythonDbfReadsStructureValuesAndCount) {
-  if (const std::string why = python_dbf_missing(); !why.empty()) GTEST_SKIP() << why;
+  if (const std::string why = PythonDbfMissing(); !why.empty()) GTEST_SKIP() << why;
   write_table();
-  const CommandResult r = read_with_python(dir, path);
+  const CommandResult r = ReadWithPythonDbf(dir, path);
   ASSERT_EQ(r.status, 0) << r.output;
 
   std::vector<std::string> want = {"COUNT 5",           "CODEPAGE cp866",   "FIELD ID N 5 0",
@@ -128,9 +128,9 @@ TEST_F(ReaderTest, MemoTableOpensInBothReaders) {
   dbf_close();
 
   bool any = false;
-  if (python_dbf_missing().empty()) {
+  if (PythonDbfMissing().empty()) {
     any = true;
-    const CommandResult r = read_with_python(dir, table);
+    const CommandResult r = ReadWithPythonDbf(dir, table);
     ASSERT_EQ(r.status, 0) << r.output;
     const std::vector<std::string> want = {"COUNT 2",
                                            "CODEPAGE cp866",
@@ -150,14 +150,14 @@ TEST_F(ReaderTest, MemoTableOpensInBothReaders) {
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("Feature Count: 2\n"), std::string::npos) << r.output;
   }
-  if (!any) GTEST_SKIP() << python_dbf_missing() << "; " << ogrinfo_missing();
+  if (!any) GTEST_SKIP() << PythonDbfMissing() << "; " << ogrinfo_missing();
 }
 
 TEST_F(ReaderTest, TableWithoutRecordsOpens) {
-  if (const std::string why = python_dbf_missing(); !why.empty()) GTEST_SKIP() << why;
+  if (const std::string why = PythonDbfMissing(); !why.empty()) GTEST_SKIP() << why;
   const std::string table = dir.File("EMPTY.dbf");
   ASSERT_TRUE(CreateArgs(kFields).create(table));
-  const CommandResult r = read_with_python(dir, table);
+  const CommandResult r = ReadWithPythonDbf(dir, table);
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(lines_of(r.output)[0], "COUNT 0");
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "dbf/dbf.h"
+#include "testsupport/Commands.h"
 #include "testsupport/ScratchDir.h"
 
 namespace dbftest {
@@ -106,100 +107,23 @@ class DbfTest : public ::testing::Test {
 
 // ---- independent readers -------------------------------------------------------------------
 
-struct CommandResult {
-  int status = -1;
-  std::string output;
-};
-
-inline CommandResult run_command(const std::string& command) {
-  CommandResult r;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.output.append(buf, n);
-  const int st = pclose(pipe);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
-
-inline std::string shell_quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
-  }
-  return out + "'";
-}
-
-#ifdef TARNWICK_SYSTEM_PYTHON
-inline const char* system_python() {
-  return TARNWICK_SYSTEM_PYTHON;
-}
-#else
-inline const char* system_python() {
-  return "/usr/bin/python3";
-}
-#endif
-
-// Empty when python3-dbf can be used, else the reason it cannot.
-inline std::string python_dbf_missing() {
-  if (access(system_python(), X_OK) != 0) return std::string(system_python()) + " not found";
-  const CommandResult r =
-      run_command(shell_quote(system_python()) + " -c 'import dbf' 2>/dev/null");
-  if (r.status != 0) return "the Python module dbf (Debian package python3-dbf) is not installed";
-  return {};
-}
+using tarnwick::testsupport::CommandResult;
+using tarnwick::testsupport::PythonDbfMissing;
+using tarnwick::testsupport::ReadWithPythonDbf;
+using tarnwick::testsupport::RunCommand;
+using tarnwick::testsupport::ShellQuote;
+using tarnwick::testsupport::SystemPython;
 
 // Empty when GDAL's ogrinfo can be run, else the reason it cannot.
 inline std::string ogrinfo_missing() {
-  const CommandResult r = run_command("ogrinfo --version 2>/dev/null");
+  const CommandResult r = RunCommand("ogrinfo --version 2>/dev/null");
   if (r.status != 0) return "ogrinfo (Debian package gdal-bin) is not installed";
   return {};
 }
 
-// Reads a table with python3-dbf and prints one item per line:
-//   COUNT <records> / CODEPAGE <name> / FIELD <NAME> <type> <length> <decimals> / REC, then one
-//   "V ..." line per field: a character value in brackets, spaces kept, decoded from the table's
-//   code page; a date as yyyymmdd; a number as Python writes it; None for a blank date or number.
-inline const char* kPythonReader = R"PY(
-import sys, datetime, dbf
-sys.stdout.reconfigure(encoding="utf-8")
-t = dbf.Table(sys.argv[1])
-t.open(dbf.READ_ONLY)
-print("COUNT", len(t))
-print("CODEPAGE", t.codepage.name)
-for name in t.field_names:
-    info = t.field_info(name)
-    print("FIELD", name.upper(), chr(info.field_type), info.length, info.decimal)
-for rec in t:
-    print("REC")
-    for v in rec:
-        if v is None:
-            print("V None")
-        elif isinstance(v, str):
-            print("V [" + v + "]")
-        elif isinstance(v, datetime.date):
-            print("V " + v.strftime("%Y%m%d"))
-        else:
-            print("V " + repr(v))
-t.close()
-)PY";
-
-// Runs the Python reader on a table; the output of a failed run ends with the error text.
-inline CommandResult read_with_python(const tarnwick::testsupport::ScratchDir& dir,
-                                      const std::string& table) {
-  const std::string script = dir.File("read_table.py");
-  std::ofstream(script) << kPythonReader;
-  return run_command(shell_quote(system_python()) + " " + shell_quote(script) + " " +
-                     shell_quote(table) + " 2>&1");
-}
-
 // Runs ogrinfo -al on a table (stderr included).
 inline CommandResult read_with_ogrinfo(const std::string& table) {
-  return run_command("ogrinfo -ro -al " + shell_quote(table) + " 2>&1");
+  return RunCommand("ogrinfo -ro -al " + ShellQuote(table) + " 2>&1");
 }
 
 }  // namespace dbftest

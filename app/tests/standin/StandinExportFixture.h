@@ -14,13 +14,10 @@
 #include "app/OraExportDatabase.h"
 #include "app/tests/export/ExportFakes.h"
 #include "oracle/Oracall.h"
+#include "testsupport/Commands.h"
 #include "testsupport/ScopedEnvVar.h"
 #include "testsupport/ScratchDir.h"
 #include "testsupport/StandinFixture.h"
-
-#ifndef TARNWICK_SYSTEM_PYTHON
-#define TARNWICK_SYSTEM_PYTHON "/usr/bin/python3"
-#endif
 
 namespace tarnwick::export_test {
 
@@ -31,28 +28,10 @@ inline const std::string kNoConnection = "Нет соединения с баз�
 
 // ---- helpers ----------------------------------------------------------------------------------
 
-struct CommandResult {
-  int status;
-  std::string output;
-};
-
-inline CommandResult RunCommand(const std::string& command) {
-  CommandResult result{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-inline std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+using testsupport::CommandResult;
+using testsupport::PythonDbfMissing;
+using testsupport::RunCommand;
+using testsupport::ShellQuote;
 
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -75,40 +54,6 @@ inline std::string Record(const std::vector<std::string>& values, const std::vec
   std::string record = " ";
   for (std::size_t i = 0; i < values.size(); ++i) record += Field(values[i], lengths[i]);
   return record;
-}
-
-// Reads a table with python3-dbf: COUNT, CODEPAGE, FIELD lines, then REC and one V line per value
-// (text in brackets, a date as yyyymmdd, a number as Python writes it, None for blank).
-inline const char* const kPythonReader = R"PY(
-import sys, datetime, dbf
-sys.stdout.reconfigure(encoding="utf-8")
-t = dbf.Table(sys.argv[1])
-t.open(dbf.READ_ONLY)
-print("COUNT", len(t))
-print("CODEPAGE", t.codepage.name)
-for name in t.field_names:
-    info = t.field_info(name)
-    print("FIELD", name.upper(), chr(info.field_type), info.length, info.decimal)
-for rec in t:
-    print("REC")
-    for v in rec:
-        if v is None:
-            print("V None")
-        elif isinstance(v, str):
-            print("V [" + v + "]")
-        elif isinstance(v, datetime.date):
-            print("V " + v.strftime("%Y%m%d"))
-        else:
-            print("V " + repr(v))
-t.close()
-)PY";
-
-// Empty when python3-dbf can be used, else why not.
-inline std::string PythonDbfMissing() {
-  if (RunCommand(Quote(TARNWICK_SYSTEM_PYTHON) + " -c 'import dbf' 2>/dev/null").status != 0) {
-    return std::string("python3-dbf cannot be imported by ") + TARNWICK_SYSTEM_PYTHON;
-  }
-  return {};
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -212,21 +157,18 @@ class StandinExportTest : public ::testing::Test {
 
   // Runs standin-admin on the test's own copy of the demo server.
   void Admin(const std::string& arguments) {
-    const CommandResult r = RunCommand(Quote((testsupport::BinDir() / "standin-admin").string()) +
-                                       " " + arguments + " 2>&1");
+    const CommandResult r = RunCommand(
+        ShellQuote((testsupport::BinDir() / "standin-admin").string()) + " " + arguments + " 2>&1");
     ASSERT_EQ(r.status, 0) << arguments << ": " << r.output;
   }
-  std::string Server() const { return Quote((servers_ / "demo").string()); }
+  std::string Server() const { return ShellQuote((servers_ / "demo").string()); }
 
   // The DBF file of a table in the scratch folder.
   std::string Path(const std::string& name) const { return scratch_.File(name + ".dbf"); }
 
-  // The python3-dbf reading of a file.
+  // The python3-dbf reading of a file (testsupport::kPythonDbfFieldReader).
   std::vector<std::string> ReadWithPython(const std::string& path) {
-    const std::string script = scratch_.File("read_table.py");
-    std::ofstream(script) << kPythonReader;
-    const CommandResult r = RunCommand(Quote(TARNWICK_SYSTEM_PYTHON) + " " + Quote(script) + " " +
-                                       Quote(path) + " 2>&1");
+    const CommandResult r = testsupport::ReadWithPythonDbf(scratch_, path);
     EXPECT_EQ(r.status, 0) << r.output;
     return Lines(r.output);
   }
