@@ -18,6 +18,7 @@ namespace {
 
 using export_test::ReadDbf;
 using export_test::TColumn;
+using export_test::TForwardingDatabase;
 using export_test::TScriptedDatabase;
 using export_test::TValue;
 
@@ -45,26 +46,6 @@ std::string ReadAll(std::FILE* file) {
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
-
-// Hands the run a database that forwards to the test's scripted one, which outlives the run.
-class TForwardingDatabase : public IExportDatabase {
- public:
-  explicit TForwardingDatabase(TScriptedDatabase& target) : target_(target) {}
-  void Disconnect() override { target_.Disconnect(); }
-  void SetLogin(const TConnectParts& login) override { target_.SetLogin(login); }
-  void Connect() override { target_.Connect(); }
-  void ExecSQL(const std::string& sql) override { target_.ExecSQL(sql); }
-  void Open(const std::string& sql, bool uniDirectional) override {
-    target_.Open(sql, uniDirectional);
-  }
-  bool Eof() override { return target_.Eof(); }
-  void Next() override { target_.Next(); }
-  std::string FieldText(const std::string& name) override { return target_.FieldText(name); }
-  int32_t FieldInteger(const std::string& name) override { return target_.FieldInteger(name); }
-
- private:
-  TScriptedDatabase& target_;
-};
 
 class RunTest : public ::testing::Test {
  protected:

@@ -131,6 +131,34 @@ struct TColumn {
   std::optional<int32_t> scale;
 };
 
+// Hands every call on to another database, which outlives it: a session owns the database it is
+// given, while the test keeps the one it looks at.
+class TForwardingDatabase : public IExportDatabase {
+ public:
+  explicit TForwardingDatabase(IExportDatabase& target) : target_(target) {}
+  // Not copyable: a copy made from a forwarding database would forward to its target, not to it.
+  TForwardingDatabase(const TForwardingDatabase&) = delete;
+  TForwardingDatabase& operator=(const TForwardingDatabase&) = delete;
+  void Disconnect() override { target_.Disconnect(); }
+  void SetLogin(const TConnectParts& login) override { target_.SetLogin(login); }
+  void Connect() override { target_.Connect(); }
+  void ExecSQL(const std::string& sql) override { target_.ExecSQL(sql); }
+  void Open(const std::string& sql, bool uniDirectional) override {
+    target_.Open(sql, uniDirectional);
+  }
+  bool Eof() override { return target_.Eof(); }
+  void Next() override { target_.Next(); }
+  std::string FieldText(const std::string& name) override { return target_.FieldText(name); }
+  int32_t FieldInteger(const std::string& name) override { return target_.FieldInteger(name); }
+  void FieldTexts(const std::vector<std::string>& names,
+                  std::vector<std::string>& values) override {
+    target_.FieldTexts(names, values);
+  }
+
+ private:
+  IExportDatabase& target_;
+};
+
 // Answers the statements it was given result sets for; any other statement fails with ORA-00942,
 // as a query of a table that does not exist does. Every call is recorded as a line of text:
 // "disconnect", "login <user>|<password>|<server>", "connect", "exec <sql>", "open <sql>" or

@@ -78,32 +78,24 @@ inline std::size_t MemoryInUse() {
 }
 
 // Forwards to the real database and watches the memory while rows are read.
-class THeapWatch : public IExportDatabase {
+class THeapWatch : public TForwardingDatabase {
  public:
-  explicit THeapWatch(IExportDatabase& inner) : inner_(inner) {}
-  void Disconnect() override { inner_.Disconnect(); }
-  void SetLogin(const TConnectParts& login) override { inner_.SetLogin(login); }
-  void Connect() override { inner_.Connect(); }
-  void ExecSQL(const std::string& sql) override { inner_.ExecSQL(sql); }
+  explicit THeapWatch(IExportDatabase& inner) : TForwardingDatabase(inner) {}
   void Open(const std::string& sql, bool uniDirectional) override {
-    inner_.Open(sql, uniDirectional);
+    TForwardingDatabase::Open(sql, uniDirectional);
     rows_ = 0;
   }
-  bool Eof() override { return inner_.Eof(); }
   void Next() override {
-    inner_.Next();
+    TForwardingDatabase::Next();
     // The first blocks settle the buffers; from then on only kept rows make the memory grow.
     if (++rows_ == 1000) base = MemoryInUse();
     if (rows_ > 1000) peak = std::max(peak, MemoryInUse());
   }
-  std::string FieldText(const std::string& name) override { return inner_.FieldText(name); }
-  int32_t FieldInteger(const std::string& name) override { return inner_.FieldInteger(name); }
 
   std::size_t base = 0;
   std::size_t peak = 0;
 
  private:
-  IExportDatabase& inner_;
   int rows_ = 0;
 };
 
@@ -133,9 +125,9 @@ class StandinExportTest : public ::testing::Test {
     std::unique_ptr<IExportDatabase> database;
     if (watchHeap) {
       watch_ = std::make_unique<THeapWatch>(*ora_);
-      database = std::make_unique<TForward>(*watch_);
+      database = std::make_unique<TForwardingDatabase>(static_cast<IExportDatabase&>(*watch_));
     } else {
-      database = std::make_unique<TForward>(*ora_);
+      database = std::make_unique<TForwardingDatabase>(*ora_);
     }
     session_ = std::make_unique<TExportSession>(settings_, std::move(database));
     session_->Now = [] { return EncodeDateTime(2008, 8, 15, 14, 30, 5, 0); };
@@ -172,24 +164,6 @@ class StandinExportTest : public ::testing::Test {
     EXPECT_EQ(r.status, 0) << r.output;
     return Lines(r.output);
   }
-
-  // Hands every call on to another database that the fixture keeps.
-  class TForward : public IExportDatabase {
-   public:
-    explicit TForward(IExportDatabase& to) : to_(to) {}
-    void Disconnect() override { to_.Disconnect(); }
-    void SetLogin(const TConnectParts& login) override { to_.SetLogin(login); }
-    void Connect() override { to_.Connect(); }
-    void ExecSQL(const std::string& sql) override { to_.ExecSQL(sql); }
-    void Open(const std::string& sql, bool uni) override { to_.Open(sql, uni); }
-    bool Eof() override { return to_.Eof(); }
-    void Next() override { to_.Next(); }
-    std::string FieldText(const std::string& name) override { return to_.FieldText(name); }
-    int32_t FieldInteger(const std::string& name) override { return to_.FieldInteger(name); }
-
-   private:
-    IExportDatabase& to_;
-  };
 
   testsupport::ScratchDir scratch_{"tarnwick-export-standin"};
   std::filesystem::path servers_;
