@@ -1,0 +1,191 @@
+#include "dataset/NumberText.h"
+
+#include <charconv>
+
+namespace tarnwick {
+
+namespace {
+
+// A decimal number: magnitude = 0.Digits x 10^Exponent, Digits without leading or trailing
+// zeros; no digits is zero.
+struct TDecimal {
+  bool Negative = false;
+  std::string Digits;
+  int Exponent = 0;
+};
+
+void Normalize(TDecimal& d) {
+  const std::size_t first = d.Digits.find_first_not_of('0');
+  if (first == std::string::npos) {
+    d = TDecimal{};
+    return;
+  }
+  d.Digits.erase(0, first);
+  d.Exponent -= static_cast<int>(first);
+  d.Digits.erase(d.Digits.find_last_not_of('0') + 1);
+}
+
+std::string FixedText(const TDecimal& d, char separator) {
+  if (d.Digits.empty()) return "0";
+  std::string out;
+  if (d.Negative) out += '-';
+  const int count = static_cast<int>(d.Digits.size());
+  if (d.Exponent > 0) {
+    if (count <= d.Exponent) {
+      out += d.Digits;
+      out.append(static_cast<std::size_t>(d.Exponent - count), '0');
+    } else {
+      out.append(d.Digits, 0, static_cast<std::size_t>(d.Exponent));
+      out += separator;
+      out.append(d.Digits, static_cast<std::size_t>(d.Exponent));
+    }
+  } else {
+    out += '0';
+    out += separator;
+    out.append(static_cast<std::size_t>(-d.Exponent), '0');
+    out += d.Digits;
+  }
+  return out;
+}
+
+std::string ExponentText(const TDecimal& d, char separator) {
+  if (d.Digits.empty()) return "0";
+  std::string out;
+  if (d.Negative) out += '-';
+  out += d.Digits[0];
+  if (d.Digits.size() > 1) {
+    out += separator;
+    out.append(d.Digits, 1);
+  }
+  out += 'E';
+  out += std::to_string(d.Exponent - 1);
+  return out;
+}
+
+// The first `keep` digits, the next one rounding half away from zero.
+TDecimal Rounded(TDecimal d, std::size_t keep) {
+  if (keep >= d.Digits.size()) return d;
+  const bool up = d.Digits[keep] >= '5';
+  d.Digits.resize(keep);
+  if (up) {
+    std::size_t k = keep;
+    while (k > 0 && d.Digits[k - 1] == '9') d.Digits[--k] = '0';
+    if (k > 0) {
+      ++d.Digits[k - 1];
+    } else {
+      d.Digits.insert(d.Digits.begin(), '1');
+      ++d.Exponent;
+    }
+  }
+  Normalize(d);
+  return d;
+}
+
+// A decimal text: an optional sign, digits with at most one decimal separator, an optional
+// exponent "E" or "e" with an optional sign.
+std::optional<TDecimal> Parse(std::string_view text, char separator) {
+  TDecimal d;
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) d.Negative = text[i++] == '-';
+  bool anyDigit = false;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      anyDigit = true;
+      d.Digits += c;
+      if (!point) ++d.Exponent;
+    } else if (c == separator && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!anyDigit) return std::nullopt;
+  if (i < text.size()) {
+    if (text[i] != 'E' && text[i] != 'e') return std::nullopt;
+    ++i;
+    if (i < text.size() && text[i] == '+') ++i;
+    int exponent = 0;
+    const auto [end, ec] = std::from_chars(text.data() + i, text.data() + text.size(), exponent);
+    if (ec != std::errc() || end != text.data() + text.size() || i == text.size())
+      return std::nullopt;
+    if (exponent > 100000 || exponent < -100000) return std::nullopt;
+    d.Exponent += exponent;
+  }
+  Normalize(d);
+  return d;
+}
+
+[[noreturn]] void NotANumber() {
+  throw EConvertError("The bytes are not an Oracle NUMBER");
+}
+
+}  // namespace
+
+std::string OraNumberToStr(const uint8_t* number, std::size_t length,
+                           const TFormatSettings& settings) {
+  if (length == 0 || length > 21) NotANumber();
+  const uint8_t head = number[0];
+  if (head == 0x80 && length == 1) return "0";
+  if (head == 0 && length == 1) return "-INF";
+  if (head == 0xFF && length == 2 && number[1] == 101) return "INF";
+
+  TDecimal d;
+  d.Negative = head < 0x80;
+  // The exponent byte counts powers of 100 from 193 (its complement for a negative value); each
+  // further byte is one base-100 digit, plus one, or 101 minus it for a negative value, which
+  // ends with the byte 102 when it has fewer than 20 digits.
+  const int exponent = d.Negative ? 62 - head : head - 193;
+  std::size_t end = length;
+  if (d.Negative && end > 1 && number[end - 1] == 102) --end;
+  if (end < 2) NotANumber();
+  for (std::size_t i = 1; i < end; ++i) {
+    const int digit = d.Negative ? 101 - number[i] : number[i] - 1;
+    if (digit < 0 || digit > 99) NotANumber();
+    d.Digits += static_cast<char>('0' + digit / 10);
+    d.Digits += static_cast<char>('0' + digit % 10);
+  }
+  d.Exponent = 2 * (exponent + 1);
+  Normalize(d);
+  if (d.Digits.empty()) NotANumber();
+  const char separator = settings.DecimalSeparator;
+  return d.Exponent >= -3 && d.Exponent <= 40 ? FixedText(d, separator)
+                                              : ExponentText(d, separator);
+}
+
+std::string OraNumberToStr(const uint8_t* number, std::size_t length) {
+  return OraNumberToStr(number, length, FormatSettings());
+}
+
+std::string OraNumberFieldText(const std::optional<std::string_view>& lengthPrefixed) {
+  if (!lengthPrefixed) return {};
+  if (lengthPrefixed->empty()) NotANumber();
+  const auto* bytes = reinterpret_cast<const uint8_t*>(lengthPrefixed->data());
+  const std::size_t length = bytes[0];
+  if (length + 1 > lengthPrefixed->size()) NotANumber();
+  return OraNumberToStr(bytes + 1, length);
+}
+
+TFittedNumber FitNumberText(const std::string& text, std::size_t length,
+                            const TFormatSettings& settings) {
+  if (text.size() <= length) return {text, false};
+  const char separator = settings.DecimalSeparator;
+  const std::optional<TDecimal> value = Parse(text, separator);
+  if (!value || value->Digits.empty()) return {text, true};
+  const std::size_t digits = value->Digits.size();
+  for (std::size_t keep = digits; keep >= 1; --keep) {
+    const TDecimal rounded = Rounded(*value, keep);
+    std::string fixed = FixedText(rounded, separator);
+    if (fixed.size() <= length) return {std::move(fixed), keep < digits};
+    std::string exponent = ExponentText(rounded, separator);
+    if (exponent.size() <= length) return {std::move(exponent), keep < digits};
+  }
+  return {text, true};
+}
+
+TFittedNumber FitNumberText(const std::string& text, std::size_t length) {
+  return FitNumberText(text, length, FormatSettings());
+}
+
+}  // namespace tarnwick
