@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dataset/DateTimeUtils.h"
+#include "dataset/NumberText.h"
 #include "oracle/OraError.h"
 #include "recordset/RecordBytes.h"
 
@@ -21,6 +22,13 @@ using record_bytes::Store;
 // The heap codes: values kept in the string heap, fetched through the side buffer.
 bool IsHeapCode(uint16_t code) {
   return code == dcExtString || code == dcExtVarBytes || code == dcExtWideString;
+}
+
+// The codes this record set fetches through the side buffer: the heap codes, and the Oracle
+// number, whose 22 bytes (SQLT_VNU) go from the side buffer into a number object of the record,
+// a buffer of the string heap.
+bool IsSideFetched(uint16_t code) {
+  return IsHeapCode(code) || code == dcNumber;
 }
 
 }  // namespace
@@ -401,9 +409,12 @@ void TOCIRecordSet::DefineBlock(uint8_t* firstRecord, int32_t itemSize) {
       case dcExtString:
         dty = SQLT_STR;
         break;
+      case dcNumber:
+        dty = SQLT_VNU;
+        break;
       default:
-        // Wide text, bytes, large objects, objects, timestamps, intervals and Oracle numbers
-        // are described but not fetched by this record set.
+        // Wide text, bytes, large objects, objects, timestamps and intervals are described but
+        // not fetched by this record set.
         NotSupported();
     }
     const int32_t side = SideOffset(*d);
@@ -424,7 +435,7 @@ void TOCIRecordSet::DefineBlock(uint8_t* firstRecord, int32_t itemSize) {
     cmd.Check(OCIDefineByPos(stmt, &define, err, d->ActualFieldNo, value, valueSize, dty, indicator,
                              nullptr, nullptr, OCI_DEFAULT));
     d->DefineHandle = define;
-    if (FConnection->CharsetId() != 0) {
+    if (FConnection->CharsetId() != 0 && d->DataType != dcNumber) {
       ub2 csid = FConnection->CharsetId();
       cmd.Check(OCIAttrSet(define, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, err));
     }
@@ -466,7 +477,7 @@ bool TOCIRecordSet::FetchArray(bool fetchBack) {
         // The heap slots of a new block are written by the conversion below for the rows that
         // come and emptied for the rest before they go to the free list.
         for (const SideField& f : FSideFields)
-          if (!IsHeapCode(f.dataType)) NotSupported();
+          if (!IsSideFetched(f.dataType)) NotSupported();
       }
       DefineBlock(ItemRecord(FBlockMan.BlockItem(block, 0)), itemSize);
     } else if (FHasComplexFields) {
@@ -493,14 +504,21 @@ bool TOCIRecordSet::FetchArray(bool fetchBack) {
       return false;
     }
 
-    // Values kept in the heap: copied out of the side buffer, NULLs as empty strings.
+    // Values kept in the heap: copied out of the side buffer, NULLs as empty strings (or an
+    // Oracle number of length 0).
     if (FHasComplexFields) {
       for (int i = 0; i < fetched; ++i) {
         uint8_t* record = ItemRecord(FBlockMan.BlockItem(block, i));
         const uint8_t* row = FFetchBlock.data() + static_cast<size_t>(i) * FFetchBlockRowSize;
         for (const SideField& f : FSideFields) {
-          // A reused record gives its old text back to the heap first.
-          if (i < oldUsed) FStringHeap.DisposeBuf(Load<char*>(record + f.offset));
+          // A reused record gives its old value back to the heap first.
+          if (i < oldUsed) FStringHeap.DisposeBuf(Load<void*>(record + f.offset));
+          if (f.dataType == dcNumber) {
+            void* number = FStringHeap.NewBuf(kOraNumberSize);
+            std::memcpy(number, row + f.side, kOraNumberSize);
+            Store(record + f.offset, number);
+            continue;
+          }
           const char* text = reinterpret_cast<const char*>(row + f.side);
           Store(record + f.offset, FStringHeap.AllocStr(text, f.trim));
         }
@@ -602,7 +620,7 @@ bool TOCIRecordSet::IsComplexFieldType(uint16_t dataType) const {
 void TOCIRecordSet::CreateComplexFields(void* recBuf, bool withBlob) {
   for (const auto& d : FFields) {
     if (d->HasParent() || !IsComplexFieldType(d->DataType)) continue;
-    if (IsHeapCode(d->DataType)) {
+    if (IsSideFetched(d->DataType)) {
       Store<void*>(static_cast<uint8_t*>(recBuf) + d->Offset, nullptr);
       continue;
     }
@@ -613,6 +631,25 @@ void TOCIRecordSet::CreateComplexFields(void* recBuf, bool withBlob) {
 
 void TOCIRecordSet::FreeComplexFields(void* recBuf, bool withBlob) {
   TData::FreeComplexFields(recBuf, withBlob);
+  for (const auto& d : FFields) {
+    if (d->HasParent() || d->DataType != dcNumber) continue;
+    uint8_t* at = static_cast<uint8_t*>(recBuf) + d->Offset;
+    void* number = Load<void*>(at);
+    // The heap may have been cleared already, with every buffer in it.
+    if (number && !FStringHeap.Empty()) {
+      const bool shared = TStringHeap::UseCount(number) > TStringHeap::kFreeCount + 1;
+      FStringHeap.DisposeBuf(number);
+      if (!shared) Store<void*>(at, nullptr);
+    }
+  }
+}
+
+void TOCIRecordSet::AddRefComplexFields(void* recBuf) {
+  TData::AddRefComplexFields(recBuf);
+  for (const auto& d : FFields) {
+    if (d->HasParent() || d->DataType != dcNumber) continue;
+    FStringHeap.AddRef(Load<void*>(static_cast<uint8_t*>(recBuf) + d->Offset));
+  }
 }
 
 bool TOCIRecordSet::GetNull(int fieldNo, const void* recBuf) const {
@@ -632,6 +669,16 @@ void TOCIRecordSet::SetNull(int fieldNo, void* recBuf, bool isNull) {
 void TOCIRecordSet::GetFieldData(const TFieldDesc& desc, const void* recBuf, void* dest) const {
   if (desc.DataType == dcFixedChar || desc.DataType == dcFixedWideChar) {
     std::memcpy(dest, static_cast<const uint8_t*>(recBuf) + desc.Offset, desc.Size);
+    return;
+  }
+  if (desc.DataType == dcNumber) {
+    // The 22 bytes of the number object: a length byte and the Oracle NUMBER; a record without
+    // a number object reads as length 0.
+    const void* number = Load<const void*>(static_cast<const uint8_t*>(recBuf) + desc.Offset);
+    if (number)
+      std::memcpy(dest, number, kOraNumberSize);
+    else
+      std::memset(dest, 0, kOraNumberSize);
     return;
   }
   TMemData::GetFieldData(desc, recBuf, dest);

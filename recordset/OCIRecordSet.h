@@ -5,7 +5,9 @@
 //
 // Only the forward array fetch is built. Scrollable cursors, piecewise and non-blocking fetching,
 // large objects, objects, timestamps, intervals and LONG columns are refused with "Data type is
-// not supported." or a plain error naming the facility.
+// not supported." or a plain error naming the facility. Oracle numbers (dcNumber, the session
+// option EnableNumbers) are fetched as SQLT_VNU: GetFieldData gives their 22 bytes, a length byte
+// and the NUMBER.
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -34,6 +36,7 @@ class TOCIRecordSet : public TCRRecordSet {
   bool IsComplexFieldType(uint16_t dataType) const override;
   void CreateComplexFields(void* recBuf, bool withBlob) override;
   void FreeComplexFields(void* recBuf, bool withBlob) override;
+  void AddRefComplexFields(void* recBuf) override;
   void SetToEnd() override;
   bool Fetch(bool fetchBack) override;
 
