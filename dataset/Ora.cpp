@@ -1,6 +1,8 @@
 #include "dataset/Ora.h"
 
 #include <algorithm>
+#include <charconv>
+#include <limits>
 
 #include "dataset/FieldText.h"
 #include "oracle/OCICommand.h"
@@ -194,6 +196,41 @@ std::string CompilationErrorText(TOraSession* session, const std::string& sql) {
 }  // namespace
 
 // ---- TOraSQL ----
+
+// ---- TOraNumberField ----
+
+TOraNumberField::TOraNumberField() : TField(ftOraNumber) {}
+
+std::optional<std::string> TOraNumberField::Value() const {
+  std::string value(kOraNumberSize, '\0');
+  if (!GetData(value.data())) return std::nullopt;
+  return value;
+}
+
+std::string TOraNumberField::AsString() const {
+  const std::optional<std::string> value = Value();
+  if (!value) return {};
+  return OraNumberFieldText(std::string_view(*value));
+}
+
+double TOraNumberField::AsFloat() const {
+  const std::optional<std::string> value = Value();
+  if (!value) return 0;
+  // The exact text in the C locale's form, read back correctly rounded.
+  TFormatSettings plain = FormatSettings();
+  plain.DecimalSeparator = '.';
+  const auto* bytes = reinterpret_cast<const uint8_t*>(value->data());
+  const std::string text = OraNumberToStr(bytes + 1, bytes[0], plain);
+  if (text == "INF") return std::numeric_limits<double>::infinity();
+  if (text == "-INF") return -std::numeric_limits<double>::infinity();
+  double result = 0;
+  std::from_chars(text.data(), text.data() + text.size(), result);
+  return result;
+}
+
+int32_t TOraNumberField::AsInteger() const {
+  return IsNull() ? 0 : FloatToInteger(AsFloat());
+}
 
 TOraSQL::TOraSQL(TCustomDADataSet* owner) : TCustomDASQL(owner) {
   if (!owner) SetOwnCommand(std::make_unique<TOCICommand>());
@@ -457,6 +494,7 @@ TFieldType TOraDataSet::GetFieldType(uint16_t dataType) const {
 }
 
 TDataSet::TFieldFactory TOraDataSet::GetFieldClass(TFieldType type) const {
+  if (type == ftOraNumber) return [] { return std::make_unique<TOraNumberField>(); };
   if (type >= ftOraBFile && type <= ftOraFixedWideChar)
     return [] { return std::unique_ptr<TField>(); };
   return TCustomDADataSet::GetFieldClass(type);

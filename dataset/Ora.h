@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "dataset/DBAccess.h"
+#include "dataset/NumberText.h"
 #include "dataset/OraParser.h"
 #include "oracle/OraSession.h"
 #include "recordset/OCIRecordSet.h"
@@ -27,6 +29,23 @@ inline constexpr TFieldType ftOraTimeStampLTZ = static_cast<TFieldType>(106);
 inline constexpr TFieldType ftOraNumber = static_cast<TFieldType>(107);
 inline constexpr TFieldType ftOraXML = static_cast<TFieldType>(108);
 inline constexpr TFieldType ftOraFixedWideChar = static_cast<TFieldType>(109);
+
+// The field of an Oracle NUMBER column fetched whole (the session option EnableNumbers, for
+// columns of more than 15 digits): its value is the 22-byte length-prefixed NUMBER of the
+// record, its text every digit of it (OraNumberToStr).
+class TOraNumberField : public TField {
+ public:
+  TOraNumberField();
+  int DataSize() const override { return static_cast<int>(kOraNumberSize); }
+  // The length byte and the NUMBER, or empty for NULL.
+  std::optional<std::string> Value() const;
+
+  std::string AsString() const override;
+  // The value rounded to the nearest integer; EConvertError beyond the 32-bit range.
+  int32_t AsInteger() const override;
+  // The double nearest to the value.
+  double AsFloat() const override;
+};
 
 enum class TLockMode { lmNone, lmLockImmediate, lmLockDelayed };
 enum class TCheckMode { cmNone, cmException, cmRefresh };

@@ -283,14 +283,47 @@ TEST_F(SmartQueryOnStandin, AStatementComponentRunsStatementsOnItsSession) {
 }
 
 TEST_F(SmartQueryOnStandin, AColumnKindWithoutAFieldClassStopsTheOpen) {
-  session.Options().SetEnableNumbers(true);
-  SetText("select plain_num from number_forms");
+  Run({"create table raws (r raw(8))"});
+  SetText("select r from raws");
   EXPECT_EQ(ErrorOf([&] { q.Open(); }),
-            "Field 'PLAIN_NUM' is of type OraNumber, for which this build has no field class");
+            "Field 'R' is of type VarBytes, for which this build has no field class");
   EXPECT_FALSE(q.Active());
-  session.Options().SetEnableNumbers(false);
+  SetText("select count(*) c from raws");
   q.Open();
-  EXPECT_NE(dynamic_cast<TFloatField*>(q.FieldByName("PLAIN_NUM")), nullptr);
+  EXPECT_EQ(q.FieldByName("C")->AsInteger(), 0);
+}
+
+// With the session option EnableNumbers a NUMBER of more than 15 digits is an Oracle number
+// field whose text has every digit; the columns of up to 15 digits keep their classes.
+TEST_F(SmartQueryOnStandin, EnableNumbersGivesEveryDigitOfWideNumbers) {
+  Run({"create table wide (k number(9), n18 number(18), n15 number(15), plain number)",
+       "insert into wide values (1, -999999999999999999, 999999999999999, 1/3)",
+       "insert into wide values (2, null, null, 1E-130)"});
+  session.Options().SetEnableNumbers(true);
+  SetText("select * from wide order by k");
+  q.Open();
+  auto* n18 = dynamic_cast<TOraNumberField*>(q.FieldByName("N18"));
+  ASSERT_NE(n18, nullptr);
+  EXPECT_EQ(n18->DataType(), ftOraNumber);
+  EXPECT_NE(dynamic_cast<TFloatField*>(q.FieldByName("N15")), nullptr);
+  EXPECT_NE(dynamic_cast<TIntegerField*>(q.FieldByName("K")), nullptr);
+  EXPECT_EQ(n18->AsString(), "-999999999999999999");
+  EXPECT_EQ(q.FieldByName("N15")->AsString(), "999999999999999");
+  EXPECT_EQ(q.FieldByName("PLAIN")->AsString(), "0.3333333333333333333333333333333333333333");
+  EXPECT_DOUBLE_EQ(q.FieldByName("PLAIN")->AsFloat(), 1.0 / 3);
+  EXPECT_EQ(q.FieldByName("PLAIN")->AsInteger(), 0);
+  EXPECT_THROW(n18->AsInteger(), EConvertError);
+  q.Next();
+  EXPECT_TRUE(n18->IsNull());
+  EXPECT_EQ(n18->AsString(), "");
+  EXPECT_EQ(n18->AsFloat(), 0);
+  EXPECT_EQ(q.FieldByName("PLAIN")->AsString(), "1E-130");
+  // Without the option the same column is a double with 15 digits.
+  session.Options().SetEnableNumbers(false);
+  SetText("select * from wide order by k");
+  q.Open();
+  EXPECT_EQ(q.FieldByName("N18")->AsString(), "-1E18");
+  EXPECT_EQ(q.FieldByName("PLAIN")->AsString(), "0.333333333333333");
 }
 
 // ---- Fetching ----
