@@ -26,8 +26,11 @@ class IExportDatabase {
   virtual void ExecSQL(const std::string& sql) = 0;
   // The query's SQL text becomes `sql`, which is opened. A unidirectional query keeps only the
   // block of rows it is reading, so its memory does not grow with the table; any other query
-  // keeps every row it has fetched until it is closed.
-  virtual void Open(const std::string& sql, bool uniDirectional) = 0;
+  // keeps every row it has fetched until it is closed. With exactNumbers the NUMBER columns of
+  // more than 15 digits (a precision above 15, or none) read as the exact text of their values,
+  // every digit (OraNumberToStr); without it every column reads by the field-text rules of its
+  // field class, NUMBER through a double with 15 digits.
+  virtual void Open(const std::string& sql, bool uniDirectional, bool exactNumbers) = 0;
   virtual bool Eof() = 0;
   virtual void Next() = 0;
 

@@ -14,6 +14,7 @@
 #include "app/IniFile.h"
 #include "dataset/FieldText.h"
 #include "dataset/FormatSettings.h"
+#include "dataset/NumberText.h"
 #include "dbf/dbf.h"
 #include "oracle/Exception.h"
 
@@ -106,24 +107,21 @@ struct TColumnRow {
   std::string Name, Type, Length, Precision, Scale;
 };
 
-// Counts the values whose stored part had characters that code page 866 lacks, per field, from
-// what the DBF writer reports of every record it stored.
-class TSubstitutions {
+// Counts values of an import per DBF field, for a log line after its end.
+class TFieldCounts {
  public:
-  void Add(const std::vector<uint32_t>& replacedPerField) {
-    for (std::size_t field = 0; field < replacedPerField.size(); ++field) {
-      if (replacedPerField[field] == 0) continue;
-      ++perField_[field];
-      ++values_;
-    }
+  explicit TFieldCounts(std::string head) : head_(std::move(head)) {}
+
+  void Add(std::size_t field) {
+    ++perField_[field];
+    ++values_;
   }
 
-  // The log line, empty when every character could be stored.
+  // head + the count + "; по полям: " + "NAME - count" for each field, in field order; empty
+  // when nothing was counted.
   std::string LogLine(const std::vector<std::string>& fieldNames) const {
     if (values_ == 0) return {};
-    std::string line =
-        "Значений с символами, которых нет в кодовой странице 866 (записаны в файл как \"?\"): " +
-        std::to_string(values_) + "; по полям: ";
+    std::string line = head_ + std::to_string(values_) + "; по полям: ";
     bool first = true;
     for (const auto& [field, count] : perField_) {
       if (!first) line += ", ";
@@ -134,8 +132,65 @@ class TSubstitutions {
   }
 
  private:
+  std::string head_;
   std::map<std::size_t, int64_t> perField_;
   int64_t values_ = 0;
+};
+
+// Counts the values whose stored part had characters that code page 866 lacks, per field, from
+// what the DBF writer reports of every record it stored.
+class TSubstitutions {
+ public:
+  void Add(const std::vector<uint32_t>& replacedPerField) {
+    for (std::size_t field = 0; field < replacedPerField.size(); ++field) {
+      if (replacedPerField[field] != 0) counts_.Add(field);
+    }
+  }
+
+  // The log line, empty when every character could be stored.
+  std::string LogLine(const std::vector<std::string>& fieldNames) const {
+    return counts_.LogLine(fieldNames);
+  }
+
+ private:
+  TFieldCounts counts_{
+      "Значений с символами, которых нет в кодовой странице 866 (записаны в файл как \"?\"): "};
+};
+
+// Fits the numbers of every record into their fields (FitNumberText) and counts, per field, the
+// values that lost digits on the way.
+class TRoundings {
+ public:
+  TRoundings(const std::vector<std::string>& types, const std::vector<std::string>& lengths) {
+    for (std::size_t i = 0; i < types.size(); ++i) {
+      if (types[i] == "N")
+        numbers_.push_back({i, static_cast<std::size_t>(Number(lengths[i]).value_or(0))});
+    }
+  }
+
+  void Fit(std::vector<std::string>& values) {
+    for (const TNumberField& field : numbers_) {
+      std::string& value = values[field.index];
+      // Almost every text fits as it is; only a longer one is looked at.
+      if (value.size() <= field.length) continue;
+      TFittedNumber fitted = FitNumberText(value, field.length);
+      if (fitted.Rounded) counts_.Add(field.index);
+      value = std::move(fitted.Text);
+    }
+  }
+
+  // The log line, empty when every number was written whole.
+  std::string LogLine(const std::vector<std::string>& fieldNames) const {
+    return counts_.LogLine(fieldNames);
+  }
+
+ private:
+  struct TNumberField {
+    std::size_t index;
+    std::size_t length;
+  };
+  std::vector<TNumberField> numbers_;
+  TFieldCounts counts_{"Чисел, записанных в файл округленными (не поместились в поле целиком): "};
 };
 
 }  // namespace
@@ -192,7 +247,7 @@ bool TExportSession::Connect(IExportView& view, const std::string& connectString
   // The table box no longer names the analysed table.
   view.SetImportEnabled(false);
   analysed_ = false;
-  db.Open(kTableListQuery, false);
+  db.Open(kTableListQuery, false, false);
   while (!db.Eof()) {
     view.AddTable(db.FieldText("TABLE_NAME"));
     db.Next();
@@ -205,7 +260,7 @@ bool TExportSession::Connect(IExportView& view, const std::string& connectString
 void TExportSession::RefreshTableList(IExportView& view) {
   IExportDatabase& db = *database_;
   std::vector<std::string> names;
-  db.Open(kTableListQuery, false);
+  db.Open(kTableListQuery, false, false);
   while (!db.Eof()) {
     names.push_back(db.FieldText("TABLE_NAME"));
     db.Next();
@@ -242,7 +297,7 @@ void TExportSession::Analyse(IExportView& view, const std::string& table) {
       "select column_name, data_type, data_length, data_precision, data_scale from "
       "user_tab_columns where table_name = '" +
           table + "' order by Column_id",
-      false);
+      false, false);
   std::vector<TColumnRow> rows;
   while (!db.Eof()) {
     rows.push_back({db.FieldText("COLUMN_NAME"), db.FieldText("DATA_TYPE"),
@@ -309,7 +364,7 @@ void TExportSession::Analyse(IExportView& view, const std::string& table) {
   if (!CheckLimits(view, table)) error = true;
   if (error) return;
 
-  db.Open("select count(*) cnt from " + table, false);
+  db.Open("select count(*) cnt from " + table, false, false);
   TableRowCount = db.FieldInteger("CNT");
   view.AddMemoLine(StructureReportRule());
   view.AddMemoLine(RowCountLine(TableRowCount));
@@ -348,6 +403,7 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
     throw Exception("The import needs a successful structure analysis of the table first");
   }
   RecordsWritten = 0;
+  RoundingLine.clear();
   if (FileExists(path)) {
     if (!view.AskYesNo(kFileExistsCaption, OverwriteQuestion(path))) return TImportResult::Declined;
     // Only a file that is really gone is reported deleted; one that stays makes the creation
@@ -391,31 +447,36 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
   view.AddMemoLine("Начало импорта: " + LogDateTime(Now()));
 
   TSubstitutions substitutions;
-  auto logSubstitutions = [&] {
-    if (const std::string line = substitutions.LogLine(DbfNames); !line.empty()) {
-      view.AddMemoLine(line);
-    }
-  };
-  IExportDatabase& db = *database_;
   // The fields of every row, read in the order of the analysis, and their DBF lengths.
   const std::vector<std::string> fieldNames(OraNames.begin(), OraNames.begin() + columns);
   const std::vector<std::string> lengthTexts(DbfLengths.begin(), DbfLengths.begin() + columns);
+  TRoundings roundings(std::vector<std::string>(DbfTypes.begin(), DbfTypes.begin() + columns),
+                       lengthTexts);
+  auto logCounts = [&] {
+    if (const std::string line = substitutions.LogLine(DbfNames); !line.empty()) {
+      view.AddMemoLine(line);
+    }
+    RoundingLine = roundings.LogLine(DbfNames);
+    if (!RoundingLine.empty()) view.AddMemoLine(RoundingLine);
+  };
+  IExportDatabase& db = *database_;
   std::vector<std::string> values;
   int64_t& written = RecordsWritten;
   try {
-    db.Open("select * from " + table + " order by 1", true);
+    db.Open("select * from " + table + " order by 1", true, true);
     while (!db.Eof()) {
       if (StopRequested && StopRequested()) {
         dbf_close();
         view.AddMemoLine("Импорт прерван: " + LogDateTime(Now()) +
                          ". Записано записей: " + std::to_string(written));
-        logSubstitutions();
+        logCounts();
         return TImportResult::Stopped;
       }
       db.FieldTexts(fieldNames, values);
+      roundings.Fit(values);
       if (dbf_append(values, lengthTexts) != 0) {
         dbf_close();
-        logSubstitutions();
+        logCounts();
         view.ShowMessage(kWriteFailed);
         return TImportResult::WriteFailed;
       }
@@ -427,11 +488,11 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
   } catch (...) {
     // The records written so far stay, with a matching count, and the file is closed.
     dbf_close();
-    logSubstitutions();
+    logCounts();
     throw;
   }
   view.AddMemoLine("Конец импорта: " + LogDateTime(Now()));
-  logSubstitutions();
+  logCounts();
   dbf_close();
   return TImportResult::Done;
 }

@@ -62,6 +62,10 @@ class TExportSession {
   std::function<bool()> StopRequested;
   // The records that the running or the last import wrote.
   int64_t RecordsWritten = 0;
+  // The log line of the last import that tells how many numbers were written rounded, because
+  // their exact text did not fit their field, per DBF field; empty when every number was
+  // written whole.
+  std::string RoundingLine;
 
   // The results of the last analysis, entry i of each list for the table's i-th column.
   std::vector<std::string> OraNames;     // COLUMN_NAME

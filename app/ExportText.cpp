@@ -58,9 +58,10 @@ void ForEachCharacter(const std::string& text, F&& f) {
 }
 
 // The text of the general number form for a value of `digits` significant digits whose magnitude
-// is 0.d1d2... x 10^exponent, without its sign (see FloatToStr).
-int GeneralFormLength(int exponent, int digits) {
-  if (exponent >= -3 && exponent <= 15) {
+// is 0.d1d2... x 10^exponent, without its sign: fixed notation for exponents from -3 to
+// fixedUpTo (15 in FloatToStr, 40 in OraNumberToStr), else the exponent form.
+int GeneralFormLength(int exponent, int digits, int fixedUpTo) {
+  if (exponent >= -3 && exponent <= fixedUpTo) {
     if (exponent > 0) return digits <= exponent ? exponent : digits + 1;
     return 2 + (-exponent) + digits;
   }
@@ -69,6 +70,15 @@ int GeneralFormLength(int exponent, int digits) {
 }
 
 constexpr int kFloatDigits = 15;
+// The digits of an Oracle NUMBER, and the last exponent its exact text writes in fixed notation.
+constexpr int kOraNumberFixedUpTo = 40;
+// A floating NUMBER: every integer of up to 38 digits with its sign.
+constexpr int kFloatingNumberLength = 39;
+
+// Whether the import reads a column as its exact text: a precision above 15, or none.
+bool ReadExactly(std::optional<int> precision) {
+  return !precision || *precision > kFloatDigits;
+}
 
 }  // namespace
 
@@ -191,26 +201,30 @@ int64_t EstimateSeconds(int64_t rows, int columns) {
 }
 
 int NumberTextLength(std::optional<int> precision, std::optional<int> scale) {
-  if (!precision && !scale) {
-    // A floating NUMBER: any magnitude from 1E-130 to below 1E126 with up to 40 digits, of
-    // which the text keeps 15.
-    int longest = 0;
-    for (int exponent = -129; exponent <= 126; ++exponent) {
-      longest = std::max(longest, 1 + GeneralFormLength(exponent, kFloatDigits));
-    }
-    return longest;
-  }
+  // A floating NUMBER holds up to 40 digits anywhere from 1E-130 to below 1E126; its field holds
+  // every integer of up to 38 digits, and longer texts are rounded to it.
+  if (!precision && !scale) return kFloatingNumberLength;
   const int p = precision.value_or(38);
   const int s = scale.value_or(0);
   if (p >= 1 && p <= 9 && s == 0) return p + 1;  // the integer text: sign and p digits
   // NUMBER(p, s) holds multiples of 10^-s below 10^(p-s): magnitudes 0.d1d2... x 10^e with
-  // 1 - s <= e <= p - s and at most min(p, e + s) significant digits, of which the text keeps 15.
-  // A value with more digits than that may round up to the next power of ten.
+  // 1 - s <= e <= p - s and at most min(p, e + s) significant digits. The exact text keeps them
+  // all; the 15-digit form keeps 15, and a value with more digits than that may round up to the
+  // next power of ten.
+  const bool exact = ReadExactly(precision);
+  const int fixedUpTo = exact ? kOraNumberFixedUpTo : kFloatDigits;
   int longest = 1;
   for (int exponent = 1 - s; exponent <= p - s; ++exponent) {
     const int digits = std::min(p, exponent + s);
-    longest = std::max(longest, 1 + GeneralFormLength(exponent, std::min(digits, kFloatDigits)));
-    if (digits > kFloatDigits) longest = std::max(longest, 1 + GeneralFormLength(exponent + 1, 1));
+    if (exact) {
+      longest = std::max(longest, 1 + GeneralFormLength(exponent, digits, fixedUpTo));
+      continue;
+    }
+    longest = std::max(longest,
+                       1 + GeneralFormLength(exponent, std::min(digits, kFloatDigits), fixedUpTo));
+    if (digits > kFloatDigits) {
+      longest = std::max(longest, 1 + GeneralFormLength(exponent + 1, 1, fixedUpTo));
+    }
   }
   return longest;
 }
@@ -223,8 +237,14 @@ int NumberDbfDecimals(std::optional<int> precision, std::optional<int> scale) {
   if (!precision && !scale) return kFloatDigits;
   const int s = scale.value_or(0);
   if (s > 0) return s;
-  // Integers: below 10^(p - s), written in fixed form up to 15 digits.
-  return precision && *precision - s <= kFloatDigits ? 0 : 1;
+  // Integers: read exactly, every digit in fixed form; else below 10^(p - s), written in fixed
+  // form up to 15 digits.
+  if (ReadExactly(precision)) return 0;
+  return *precision - s <= kFloatDigits ? 0 : 1;
+}
+
+bool NumberReadExactly(std::optional<int> precision) {
+  return ReadExactly(precision);
 }
 
 int GaugePosition(int64_t written, int64_t rowCount) {

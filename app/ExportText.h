@@ -70,10 +70,18 @@ int64_t EstimateSeconds(int64_t rows, int columns);
 
 // ---- NUMBER columns --------------------------------------------------------------------------
 
+// Whether the import reads a NUMBER column as the exact text of its values (every digit, see
+// OraNumberToStr): a precision above 15, or none (NUMBER(*, s), a floating NUMBER). Columns of
+// up to 15 digits give the texts of their field class, which a double holds whole.
+bool NumberReadExactly(std::optional<int> precision);
+
 // The length of the longest field text that a value of NUMBER(precision, scale) can give: the
-// integer text for NUMBER(1..9) and NUMBER(1..9, 0), else the 15-significant-digit general form
-// with its sign, decimal point and exponent. No precision means NUMBER(*, scale), 38 digits;
-// neither precision nor scale means a floating NUMBER (1E-130 up to below 1E126).
+// integer text for NUMBER(1..9) and NUMBER(1..9, 0); for a column read exactly its exact text,
+// every digit with its sign and decimal point (NUMBER(20) 21, NUMBER(20,2) 22, NUMBER(38,10)
+// 40); else the 15-significant-digit general form with its sign, decimal point and exponent. No
+// precision means NUMBER(*, scale), 38 digits. Neither precision nor scale means a floating
+// NUMBER (up to 40 digits from 1E-130 up to below 1E126): 39, every integer of up to 38 digits
+// with its sign; a longer text of such a column is rounded to the field (FitNumberText).
 int NumberTextLength(std::optional<int> precision, std::optional<int> scale);
 
 // The DBF length of a NUMBER column: NumberTextLength, never less than the size that the
@@ -85,12 +93,12 @@ int NumberDbfLength(std::optional<int> precision, std::optional<int> scale, int 
 // shows and converts its values rounded to whole numbers. So a field whose texts can hold a
 // decimal point or an exponent gets decimals:
 //   - a scale s > 0: s, the column's own scale;
-//   - a scale s <= 0 (NUMBER(p), INTEGER = NUMBER(*, 0)): 0 when every value stays below 1E15
-//     (precision given and p - s <= 15), since those texts are plain integers; else 1, because
-//     the values from 1E15 on are written with an exponent ("1E15", "1.23456789012346E17");
-//   - neither precision nor scale (a floating NUMBER): 15. Its fixed-form texts have up to 18
-//     digits after the point (0.000123456789012345); 15 is the most dBASE III allows and the
-//     number of significant digits the texts keep.
+//   - a scale s <= 0 (NUMBER(p), INTEGER = NUMBER(*, 0)): 0 when every text is a plain integer:
+//     a column read exactly (NUMBER(p > 15), INTEGER) writes every digit without an exponent,
+//     and one of up to 15 digits whose values stay below 1E15 (p - s <= 15) too; else 1,
+//     because the values from 1E15 on are written with an exponent ("1E15");
+//   - neither precision nor scale (a floating NUMBER): 15. Its texts have fractions of any
+//     length and exponents ("1E-130"); 15 is the most dBASE III allows.
 // A precision without a scale counts as scale 0, as in NumberTextLength. Apart from a scale kept
 // as it is, the count stays within NumberDbfLength - 2, the limit of dBASE and python3-dbf.
 int NumberDbfDecimals(std::optional<int> precision, std::optional<int> scale);

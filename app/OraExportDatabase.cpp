@@ -26,23 +26,27 @@ void TOraExportDatabase::Connect() {
   OraSession1.SetConnected(true);
 }
 
-void TOraExportDatabase::SetStatement(const std::string& sql, bool uniDirectional) {
+void TOraExportDatabase::SetStatement(const std::string& sql, bool uniDirectional,
+                                      bool exactNumbers) {
   fieldNames_.clear();
   fields_.clear();
   SmartQuery1.SQL().Clear();
   if (SmartQuery1.UniDirectional() != uniDirectional) {
     SmartQuery1.SetUniDirectional(uniDirectional);
   }
+  // The session option selects exactly the NUMBER columns of more than 15 digits; their fields
+  // give every digit. The other queries keep the doubles and their texts.
+  OraSession1.Options().SetEnableNumbers(exactNumbers);
   SmartQuery1.SQL().Add(sql);
 }
 
 void TOraExportDatabase::ExecSQL(const std::string& sql) {
-  SetStatement(sql, false);
+  SetStatement(sql, false, false);
   SmartQuery1.ExecSQL();
 }
 
-void TOraExportDatabase::Open(const std::string& sql, bool uniDirectional) {
-  SetStatement(sql, uniDirectional);
+void TOraExportDatabase::Open(const std::string& sql, bool uniDirectional, bool exactNumbers) {
+  SetStatement(sql, uniDirectional, exactNumbers);
   SmartQuery1.Open();
 }
 

@@ -20,7 +20,7 @@ class TOraExportDatabase : public IExportDatabase {
   void SetLogin(const TConnectParts& login) override;
   void Connect() override;
   void ExecSQL(const std::string& sql) override;
-  void Open(const std::string& sql, bool uniDirectional) override;
+  void Open(const std::string& sql, bool uniDirectional, bool exactNumbers) override;
   bool Eof() override;
   void Next() override;
   std::string FieldText(const std::string& name) override;
@@ -32,9 +32,10 @@ class TOraExportDatabase : public IExportDatabase {
   TSmartQuery SmartQuery1;
 
  private:
-  // Clears the SQL text and adds `sql` (which closes the query), and chooses whether the query
-  // keeps the rows it has read.
-  void SetStatement(const std::string& sql, bool uniDirectional);
+  // Clears the SQL text and adds `sql` (which closes the query), chooses whether the query
+  // keeps the rows it has read and whether the session reads NUMBER columns of more than 15
+  // digits as Oracle numbers (its option EnableNumbers, on for the import's query only).
+  void SetStatement(const std::string& sql, bool uniDirectional, bool exactNumbers);
 
   // The fields FieldTexts found for fieldNames_ in the query opened last; emptied whenever the
   // query's statement changes, since its fields are made anew.

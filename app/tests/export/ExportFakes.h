@@ -143,8 +143,8 @@ class TForwardingDatabase : public IExportDatabase {
   void SetLogin(const TConnectParts& login) override { target_.SetLogin(login); }
   void Connect() override { target_.Connect(); }
   void ExecSQL(const std::string& sql) override { target_.ExecSQL(sql); }
-  void Open(const std::string& sql, bool uniDirectional) override {
-    target_.Open(sql, uniDirectional);
+  void Open(const std::string& sql, bool uniDirectional, bool exactNumbers) override {
+    target_.Open(sql, uniDirectional, exactNumbers);
   }
   bool Eof() override { return target_.Eof(); }
   void Next() override { target_.Next(); }
@@ -182,8 +182,9 @@ class TScriptedDatabase : public IExportDatabase {
     if (!connected) throw EOraError(3114, "ORA-03114: not connected to ORACLE");
     if (failingStatements.contains(sql)) throw EOraError(2248, "ORA-02248: invalid option");
   }
-  void Open(const std::string& sql, bool uniDirectional) override {
+  void Open(const std::string& sql, bool uniDirectional, bool exactNumbers) override {
     Record((uniDirectional ? "open unidirectional " : "open ") + sql);
+    if (exactNumbers) exactOpens.push_back(sql);
     current_ = nullptr;
     if (!connected) throw EOraError(3114, "ORA-03114: not connected to ORACLE");
     const auto found = results.find(sql);
@@ -255,6 +256,8 @@ class TScriptedDatabase : public IExportDatabase {
   std::set<std::string> failingStatements;
   bool connected = false;
   std::vector<std::string> calls;
+  // The statements opened with exact numbers, in order.
+  std::vector<std::string> exactOpens;
 
  private:
   void Record(std::string call) { calls.push_back(std::move(call)); }

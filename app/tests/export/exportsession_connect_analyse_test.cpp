@@ -301,9 +301,12 @@ TEST_F(SessionTest, NumbersWithoutPrecisionGetTheirDictionaryLength) {
                         {"SHORT", "NUMBER", 22, 5, 1}});
   session->Analyse(view, "NUMS");
   EXPECT_EQ(session->OraSizes, (std::vector<std::string>{"22", "22", "38", "5"}));
-  EXPECT_EQ(session->DbfLengths, (std::vector<std::string>{"22", "22", "38", "7"}));
-  // The floating NUMBER and INTEGER texts hold points and exponents: their fields get decimals.
-  EXPECT_EQ(session->DbfDecimals, (std::vector<std::string>{"15", "1", "10", "1"}));
+  // The columns of more than 15 digits are read exactly: every integer of 38 digits with its
+  // sign, NUMBER(38,10) with its point.
+  EXPECT_EQ(session->DbfLengths, (std::vector<std::string>{"39", "39", "40", "7"}));
+  // The floating NUMBER's texts hold points and exponents: its field gets decimals; INTEGER
+  // texts are plain integers.
+  EXPECT_EQ(session->DbfDecimals, (std::vector<std::string>{"15", "0", "10", "1"}));
   // The report still shows the Oracle scales.
   EXPECT_EQ(session->OraScales, (std::vector<std::string>{"", "0", "10", "1"}));
   EXPECT_TRUE(view.importEnabled);

@@ -105,13 +105,80 @@ TEST_F(ImportTest, NumberFieldsHoldTheirWholeText) {
            {int32_t{0}, 999.99, -1.23456789012345e-130}});
   session->Import(view, path, "NUMS");
   const TDbfFile file = ReadDbf(path);
-  // The floating NUMBER's texts hold points and exponents: its field has decimals.
+  // The floating NUMBER's texts hold points and exponents: its field has decimals, and room
+  // for every integer of 38 digits.
   EXPECT_EQ(file.fields, (std::vector<TDbfField>{
-                             {"N5", 'N', 6, 0}, {"N52", 'N', 7, 2}, {"PLAIN", 'N', 22, 15}}));
+                             {"N5", 'N', 6, 0}, {"N52", 'N', 7, 2}, {"PLAIN", 'N', 39, 15}}));
   ASSERT_EQ(file.records.size(), 3u);
-  EXPECT_EQ(file.records[0], " -12345-123.451.23456789012346E17   ");
-  EXPECT_EQ(file.records[1], " 99999 0.01   1E-5                  ");
-  EXPECT_EQ(file.records[2], " 0     999.99 -1.23456789012345E-130");
+  EXPECT_EQ(file.records[0], " -12345-123.451.23456789012346E17" + std::string(20, ' '));
+  EXPECT_EQ(file.records[1], " 99999 0.01   1E-5" + std::string(35, ' '));
+  EXPECT_EQ(file.records[2], " 0     999.99 -1.23456789012345E-130" + std::string(17, ' '));
+}
+
+// The import reads its rows with exact numbers, and only its rows: the table list, the dictionary
+// and the count keep their doubles. A number whose exact text does not fit its field is rounded
+// to the digits that fit and counted, per field, in a line after the end line.
+TEST_F(ImportTest, NumbersThatDoNotFitAreRoundedAndCountedPerField) {
+  const std::vector<TColumn> columns = {{"ID", "NUMBER", 22, 3, 0},
+                                        {"N20", "NUMBER", 22, 20, 0},
+                                        {"M", "NUMBER", 22, 20, 2},
+                                        {"PLAIN", "NUMBER", 22, std::nullopt, std::nullopt},
+                                        {"PLAIN2", "NUMBER", 22, std::nullopt, std::nullopt}};
+  db->SetTables({"WIDE"});
+  db->AddTable(
+      "WIDE", columns,
+      {{int32_t{1}, std::string("-99999999999999999999"), std::string("-123456789012345678.12"),
+        std::string("0.3333333333333333333333333333333333333333"), std::string("1E-130")},
+       {int32_t{2}, std::string("1"), std::string("0.5"),
+        std::string("-12345678901234567890123456789012345678"),
+        std::string("-0.6666666666666666666666666666666666666667")},
+       {int32_t{3}, TValue(), TValue(), std::string("1234567890123456789012345678901234567890123"),
+        std::string("0")}});
+  session->Connect(view, "demo/demo@demo");
+  session->Analyse(view, "WIDE");
+  ASSERT_TRUE(session->Analysed());
+  EXPECT_TRUE(db->exactOpens.empty());
+  view = TRecordingView();
+  session->Import(view, path, "WIDE");
+  EXPECT_EQ(db->exactOpens, (std::vector<std::string>{"select * from WIDE order by 1"}));
+  const std::string line =
+      "Чисел, записанных в файл округленными (не поместились в поле целиком): 3; по полям: "
+      "PLAIN - 2, PLAIN2 - 1";
+  ASSERT_GE(view.memo.size(), 2u);
+  EXPECT_EQ(view.memo[view.memo.size() - 2], "Конец импорта: 15.08.2008 14:30:05");
+  EXPECT_EQ(view.memo.back(), line);
+  EXPECT_EQ(session->RoundingLine, line);
+
+  const TDbfFile file = ReadDbf(path);
+  EXPECT_EQ(file.fields, (std::vector<TDbfField>{{"ID", 'N', 4, 0},
+                                                 {"N20", 'N', 21, 0},
+                                                 {"M", 'N', 22, 2},
+                                                 {"PLAIN", 'N', 39, 15},
+                                                 {"PLAIN2", 'N', 39, 15}}));
+  ASSERT_EQ(file.records.size(), 3u);
+  auto field = [&](std::size_t record, std::size_t from, std::size_t length) {
+    std::string value = file.records[record].substr(from, length);
+    value.erase(value.find_last_not_of(' ') + 1);
+    return value;
+  };
+  EXPECT_EQ(field(0, 5, 21), "-99999999999999999999");
+  EXPECT_EQ(field(0, 26, 22), "-123456789012345678.12");
+  EXPECT_EQ(field(0, 48, 39), "0." + std::string(37, '3'));
+  EXPECT_EQ(field(0, 87, 39), "1E-130");
+  EXPECT_EQ(field(1, 48, 39), "-12345678901234567890123456789012345678");
+  EXPECT_EQ(field(1, 87, 39), "-0." + std::string(35, '6') + "7");
+  EXPECT_EQ(field(2, 48, 39), "1.2345678901234567890123456789012346E42");
+  EXPECT_EQ(field(2, 87, 39), "0");
+
+  // A run whose numbers all fit says nothing, and forgets the line of the run before.
+  db->AddTable("WIDE", columns,
+               {{int32_t{1}, std::string("1"), std::string("0.25"), std::string("0.5"),
+                 std::string("-1E125")}});
+  view = TRecordingView();
+  view.answers = {true};
+  session->Import(view, path, "WIDE");
+  EXPECT_EQ(view.memo.back(), "Конец импорта: 15.08.2008 14:30:05");
+  EXPECT_EQ(session->RoundingLine, "");
 }
 
 TEST_F(ImportTest, StartAndEndLinesLoseTheTimeAtMidnight) {

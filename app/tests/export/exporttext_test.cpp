@@ -10,6 +10,7 @@
 #include <set>
 
 #include "dataset/FieldText.h"
+#include "dataset/NumberText.h"
 
 namespace tarnwick {
 namespace {
@@ -237,14 +238,22 @@ TEST(NumberLengthTest, TableOfDeclaredTypes) {
       {12, 2, 14, "-9999999999.99"},
       {15, 0, 16, "-999999999999999"},
       {15, 5, 17, "-1234567890.12345"},
-      {16, 0, 20, "-1.23456789012346E15"},
-      {38, 10, 20, "-1.23456789012346E27"},
-      {38, 0, 20, "-1.23456789012346E37"},
-      {20, 18, 21, "-0.000123456789012346"},
+      {15, 15, 18, "-0.123456789012345"},
+      // more than 15 digits: every digit of the exact text
+      {16, 0, 17, "-9999999999999999"},
+      {18, 0, 19, "-999999999999999999"},
+      {20, 0, 21, "-99999999999999999999"},
+      {20, 2, 22, "-123456789012345678.12"},
+      {38, 10, 40, "-1234567890123456789012345678.0123456789"},
+      {38, 0, 39, "-12345678901234567890123456789012345678"},
+      {20, 18, 22, "-12.345678901234567890"},
+      {38, 38, 41, "-0.00012345678901234567890123456789012345"},
       {3, 5, 8, "-0.00099"},
       {2, 2, 5, "-0.99"},
-      {std::nullopt, 0, 20, "-1.23456789012346E37"},               // INTEGER
-      {std::nullopt, std::nullopt, 22, "-1.23456789012346E-130"},  // NUMBER
+      {std::nullopt, 0, 39, "-12345678901234567890123456789012345678"},   // INTEGER
+      {std::nullopt, 2, 40, "-123456789012345678901234567890123456.78"},  // NUMBER(*, 2)
+      // a floating NUMBER: every integer of 38 digits; longer texts are rounded to it
+      {std::nullopt, std::nullopt, 39, "-12345678901234567890123456789012345678"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "NUMBER(" << (c.precision ? *c.precision : -1) << ","
@@ -264,20 +273,45 @@ TEST(NumberLengthTest, DbfLengthIsNeverBelowTheDictionarySize) {
   const Case cases[] = {
       {5, 0, 5, 6},
       {10, 2, 10, 12},
-      {38, 10, 38, 38},
-      {38, 0, 38, 38},
-      {20, 0, 20, 20},
-      {std::nullopt, 0, 22, 22},
-      {std::nullopt, std::nullopt, 22, 22},
+      {15, 0, 15, 16},
+      {38, 10, 38, 40},
+      {38, 0, 38, 39},
+      {20, 0, 20, 21},
+      {std::nullopt, 0, 22, 39},
+      {std::nullopt, std::nullopt, 22, 39},
       {1, 0, 1, 2},
+      {14, 0, 30, 30},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(NumberDbfLength(c.precision, c.scale, c.oraSize), c.dbfLength) << c.oraSize;
   }
 }
 
-// The text of a value as the field-text rule gives it for a column of NUMBER(p, s).
-std::string FieldTextOf(const std::string& decimal, std::optional<int> p, std::optional<int> s) {
+// The exact text of sign 0.mantissa x 10^exponent as an Oracle number field gives it: fixed
+// notation for exponents from -3 to 40, else "d.dddE-x".
+std::string ExactTextOf(const std::string& sign, std::string mantissa, int exponent) {
+  while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
+  const int count = static_cast<int>(mantissa.size());
+  std::string text = sign;
+  if (exponent < -3 || exponent > 40) {
+    text += mantissa.substr(0, 1);
+    if (count > 1) text += "." + mantissa.substr(1);
+    return text + "E" + std::to_string(exponent - 1);
+  }
+  if (exponent <= 0)
+    return text + "0." + std::string(static_cast<std::size_t>(-exponent), '0') + mantissa;
+  if (count <= exponent)
+    return text + mantissa + std::string(static_cast<std::size_t>(exponent - count), '0');
+  return text + mantissa.substr(0, static_cast<std::size_t>(exponent)) + "." +
+         mantissa.substr(static_cast<std::size_t>(exponent));
+}
+
+// The text of a value sign 0.mantissa x 10^exponent as the import reads it for a column of
+// NUMBER(p, s): exactly for more than 15 digits, else by the field-text rule of its field class.
+std::string FieldTextOf(const std::string& sign, const std::string& mantissa, int exponent,
+                        std::optional<int> p, std::optional<int> s) {
+  if (NumberReadExactly(p)) return ExactTextOf(sign, mantissa, exponent);
+  const std::string decimal = sign + "0." + mantissa + "E" + std::to_string(exponent);
   const double value = std::strtod(decimal.c_str(), nullptr);
   if (p && *p >= 1 && *p <= 9 && s.value_or(0) == 0) {
     return IntegerFieldText(static_cast<int32_t>(value));
@@ -315,7 +349,7 @@ std::vector<TSample> SampleValues(std::optional<int> precision, std::optional<in
       for (const char* sign : {"-", ""}) {
         const std::string decimal =
             std::string(sign) + "0." + mantissa + "E" + std::to_string(exponent);
-        samples.push_back({decimal, FieldTextOf(decimal, precision, scale)});
+        samples.push_back({decimal, FieldTextOf(sign, mantissa, exponent, precision, scale)});
       }
     }
   }
@@ -343,20 +377,31 @@ TEST(NumberLengthTest, LengthIsTheLongestTextOfValuesOfTheType) {
   }
 }
 
+// A floating NUMBER holds 40 digits anywhere from 1E-130 to below 1E126. Its field holds every
+// integer of up to 38 digits whole; any other value fits after rounding, with at least 32 of
+// its digits (forty ones round down to ones, so the ones left count the digits kept).
 TEST(NumberLengthTest, FloatingNumberCoversItsWholeRange) {
-  std::size_t longest = 0;
+  const auto length = static_cast<std::size_t>(NumberTextLength(std::nullopt, std::nullopt));
+  EXPECT_EQ(length, std::string("-99999999999999999999999999999999999999").size());
   for (int exponent = -129; exponent <= 126; ++exponent) {
-    for (const char* mantissa : {"1", "123456789012345678901234567890", "999999999999999999"}) {
-      const std::string decimal = std::string("-0.") + mantissa + "E" + std::to_string(exponent);
-      const std::string text = FloatFieldText(std::strtod(decimal.c_str(), nullptr));
-      EXPECT_LE(text.size(), 22u) << decimal << " gives " << text;
-      longest = std::max(longest, text.size());
+    for (const std::string& mantissa :
+         {std::string("1"), std::string(38, '1'), std::string(40, '1')}) {
+      const std::string text = ExactTextOf("-", mantissa, exponent);
+      const TFittedNumber fitted = FitNumberText(text, length);
+      SCOPED_TRACE(text + " gives " + fitted.Text);
+      EXPECT_LE(fitted.Text.size(), length);
+      const std::string kept = fitted.Text.substr(0, fitted.Text.find('E'));
+      EXPECT_GE(std::count(kept.begin(), kept.end(), '1'),
+                std::min<std::ptrdiff_t>(32, static_cast<std::ptrdiff_t>(mantissa.size())));
+      // Integers of up to 38 digits keep every digit, in fixed notation.
+      if (exponent >= static_cast<int>(mantissa.size()) && exponent <= 38) {
+        EXPECT_EQ(fitted.Text, text);
+        EXPECT_FALSE(fitted.Rounded);
+      }
+      // One digit always fits; 38 only as an integer of 38 digits; 40 never.
+      EXPECT_EQ(fitted.Rounded, mantissa.size() == 40 || (mantissa.size() == 38 && exponent != 38));
     }
   }
-  EXPECT_EQ(longest, static_cast<std::size_t>(NumberTextLength(std::nullopt, std::nullopt)));
-  // The examples of the import: 123456789012345678 and 0.00001.
-  EXPECT_EQ(FloatFieldText(123456789012345678.0), "1.23456789012346E17");
-  EXPECT_EQ(FloatFieldText(0.00001), "1E-5");
 }
 
 // ---- NUMBER decimals ------------------------------------------------------------------------
@@ -375,10 +420,12 @@ TEST(NumberDecimalsTest, DecimalsOfEveryKindOfNumberColumn) {
       {15, 0, 0},
       {9, std::nullopt, 0},
       {13, -2, 0},
-      // integers that reach 1E15 are written with an exponent
-      {16, 0, 1},
-      {38, 0, 1},
-      {std::nullopt, 0, 1},  // INTEGER
+      // integers of more than 15 digits are read exactly, without an exponent
+      {16, 0, 0},
+      {18, 0, 0},
+      {38, 0, 0},
+      {std::nullopt, 0, 0},  // INTEGER
+      // integers of up to 15 digits that reach 1E15 are written with an exponent
       {14, -2, 1},
       // a scale stays
       {5, 1, 1},
@@ -442,8 +489,7 @@ TEST(NumberDecimalsTest, DecimalsWhereATextCanHoldAPointOrAnExponent) {
   }
   bool floatingNeedsDecimals = false;
   for (int exponent = -129; exponent <= 126; ++exponent) {
-    const std::string decimal = "0.123456789012345678E" + std::to_string(exponent);
-    floatingNeedsDecimals |= notInteger(FloatFieldText(std::strtod(decimal.c_str(), nullptr)));
+    floatingNeedsDecimals |= notInteger(ExactTextOf("", "123456789012345678", exponent));
   }
   EXPECT_TRUE(floatingNeedsDecimals);
   EXPECT_GT(NumberDbfDecimals(std::nullopt, std::nullopt), 0);

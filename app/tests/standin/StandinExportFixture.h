@@ -81,8 +81,8 @@ inline std::size_t MemoryInUse() {
 class THeapWatch : public TForwardingDatabase {
  public:
   explicit THeapWatch(IExportDatabase& inner) : TForwardingDatabase(inner) {}
-  void Open(const std::string& sql, bool uniDirectional) override {
-    TForwardingDatabase::Open(sql, uniDirectional);
+  void Open(const std::string& sql, bool uniDirectional, bool exactNumbers) override {
+    TForwardingDatabase::Open(sql, uniDirectional, exactNumbers);
     rows_ = 0;
   }
   void Next() override {

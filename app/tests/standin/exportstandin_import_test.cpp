@@ -178,13 +178,13 @@ TEST_F(StandinExportTest, NumberValuesAreStoredWhole) {
   Connect();
   Analyse("NUMS");
   EXPECT_EQ(session_->DbfLengths,
-            (std::vector<std::string>{"4", "22", "22", "5", "10", "11", "14", "38"}));
+            (std::vector<std::string>{"4", "39", "39", "5", "10", "11", "14", "40"}));
   session_->Import(view_, Path("NUMS"), "NUMS");
   const TDbfFile file = ReadDbf(Path("NUMS"));
   ASSERT_EQ(file.count, 8u);
 
-  // Every stored value is the whole text the query gives for it.
-  ora_->Open("select * from NUMS order by 1", false);
+  // Every stored value is the whole text the query gives for it, every digit of the wide ones.
+  ora_->Open("select * from NUMS order by 1", false, true);
   std::vector<std::vector<std::string>> texts;
   for (std::size_t r = 0; !ora_->Eof(); ++r, ora_->Next()) {
     ASSERT_LT(r, file.records.size());
@@ -204,10 +204,12 @@ TEST_F(StandinExportTest, NumberValuesAreStoredWhole) {
   EXPECT_EQ(texts[1][3], "9999");
   EXPECT_EQ(texts[2][3], "-9999");
   EXPECT_EQ(texts[2][6], "-9999999999.99");
-  EXPECT_EQ(texts[3][1], "-1.23456789012346E37");
+  EXPECT_EQ(texts[3][1], "-12345678901234567890123456789012345678");
+  EXPECT_EQ(texts[3][2], "-99999999999999999999999999999999999999");
   EXPECT_EQ(texts[5][1], "1E-130");
   EXPECT_EQ(texts[6][1], "-9.87654321E-100");
-  EXPECT_EQ(texts[2][7], "-1.23456789012346E27");
+  EXPECT_EQ(texts[2][7], "-1234567890123456789012345678.0123456789");
+  EXPECT_TRUE(view_.Calls("memo: Чисел").empty()) << "nothing was rounded";
 }
 
 TEST_F(StandinExportTest, LostConnectionMidwayLeavesAConsistentFile) {
@@ -285,7 +287,7 @@ TEST_F(StandinExportTest, ImportMemoryDoesNotGrowWithTheTable) {
 
   // The same rows and values read by a query that keeps its rows.
   watch_->base = watch_->peak = 0;
-  watch_->Open("select * from BIG order by 1", false);
+  watch_->Open("select * from BIG order by 1", false, false);
   int rows = 0;
   while (!watch_->Eof()) {
     for (const std::string& name : session_->OraNames) watch_->FieldText(name);
