@@ -262,6 +262,15 @@ UTF-8. Standard error gets the texts of the window's message boxes, the
 program's own messages and, when it is a terminal, a progress bar (rows,
 rows per second, time left).
 
+NUMBER values keep every digit. A column of up to 15 digits is written as the
+window shows it; a wider one (a precision above 15, INTEGER, NUMBER without a
+precision) with all its digits and no exponent for integers, in a DBF field
+long enough for its widest value (NUMBER(18): 19 characters, NUMBER(20,2): 22).
+A NUMBER without precision gets a field of 39 characters, which holds every
+integer of up to 38 digits; a longer value (1/3 with its 40 digits) is rounded
+to the digits that fit. After the end line the log says how many values were
+rounded, per DBF field, and standard error repeats that line.
+
 Exit status:
   0    the table was exported (an empty table gives a file without records and
        a warning)

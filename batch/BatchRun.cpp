@@ -218,12 +218,15 @@ class TRun {
       result = session.Import(view_, target.Path, table);
     } catch (const EDatabaseError& e) {
       view_.EndProgress();
+      // Rounded numbers are told on standard error too, beside the log.
+      if (!session.RoundingLine.empty()) view_.Note(session.RoundingLine);
       view_.Note(ErrorText(e.Message()));
       view_.Note("the export stopped at a database error; " + target.Path + " keeps the " +
                  Records(session.RecordsWritten) + " written before it, with a matching count");
       return kDatabaseError;
     }
     view_.EndProgress();
+    if (!session.RoundingLine.empty()) view_.Note(session.RoundingLine);
     switch (result) {
       case TImportResult::Done:
         if (session.RecordsWritten == 0) {
