@@ -15,6 +15,7 @@
 #include "app/tests/QtTestEnvironment.h"
 #include "app/tests/export/ExportFakes.h"
 #include "oracle/Oracall.h"
+#include "testsupport/Commands.h"
 #include "testsupport/ScopedEnvVar.h"
 #include "testsupport/ScratchDir.h"
 #include "testsupport/StandinFixture.h"
@@ -90,6 +91,43 @@ TEST_F(WindowOnStandinTest, FromTheConnectionStringToTheFile) {
   EXPECT_EQ(file.count, 4u);
   ASSERT_EQ(file.fields.size(), 3u);
   EXPECT_EQ(file.fields[0], (export_test::TDbfField{"DEPTNO", 'N', 3, 0}));
+}
+
+// The window reads the same exact numbers as every front end: every digit of NUMBER(18) and
+// NUMBER(38,10), and a line after the end line for the value of a NUMBER that was rounded.
+TEST_F(WindowOnStandinTest, WideNumbersKeepEveryDigit) {
+  const std::string admin =
+      testsupport::ShellQuote((testsupport::BinDir() / "standin-admin").string()) + " sql " +
+      testsupport::ShellQuote((scratch_.Path() / "servers" / "demo").string()) + " demo ";
+  for (const char* sql :
+       {"CREATE TABLE WIDE (K NUMBER(18), P NUMBER(38,10), F NUMBER)",
+        "INSERT INTO WIDE VALUES (-999999999999999999, 1234567890123456789012345678.0123456789, "
+        "1/3)"}) {
+    const testsupport::CommandResult r =
+        testsupport::RunCommand(admin + testsupport::ShellQuote(sql) + " 2>&1");
+    ASSERT_EQ(r.status, 0) << r.output;
+  }
+  mf_->Edit1->setText("demo/demo@demo");
+  mf_->Button1->click();
+  mf_->ComboBox1->setEditText("WIDE");
+  mf_->ComboBox1Exit();
+  mf_->Button2->click();
+  ASSERT_TRUE(mf_->Button4->isEnabled());
+  mf_->Button4->click();
+  const std::vector<std::string> log = mf_->Memo1->Lines();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2].rfind("Конец импорта: ", 0), 0u) << log[log.size() - 2];
+  EXPECT_EQ(log.back(),
+            "Чисел, записанных в файл округленными (не поместились в поле целиком): 1; по полям: "
+            "F - 1");
+  const export_test::TDbfFile file = export_test::ReadDbf(scratch_.File("WIDE.dbf"));
+  ASSERT_EQ(file.records.size(), 1u);
+  EXPECT_EQ(file.fields, (std::vector<export_test::TDbfField>{
+                             {"K", 'N', 19, 0}, {"P", 'N', 40, 10}, {"F", 'N', 39, 15}}));
+  EXPECT_EQ(file.records[0],
+            " -999999999999999999"
+            "1234567890123456789012345678.0123456789 " +
+                ("0." + std::string(37, '3')));
 }
 
 TEST_F(WindowOnStandinTest, AFailedConnectionIsAMessageBoxAndTheStatus) {
