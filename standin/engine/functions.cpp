@@ -651,7 +651,8 @@ void castText(sqlite3_context* ctx, int n, sqlite3_value** a) {
   if ((charLimit && chars > static_cast<size_t>(t.length)) ||
       bytes > static_cast<size_t>(t.byteLimit()))
     raise(n == 3 ? sqlite3_value_int(a[2]) : 25137);
-  std::string out(s);
+  // A text cast into the database character set keeps only what the set holds.
+  std::string out = t.national ? std::string(s) : toDatabaseText(s, cs);
   if (t.kind == Kind::Char) out.append(t.length - (charLimit ? chars : bytes), ' ');
   resultText(ctx, out);
 }

@@ -336,10 +336,13 @@ class Connection final : public std::enable_shared_from_this<Connection> {
     run(sql + ") AS " + plan.sql);
     StmtPtr ins = compile("INSERT INTO " + quoteName(kViewsTable) + " VALUES (?, ?, ?)", plan);
     sqlite3_bind_text(ins.get(), 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
-    std::string length = encodeNumber(decimalFromInt(static_cast<int64_t>(plan.viewText.size())));
+    // The text as the database keeps it, its length in the database's bytes.
+    std::string text = toDatabaseText(plan.viewText, database_.charset);
+    std::string length =
+        encodeNumber(decimalFromInt(static_cast<int64_t>(charsetBytes(text, database_.charset))));
     sqlite3_bind_blob(ins.get(), 2, length.data(), static_cast<int>(length.size()),
                       SQLITE_TRANSIENT);
-    sqlite3_bind_text(ins.get(), 3, plan.viewText.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(ins.get(), 3, text.c_str(), -1, SQLITE_TRANSIENT);
     if (int rc = sqlite3_step(ins.get()); rc != SQLITE_DONE) fail(rc, plan);
     insertColumns(plan);
   }
