@@ -2102,8 +2102,8 @@ Plan Parser::statement() {
       createView();
     } else {
       static const std::set<std::string> known = {
-          "VIEW",      "INDEX",    "SEQUENCE", "SYNONYM", "OR",   "GLOBAL", "UNIQUE",
-          "PROCEDURE", "FUNCTION", "PACKAGE",  "TRIGGER", "USER", "TYPE"};
+          "VIEW",     "INDEX",   "SEQUENCE", "SYNONYM", "OR",   "GLOBAL", "UNIQUE", "PROCEDURE",
+          "FUNCTION", "PACKAGE", "TRIGGER",  "USER",    "TYPE", "FORCE",  "NOFORCE"};
       if (known.count(cur().text)) fail(3001);
       fail(901);
     }
