@@ -16,7 +16,12 @@ namespace {
 const char* const kUsage =
     "usage: standin-admin <command> <arguments>\n"
     "\n"
-    "  create-server <folder> [--replace]        make an empty server folder\n"
+    "  create-server <folder> [--charset NAME] [--release X.Y] [--replace]\n"
+    "                                            make an empty server folder; its database\n"
+    "                                            character set (AL32UTF8, UTF8, CL8MSWIN1251,\n"
+    "                                            CL8ISO8859P5) and release (8.0, 8.1, 9.2,\n"
+    "                                            10.2, 11.2, 12.1, 12.2, 19, 23; default\n"
+    "                                            AL32UTF8 and 10.2)\n"
     "  create-user <folder> <user> <password>    add a user with an empty schema\n"
     "  run <folder> <user> [<script.sql>...]     run SQL scripts (standard input when none)\n"
     "  sql <folder> <user> <statement>           run one statement, print a query's rows\n"
@@ -91,14 +96,29 @@ int run(const std::vector<std::string>& a) {
       throw std::invalid_argument("wrong number of arguments for " + cmd);
   };
   if (cmd == "create-server") {
-    need(1, 2);
-    if (a.size() == 3) {
-      if (a[2] != "--replace") throw std::invalid_argument("unknown option " + a[2]);
+    need(1, 6);
+    bool replace = false;
+    std::string charset, release;
+    for (size_t i = 2; i < a.size(); ++i) {
+      if (a[i] == "--replace") {
+        replace = true;
+      } else if (a[i] == "--charset" || a[i] == "--release") {
+        if (i + 1 == a.size()) throw std::invalid_argument(a[i] + " needs a value");
+        (a[i] == "--charset" ? charset : release) = a[i + 1];
+        if (a[i + 1].empty()) throw std::invalid_argument(a[i] + " needs a value");
+        ++i;
+      } else {
+        throw std::invalid_argument("unknown option " + a[i]);
+      }
+    }
+    // The options are checked before anything is removed or made.
+    standin::checkServerOptions(charset, release);
+    if (replace) {
       std::filesystem::remove_all(a[1]);
     } else if (std::filesystem::exists(std::filesystem::path(a[1]) / "users")) {
       throw std::runtime_error("a server exists already in " + a[1] + " (use --replace)");
     }
-    standin::createServer(a[1]);
+    standin::createServer(a[1], charset, release);
   } else if (cmd == "create-user") {
     need(3, 3);
     standin::createUser(a[1], a[2], a[3]);

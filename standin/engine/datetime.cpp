@@ -536,7 +536,7 @@ void NlsSettings::set(const std::string& name, const std::string& value) {
     if (v != "BINARY") raise(name == "NLS_COMP" && v != "ANSI" && v != "LINGUISTIC" ? 12705 : 3001);
   } else if (name == "NLS_LENGTH_SEMANTICS") {
     v = upper(v);
-    if (v != "BYTE") raise(v == "CHAR" ? 3001 : 12705);
+    if (v != "BYTE" && v != "CHAR") raise(12705);
   } else if (name == "NLS_CALENDAR") {
     if (upper(v) != "GREGORIAN") raise(3001);
     v = upper(v);

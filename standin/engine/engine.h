@@ -57,6 +57,11 @@ struct ColumnDesc {
   int16_t precision;  // OCI_ATTR_PRECISION (0 for NUMBER without precision)
   int8_t scale;       // OCI_ATTR_SCALE (-127 for FLOAT/NUMBER without precision)
   bool nullable;      // OCI_ATTR_IS_NULL
+  // Added for character columns: OCI_ATTR_CHAR_SIZE (the length in characters), OCI_ATTR_CHAR_USED
+  // (character length semantics) and an NVARCHAR2 column (OCI_ATTR_CHARSET_FORM SQLCS_NCHAR).
+  uint16_t charSize = 0;
+  bool charUsed = false;
+  bool national = false;
 };
 
 struct DateTime {
@@ -155,6 +160,13 @@ class Server {
 // line per user), "settings" ("key = value" lines) and one SQLite schema file per user
 // ("<NAME>.db"). Failures throw std::runtime_error with a readable text.
 void createServer(const std::string& folder);
+// Added: a server whose database has the character set `charset` (AL32UTF8, UTF8, CL8MSWIN1251,
+// CL8ISO8859P5) and reports `release` ("10.2", "8.1.7", "19", ...; empty: 10.2.0.1.0). An unknown
+// character set or release throws std::runtime_error naming the known ones.
+void createServer(const std::string& folder, const std::string& charset,
+                  const std::string& release);
+// Throws the error createServer would give for these options, without touching any folder.
+void checkServerOptions(const std::string& charset, const std::string& release);
 void createUser(const std::string& folder, std::string_view user, std::string_view password);
 // A session of an existing user without the password check (administration only).
 std::unique_ptr<Session> openSession(const std::string& folder, std::string_view user);

@@ -579,14 +579,28 @@ void store(sqlite3_context* ctx, int, sqlite3_value** a) {
     }
     case Kind::Varchar2:
     case Kind::Char: {
-      std::string s(textOf(a[0]));
-      if (s.empty()) return sqlite3_result_null(ctx);
-      if (s.size() > static_cast<size_t>(t.length)) tooLarge(s.size(), t.length);
-      if (t.kind == Kind::Char) s.resize(t.length, ' ');
+      std::string_view given = textOf(a[0]);
+      if (given.empty()) return sqlite3_result_null(ctx);
+      // NVARCHAR2 keeps AL16UTF16, which holds every character; the database character set
+      // may not.
+      Charset cs = nlsOf(ctx).charset;
+      std::string s = t.national ? std::string(given) : toDatabaseText(given, cs);
+      size_t bytes = t.national ? 2 * charCount(s) : charsetBytes(s, cs);
+      size_t chars = charCount(s);
+      if (t.charSemantics || t.national) {
+        // A limit in characters is counted in characters; the byte limit of the type still holds.
+        if (chars > static_cast<size_t>(t.length)) tooLarge(chars, t.length);
+        if (bytes > static_cast<size_t>(t.byteLimit())) tooLarge(bytes, t.byteLimit());
+        if (t.kind == Kind::Char) s.append(t.length - chars, ' ');
+      } else {
+        if (bytes > static_cast<size_t>(t.length)) tooLarge(bytes, t.length);
+        if (t.kind == Kind::Char) s.append(t.length - bytes, ' ');
+      }
       return resultText(ctx, s);
     }
     case Kind::Clob:
     case Kind::Long:
+      return resultText(ctx, toDatabaseText(textOf(a[0]), nlsOf(ctx).charset));
     case Kind::Null:
       return resultText(ctx, std::string(textOf(a[0])));
     case Kind::Date:
@@ -622,6 +636,46 @@ void store(sqlite3_context* ctx, int, sqlite3_value** a) {
                                  SQLITE_TRANSIENT);
     }
   }
+}
+
+// ORA_CAST_TEXT(value, spec[, code]): CAST of a text to VARCHAR2(n)/CHAR(n): a value longer than
+// the target is ORA-25137 (or the error `code`), never cut.
+void castText(sqlite3_context* ctx, int n, sqlite3_value** a) {
+  if (isNull(a[0])) return sqlite3_result_null(ctx);
+  ColType t = parseTypeSpec(textOf(a[1]));
+  std::string_view s = textOf(a[0]);
+  Charset cs = nlsOf(ctx).charset;
+  size_t chars = charCount(s);
+  size_t bytes = t.national ? 2 * chars : charsetBytes(s, cs);
+  bool charLimit = t.charSemantics || t.national;
+  if ((charLimit && chars > static_cast<size_t>(t.length)) ||
+      bytes > static_cast<size_t>(t.byteLimit()))
+    raise(n == 3 ? sqlite3_value_int(a[2]) : 25137);
+  // A text cast into the database character set keeps only what the set holds.
+  std::string out = t.national ? std::string(s) : toDatabaseText(s, cs);
+  if (t.kind == Kind::Char) out.append(t.length - (charLimit ? chars : bytes), ' ');
+  resultText(ctx, out);
+}
+
+// Dictionary values computed from a column's catalog spec: ORA_CHAR_LENGTH(spec) is
+// USER_TAB_COLUMNS.CHAR_LENGTH (0 for columns that are no character columns), ORA_CHAR_USED(spec)
+// 'B', 'C' or NULL, ORA_CHAR_DECL(spec, data_length) the declared length in bytes or NULL.
+bool charColumn(const ColType& t) {
+  return t.kind == Kind::Varchar2 || t.kind == Kind::Char;
+}
+void charLength(sqlite3_context* ctx, int, sqlite3_value** a) {
+  ColType t = parseTypeSpec(textOf(a[0]));
+  resultNumber(ctx, decimalFromInt(charColumn(t) ? t.length : 0));
+}
+void charUsed(sqlite3_context* ctx, int, sqlite3_value** a) {
+  ColType t = parseTypeSpec(textOf(a[0]));
+  if (!charColumn(t)) return sqlite3_result_null(ctx);
+  resultText(ctx, t.charSemantics || t.national ? "C" : "B");
+}
+void charDecl(sqlite3_context* ctx, int, sqlite3_value** a) {
+  ColType t = parseTypeSpec(textOf(a[0]));
+  if (!charColumn(t)) return sqlite3_result_null(ctx);
+  sqlite3_result_value(ctx, a[1]);
 }
 
 template <Fn F>
@@ -790,6 +844,11 @@ void registerFunctions(sqlite3* db, const NlsSettings* nls) {
       {"ORA_RAWTOHEX", 1, guarded<rawtohex>, true},
       {"ORA_HEXTORAW", 1, guarded<hextoraw>, true},
       {"ORA_STORE", 2, guarded<store>, true},
+      {"ORA_CAST_TEXT", 2, guarded<castText>, true},
+      {"ORA_CAST_TEXT", 3, guarded<castText>, true},
+      {"ORA_CHAR_LENGTH", 1, guarded<charLength>, true},
+      {"ORA_CHAR_USED", 1, guarded<charUsed>, true},
+      {"ORA_CHAR_DECL", 2, guarded<charDecl>, true},
   };
   for (const Entry& e : entries) {
     int flags = SQLITE_UTF8 | (e.deterministic ? SQLITE_DETERMINISTIC : 0);

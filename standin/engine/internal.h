@@ -110,6 +110,15 @@ struct ColType {
   int scale = 0;      // NUMBER(p,s): s
   bool hasScale = false;
   bool nullable = true;
+  // VARCHAR2/CHAR: the length counts characters (n CHAR); `bytes` is then the column's limit in
+  // bytes of the database character set. NVARCHAR2 (national) always counts characters and keeps
+  // AL16UTF16, two bytes a character.
+  bool charSemantics = false;
+  bool national = false;
+  int bytes = 0;
+
+  // The limit in bytes as the database stores the column (DATA_LENGTH, OCI_ATTR_DATA_SIZE).
+  int byteLimit() const { return (charSemantics || national) && bytes > 0 ? bytes : length; }
 
   bool isNumber() const {
     return kind == Kind::Number || kind == Kind::Integer || kind == Kind::Float;
@@ -137,7 +146,41 @@ struct Column {
 struct Table {
   std::string name;
   std::vector<Column> columns;
+  bool view = false;  // a view: selectable, never a DML, TRUNCATE or DROP TABLE target
 };
+
+// ---- Database character sets ------------------------------------------------------------------
+
+// The character sets a server's database can have. Texts are kept in the schema files as UTF-8,
+// already reduced to what the database character set can hold (see toDatabaseText).
+enum class Charset : uint8_t { Al32Utf8, Utf8, Cl8MsWin1251, Cl8Iso8859P5 };
+struct CharsetInfo {
+  Charset id;
+  const char* name;  // Oracle's name, as NLS_CHARACTERSET gives it
+  int maxBytes;      // bytes of the widest character
+  uint16_t oracleId;
+};
+// Null for a name the stand-in does not know (names compare without regard to case).
+const CharsetInfo* findCharset(std::string_view name);
+const CharsetInfo& charsetInfo(Charset c);
+// Characters of a UTF-8 text (an invalid byte counts as one character).
+size_t charCount(std::string_view utf8);
+// Bytes the text takes in the character set.
+size_t charsetBytes(std::string_view utf8, Charset cs);
+// The text as the database keeps it: every character the set cannot hold becomes "?".
+std::string toDatabaseText(std::string_view utf8, Charset cs);
+
+// What a server's database is: its character set and the release it runs.
+struct DatabaseInfo {
+  Charset charset = Charset::Al32Utf8;
+  int releaseMajor = 10;
+  int releaseMinor = 2;
+  // Character length semantics and the dictionary's CHAR_LENGTH/CHAR_USED came with 9i.
+  bool hasCharSemantics() const { return releaseMajor >= 9; }
+};
+// "10.2" -> 10.2.0.1.0 and the like; throws std::runtime_error for a release the stand-in does
+// not model.
+std::string releaseText(std::string_view release);
 
 // ---- Tokens -----------------------------------------------------------------------------------
 
@@ -152,7 +195,18 @@ std::vector<Token> tokenize(std::string_view sql);
 
 // ---- Translation ------------------------------------------------------------------------------
 
-enum class Action { Query, Dml, CreateTable, DropTable, Truncate, AlterSession, Commit, Rollback };
+enum class Action {
+  Query,
+  Dml,
+  CreateTable,
+  DropTable,
+  Truncate,
+  AlterSession,
+  Commit,
+  Rollback,
+  CreateView,
+  DropView,
+};
 
 struct Plan {
   Action action = Action::Query;
@@ -167,12 +221,17 @@ struct Plan {
   std::string target;                                    // DROP/TRUNCATE/DML target table
   std::vector<std::pair<std::string, std::string>> nls;  // ALTER SESSION
   bool unboundVariables = false;
+  std::string viewText;  // CREATE VIEW: the query as written; plan.table holds its columns
+  bool replace = false;  // CREATE OR REPLACE VIEW
 };
 
 // Everything the translator needs to know about the session.
 struct SchemaView {
   std::string user;
   const std::map<std::string, Table>* tables = nullptr;
+  DatabaseInfo database = {};
+  bool charSemanticsDefault = false;  // NLS_LENGTH_SEMANTICS = CHAR
+  bool hasViewsTable = true;          // the schema file has STANDIN$VIEWS (older files do not)
 };
 
 Plan translate(std::string_view sql, const SchemaView& schema);
@@ -186,6 +245,8 @@ class NlsSettings {
   // Validates and stores; throws ORA-02248 for an unknown parameter, other errors for bad values.
   void set(const std::string& name, const std::string& value);
   char decimalChar() const;
+  // The database character set of the session's server (not an NLS parameter of the session).
+  Charset charset = Charset::Al32Utf8;
 
  private:
   std::map<std::string, std::string> values_;
@@ -198,5 +259,6 @@ std::string formatNumber(const Decimal& v, std::string_view format, const std::s
 // Names of the engine's own tables inside every schema file.
 inline constexpr const char* kTablesTable = "STANDIN$TABLES";
 inline constexpr const char* kColumnsTable = "STANDIN$COLUMNS";
+inline constexpr const char* kViewsTable = "STANDIN$VIEWS";
 
 }  // namespace standin

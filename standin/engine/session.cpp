@@ -38,6 +38,10 @@ struct StmtFinalizer {
 using DbPtr = std::unique_ptr<sqlite3, DbCloser>;
 using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
 
+// Columns of the catalog table behind USER_VIEWS.
+constexpr const char* kViewsColumns =
+    "(\"VIEW_NAME\" NOT NULL PRIMARY KEY, \"TEXT_LENGTH\", \"TEXT\")";
+
 std::map<std::string, std::string> readUsers(const fs::path& folder) {
   std::map<std::string, std::string> users;
   std::ifstream in(folder / "users");
@@ -170,8 +174,10 @@ class CursorImpl final : public Cursor {
 // The state of a logged-on session, shared by the Session and its cursors.
 class Connection final : public std::enable_shared_from_this<Connection> {
  public:
-  Connection(std::shared_ptr<Server> server, const fs::path& file, std::string user)
-      : server_(std::move(server)), user_(std::move(user)) {
+  Connection(std::shared_ptr<Server> server, const fs::path& file, std::string user,
+             DatabaseInfo database)
+      : server_(std::move(server)), user_(std::move(user)), database_(database) {
+    nls_.charset = database_.charset;
     sqlite3* db = nullptr;
     // No SQLite mutex per call: a session is used by one thread at a time (the client library
     // serialises its calls), and the fetch path reads every value of every row.
@@ -197,7 +203,8 @@ class Connection final : public std::enable_shared_from_this<Connection> {
   std::unique_ptr<Cursor> prepare(std::string_view sql) {
     if (ended_) raise(1012);
     refreshCatalog();
-    SchemaView view{user_, &tables_};
+    SchemaView view{user_, &tables_, database_, nls_.get("NLS_LENGTH_SEMANTICS") == "CHAR",
+                    hasViewsTable_};
     Plan plan = translate(sql, view);
     return std::make_unique<CursorImpl>(shared_from_this(), std::move(plan));
   }
@@ -218,6 +225,7 @@ class Connection final : public std::enable_shared_from_this<Connection> {
   const std::string& user() const { return user_; }
 
   sqlite3* db() const { return db_.get(); }
+  const DatabaseInfo& database() const { return database_; }
   NlsSettings& nlsSettings() { return nls_; }
 
   void beginWork() {
@@ -253,6 +261,13 @@ class Connection final : public std::enable_shared_from_this<Connection> {
           break;
         case Action::Truncate:
           run("DELETE FROM " + quoteName(plan.target));
+          break;
+        case Action::CreateView:
+          createView(plan);
+          break;
+        case Action::DropView:
+          run("DROP VIEW " + quoteName(plan.target));
+          deleteCatalog(plan.target);
           break;
         default:
           break;
@@ -303,6 +318,37 @@ class Connection final : public std::enable_shared_from_this<Connection> {
     StmtPtr ins = compile("INSERT INTO \"" + std::string(kTablesTable) + "\" VALUES (?)", plan);
     sqlite3_bind_text(ins.get(), 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
     if (int rc = sqlite3_step(ins.get()); rc != SQLITE_DONE) fail(rc, plan);
+    insertColumns(plan);
+  }
+
+  // A view is an SQLite view over the translated query; its columns go into the catalog with the
+  // types the query gives them, its text into STANDIN$VIEWS (made here for older schema files).
+  void createView(const Plan& plan) {
+    const Table& t = plan.table;
+    run("CREATE TABLE IF NOT EXISTS " + quoteName(kViewsTable) + " " + kViewsColumns);
+    if (plan.replace && tables_.count(t.name) && tables_.at(t.name).view) {
+      run("DROP VIEW " + quoteName(t.name));
+      deleteCatalog(t.name);
+    }
+    std::string sql = "CREATE VIEW " + quoteName(t.name) + " (";
+    for (size_t i = 0; i < t.columns.size(); ++i)
+      sql += (i ? ", " : "") + quoteName(t.columns[i].name);
+    run(sql + ") AS " + plan.sql);
+    StmtPtr ins = compile("INSERT INTO " + quoteName(kViewsTable) + " VALUES (?, ?, ?)", plan);
+    sqlite3_bind_text(ins.get(), 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
+    // The text as the database keeps it, its length in the database's bytes.
+    std::string text = toDatabaseText(plan.viewText, database_.charset);
+    std::string length =
+        encodeNumber(decimalFromInt(static_cast<int64_t>(charsetBytes(text, database_.charset))));
+    sqlite3_bind_blob(ins.get(), 2, length.data(), static_cast<int>(length.size()),
+                      SQLITE_TRANSIENT);
+    sqlite3_bind_text(ins.get(), 3, text.c_str(), -1, SQLITE_TRANSIENT);
+    if (int rc = sqlite3_step(ins.get()); rc != SQLITE_DONE) fail(rc, plan);
+    insertColumns(plan);
+  }
+
+  void insertColumns(const Plan& plan) {
+    const Table& t = plan.table;
     StmtPtr col = compile(
         "INSERT INTO \"" + std::string(kColumnsTable) + "\" VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
         plan);
@@ -335,8 +381,10 @@ class Connection final : public std::enable_shared_from_this<Connection> {
 
   void deleteCatalog(const std::string& table) {
     Plan none;
-    for (const char* t : {kTablesTable, kColumnsTable}) {
-      StmtPtr s = compile("DELETE FROM \"" + std::string(t) + "\" WHERE TABLE_NAME = ?", none);
+    for (std::string_view t : {kTablesTable, kColumnsTable, kViewsTable}) {
+      if (t == kViewsTable && !hasViewsTable_) continue;
+      const char* key = t == kViewsTable ? "VIEW_NAME" : "TABLE_NAME";
+      StmtPtr s = compile("DELETE FROM \"" + std::string(t) + "\" WHERE " + key + " = ?", none);
       sqlite3_bind_text(s.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
       if (int rc = sqlite3_step(s.get()); rc != SQLITE_DONE) fail(rc, none);
     }
@@ -350,6 +398,9 @@ class Connection final : public std::enable_shared_from_this<Connection> {
     if (sqlite3_step(v.get()) == SQLITE_ROW) version = sqlite3_column_int64(v.get(), 0);
     if (version == schemaVersion_) return;
     tables_.clear();
+    StmtPtr has = compile(
+        "SELECT 1 FROM sqlite_master WHERE name = '" + std::string(kViewsTable) + "'", none);
+    hasViewsTable_ = sqlite3_step(has.get()) == SQLITE_ROW;
     StmtPtr s = compile("SELECT TABLE_NAME, COLUMN_NAME, STANDIN_SPEC, STANDIN_DEFAULT FROM \"" +
                             std::string(kColumnsTable) + "\" ORDER BY TABLE_NAME, COLUMN_ID",
                         none);
@@ -366,15 +417,25 @@ class Connection final : public std::enable_shared_from_this<Connection> {
       t.columns.push_back(c);
     }
     if (rc != SQLITE_DONE) fail(rc, none);
+    if (hasViewsTable_) {
+      StmtPtr views = compile("SELECT VIEW_NAME FROM " + quoteName(kViewsTable), none);
+      while ((rc = sqlite3_step(views.get())) == SQLITE_ROW) {
+        auto it = tables_.find(reinterpret_cast<const char*>(sqlite3_column_text(views.get(), 0)));
+        if (it != tables_.end()) it->second.view = true;
+      }
+      if (rc != SQLITE_DONE) fail(rc, none);
+    }
     schemaVersion_ = version;
   }
 
   std::shared_ptr<Server> server_;
   std::string user_;
+  DatabaseInfo database_;
   DbPtr db_;
   NlsSettings nls_;
   std::map<std::string, Table> tables_;
   int64_t schemaVersion_ = -1;
+  bool hasViewsTable_ = false;
   bool inTransaction_ = false;
   bool ended_ = false;
 };
@@ -441,12 +502,18 @@ uint64_t CursorImpl::execute() {
     case Action::CreateTable:
     case Action::DropTable:
     case Action::Truncate:
+    case Action::CreateView:
+    case Action::DropView:
       session_.ddl(plan_);
       return 0;
     case Action::AlterSession: {
       // All settings of one statement take effect, or none does.
       NlsSettings copy = session_.nlsSettings();
-      for (const auto& [name, value] : plan_.nls) copy.set(name, value);
+      for (const auto& [name, value] : plan_.nls) {
+        // Length semantics came with 9i; an older server does not know the parameter.
+        if (name == "NLS_LENGTH_SEMANTICS" && !session_.database().hasCharSemantics()) raise(2248);
+        copy.set(name, value);
+      }
       session_.nlsSettings() = copy;
       return 0;
     }
@@ -601,7 +668,24 @@ std::string_view CursorImpl::asBytes(int col) const {
 class ServerImpl final : public Server, public std::enable_shared_from_this<ServerImpl> {
  public:
   explicit ServerImpl(fs::path folder)
-      : folder_(std::move(folder)), path_(folder_.string()), settings_(readSettings(folder_)) {}
+      : folder_(std::move(folder)), path_(folder_.string()), settings_(readSettings(folder_)) {
+    // The release decides what the dictionary has; any release text is taken as it comes here
+    // (the banner shows it), only its first two numbers count.
+    const std::string& version = settings_.at("version");
+    std::sscanf(version.c_str(), "%d.%d", &database_.releaseMajor, &database_.releaseMinor);
+  }
+
+  // The database character set is checked when a user logs on, so that a server folder with a
+  // misspelt set fails visibly instead of storing texts in the wrong form.
+  DatabaseInfo database() const {
+    auto it = settings_.find("charset");
+    if (it == settings_.end()) return database_;
+    const CharsetInfo* cs = findCharset(it->second);
+    if (!cs) raise(600, {"standin", "unknown character set in settings: " + it->second});
+    DatabaseInfo d = database_;
+    d.charset = cs->id;
+    return d;
+  }
 
   std::unique_ptr<Session> logon(std::string_view user, std::string_view password) override {
     std::string name = upperAscii(user);
@@ -617,7 +701,7 @@ class ServerImpl final : public Server, public std::enable_shared_from_this<Serv
     fs::path file = folder_ / (name + ".db");
     if (!fs::exists(file)) raise(1017);
     return std::make_unique<SessionImpl>(
-        std::make_shared<Connection>(shared_from_this(), file, name));
+        std::make_shared<Connection>(shared_from_this(), file, name, database()));
   }
 
   const std::map<std::string, std::string>& settings() const override { return settings_; }
@@ -627,6 +711,7 @@ class ServerImpl final : public Server, public std::enable_shared_from_this<Serv
   fs::path folder_;
   std::string path_;
   std::map<std::string, std::string> settings_;
+  DatabaseInfo database_;
 };
 
 bool isServerFolder(const fs::path& p) {
@@ -683,6 +768,36 @@ std::shared_ptr<Server> Server::attach(std::string_view serverText) {
 }
 
 void createServer(const std::string& folder) {
+  createServer(folder, "", "");
+}
+
+namespace {
+// The character set and release a new server gets; throws for unknown or contradicting ones.
+std::pair<const CharsetInfo*, std::string> serverOptions(const std::string& charset,
+                                                         const std::string& release) {
+  const CharsetInfo* cs = findCharset(charset.empty() ? "AL32UTF8" : charset);
+  if (!cs)
+    throw std::runtime_error("unknown character set \"" + charset +
+                             "\" (known: AL32UTF8, UTF8, CL8MSWIN1251, CL8ISO8859P5)");
+  std::string version = release.empty() ? "10.2.0.1.0" : releaseText(release);
+  if (cs->id == Charset::Al32Utf8 && std::atoi(version.c_str()) < 9) {
+    // AL32UTF8 came with 9i; an older server that is to hold any character uses UTF8.
+    if (!charset.empty())
+      throw std::runtime_error("character set AL32UTF8 needs release 9.0 or later (release " +
+                               version + "); use UTF8");
+    cs = findCharset("UTF8");
+  }
+  return {cs, version};
+}
+}  // namespace
+
+void checkServerOptions(const std::string& charset, const std::string& release) {
+  serverOptions(charset, release);
+}
+
+void createServer(const std::string& folder, const std::string& charset,
+                  const std::string& release) {
+  auto [cs, version] = serverOptions(charset, release);
   fs::path p(folder);
   std::error_code ec;
   fs::create_directories(p, ec);
@@ -695,7 +810,10 @@ void createServer(const std::string& folder) {
   if (!fs::exists(p / "settings")) {
     std::ofstream settings(p / "settings");
     settings << "# Stand-in server settings (key = value), see standin/admin/README.md\n"
-             << "version = 10.2.0.1.0\n";
+             << "version = " << version << "\n";
+    // The demo server and servers made without a character set keep the file they always had.
+    if (!charset.empty() || cs->id != Charset::Al32Utf8)
+      settings << "charset = " << cs->name << "\n";
     if (!settings) throw std::runtime_error("cannot write " + (p / "settings").string());
   }
 }
@@ -723,7 +841,9 @@ void createUser(const std::string& folder, std::string_view user, std::string_vi
       "\" (\"TABLE_NAME\" NOT NULL, \"COLUMN_NAME\" NOT NULL, \"DATA_TYPE\", \"DATA_LENGTH\" NOT "
       "NULL, \"DATA_PRECISION\", \"DATA_SCALE\", \"NULLABLE\", \"COLUMN_ID\", \"STANDIN_SPEC\", "
       "\"STANDIN_DEFAULT\", "
-      "PRIMARY KEY (\"TABLE_NAME\", \"COLUMN_NAME\"));";
+      "PRIMARY KEY (\"TABLE_NAME\", \"COLUMN_NAME\"));"
+      "CREATE TABLE IF NOT EXISTS \"" +
+      std::string(kViewsTable) + "\" " + kViewsColumns + ";";
   char* err = nullptr;
   rc = sqlite3_exec(db.get(), setup.c_str(), nullptr, nullptr, &err);
   std::string message = err ? err : "";

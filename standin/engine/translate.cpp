@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <set>
+#include <utility>
 
 #include "standin/engine/internal.h"
 
@@ -108,7 +109,7 @@ int textLength(const ColType& t) {
   switch (t.kind) {
     case Kind::Varchar2:
     case Kind::Char:
-      return t.length;
+      return t.byteLimit();
     case Kind::Number:
     case Kind::Integer:
     case Kind::Float:
@@ -156,7 +157,7 @@ struct Query {
   std::vector<Item> items;
 };
 
-Table dictionaryTable(const std::string& name) {
+Table dictionaryTable(const std::string& name, const DatabaseInfo& db) {
   Table t{name, {}};
   auto v = [](int n, bool nullable = true) {
     ColType c = textType(n);
@@ -174,6 +175,16 @@ Table dictionaryTable(const std::string& name) {
     t.columns = {{"TABLE_NAME", v(30, false)}, {"COLUMN_NAME", v(30, false)}, {"DATA_TYPE", v(106)},
                  {"DATA_LENGTH", num(false)},  {"DATA_PRECISION", num()},     {"DATA_SCALE", num()},
                  {"NULLABLE", v(1)},           {"COLUMN_ID", num()}};
+    // The columns of character length semantics exist from 9i on.
+    if (db.hasCharSemantics()) {
+      t.columns.push_back({"CHAR_COL_DECL_LENGTH", num()});
+      t.columns.push_back({"CHAR_LENGTH", num()});
+      t.columns.push_back({"CHAR_USED", v(1)});
+    }
+  } else if (name == "USER_VIEWS") {
+    ColType text;
+    text.kind = Kind::Long;
+    t.columns = {{"VIEW_NAME", v(30, false)}, {"TEXT_LENGTH", num()}, {"TEXT", text}};
   } else if (name == "DUAL") {
     t.columns = {{"DUMMY", v(1)}};
   }
@@ -182,8 +193,8 @@ Table dictionaryTable(const std::string& name) {
 
 class Parser {
  public:
-  Parser(std::vector<Token> tokens, const SchemaView& schema)
-      : t_(std::move(tokens)), schema_(schema) {}
+  Parser(std::vector<Token> tokens, const SchemaView& schema, std::string_view text = {})
+      : t_(std::move(tokens)), schema_(schema), text_(text) {}
 
   Plan statement();
 
@@ -191,7 +202,9 @@ class Parser {
   std::vector<Token> t_;
   size_t p_ = 0;
   const SchemaView& schema_;
-  int lenient_ = 0;  // > 0 while only the shape of the text is being read
+  std::string_view text_;   // the statement as written (CREATE VIEW keeps its query text)
+  bool lobSubstr_ = false;  // the function being read is DBMS_LOB.SUBSTR
+  int lenient_ = 0;         // > 0 while only the shape of the text is being read
   // ROWNUM terms of the WHERE being read (see rownumTerm).
   int64_t rownumLimit_ = -1;
   bool rownumAllowed_ = false;
@@ -248,8 +261,8 @@ class Parser {
     }
     auto it = schema_.tables->find(tableName);
     if (it != schema_.tables->end()) return &it->second;
-    if (schemaName.empty() &&
-        (tableName == "USER_TABLES" || tableName == "USER_TAB_COLUMNS" || tableName == "DUAL")) {
+    if (schemaName.empty() && (tableName == "USER_TABLES" || tableName == "USER_TAB_COLUMNS" ||
+                               tableName == "USER_VIEWS" || tableName == "DUAL")) {
       dictionary = true;
     }
     return nullptr;
@@ -504,9 +517,12 @@ class Parser {
           e.type.kind = Kind::Null;
           return e;
         }
-        e.sql = sqlString(tk.text);
+        // The statement reaches the server in its character set: a literal keeps only what the
+        // set holds, and its length counts the set's bytes.
+        std::string literal = toDatabaseText(tk.text, schema_.database.charset);
+        e.sql = sqlString(literal);
         e.type.kind = Kind::Char;
-        e.type.length = static_cast<int>(tk.text.size());
+        e.type.length = static_cast<int>(charsetBytes(literal, schema_.database.charset));
         e.type.nullable = false;
         return e;
       }
@@ -579,6 +595,20 @@ class Parser {
         e.type = textType(30);
         return e;
       }
+      if (w == "N" && at(1).kind == Tok::String && at(1).offset == tk.offset + 1 &&
+          !at(1).text.empty()) {
+        // N'...': a national literal, which keeps every character for an NVARCHAR2 column.
+        const Token& lit = t_[p_ + 1];
+        p_ += 2;
+        Expr e;
+        e.sql = sqlString(lit.text);
+        e.type.kind = Kind::Char;
+        e.type.national = true;
+        e.type.length = static_cast<int>(charCount(lit.text));
+        e.type.bytes = 2 * e.type.length;
+        e.type.nullable = false;
+        return e;
+      }
       if (w == "ROWNUM" || w == "ROWID" || w == "LEVEL") fail(3001);
       if (w == "CASE") return caseExpr(sc);
       if (w == "DATE" && at(1).kind == Tok::String) {
@@ -591,6 +621,12 @@ class Parser {
         return e;
       }
       if (reserved().count(w)) fail(936);
+      if (w == "DBMS_LOB" && sym(".", 1) && at(2).kind == Tok::Ident && at(2).text == "SUBSTR" &&
+          sym("(", 3)) {
+        p_ += 2;
+        lobSubstr_ = true;
+        return function(sc);
+      }
       if (sym("(", 1)) return function(sc);
     }
     // a column reference: name[.name[.name]]
@@ -671,6 +707,7 @@ class Parser {
     int offset = cur().offset;
     std::string fn = t_[p_].text;
     p_ += 2;  // name and "("
+    const bool lobSubstr = std::exchange(lobSubstr_, false);
     Expr out;
     auto close = [&] { expectSym(")", 907); };
     auto argCount = [&](size_t n, size_t lo, size_t hi) {
@@ -719,9 +756,20 @@ class Parser {
       out.isColumn = false;
       out.numLiteral = false;
       out.sql = as(a, target);
+      if (target.kind == Kind::Varchar2 || target.kind == Kind::Char)
+        out.sql = "ORA_CAST_TEXT(" + out.sql + ", " + sqlString(typeSpec(target)) + ")";
+      // A number cast to NUMBER(p,s), INTEGER or FLOAT(b) is rounded to it, or refused with
+      // ORA-01438, as a column of that type would.
+      bool bounded = target.kind == Kind::Integer || target.kind == Kind::Float ||
+                     (target.kind == Kind::Number && target.precision > 0);
+      if (bounded)
+        out.sql = "ORA_STORE(" + out.sql + ", " + sqlString(typeSpec(target) + "|") + ")";
+      // A DATE keeps no fraction of a second.
+      if (target.kind == Kind::Date && a.type.kind == Kind::Timestamp)
+        out.sql = "substr(" + out.sql + ", 1, 19)";
       out.type = target;
       out.type.nullable = true;
-      if (target.isNumber()) out.rep = a.type.isNumber() ? a.rep : Rep::Blob;
+      if (target.isNumber()) out.rep = bounded || !a.type.isNumber() ? Rep::Blob : a.rep;
       return out;
     }
     std::vector<Expr> args;
@@ -807,11 +855,23 @@ class Parser {
       out.type = numberType();
       return out;
     }
+    if (lobSubstr) {
+      // DBMS_LOB.SUBSTR(lob, amount = 32767, offset = 1): a VARCHAR2 of at most 4000 bytes in SQL.
+      argCount(n, 1, 3);
+      std::string amount = n >= 2 ? num(args[1]) : "32767";
+      std::string from = n == 3 ? num(args[2]) : "1";
+      ColType limit = textType(4000);
+      out.sql = "ORA_CAST_TEXT(ORA_SUBSTR(" + text(args[0]) + ", " + from + ", " + amount + "), " +
+                sqlString(typeSpec(limit)) + ", 6502)";
+      out.type = limit;
+      return out;
+    }
     if (fn == "SUBSTR") {
       argCount(n, 2, 3);
       out.sql = "ORA_SUBSTR(" + text(args[0]) + ", " + num(args[1]) +
                 (n == 3 ? ", " + num(args[2]) : std::string()) + ")";
       out.type = textType(textLength(args[0].type));
+      if (args[0].type.kind == Kind::Clob) out.type.kind = Kind::Clob;
       return out;
     }
     if (fn == "INSTR") {
@@ -1307,12 +1367,20 @@ class Parser {
       s.cols = table->columns;
       from = quote(table->name);
     } else if (dictionary) {
-      s.cols = dictionaryTable(tableName).columns;
-      if (tableName == "USER_TABLES")
+      s.cols = dictionaryTable(tableName, schema_.database).columns;
+      if (tableName == "USER_TABLES") {
         from = quote(kTablesTable);
-      else if (tableName == "USER_TAB_COLUMNS")
-        from = quote(kColumnsTable);
-      else
+      } else if (tableName == "USER_TAB_COLUMNS") {
+        from =
+            "(SELECT *, ORA_CHAR_DECL(\"STANDIN_SPEC\", \"DATA_LENGTH\") AS "
+            "\"CHAR_COL_DECL_LENGTH\", ORA_CHAR_LENGTH(\"STANDIN_SPEC\") AS \"CHAR_LENGTH\", "
+            "ORA_CHAR_USED(\"STANDIN_SPEC\") AS \"CHAR_USED\" FROM " +
+            quote(kColumnsTable) + ")";
+      } else if (tableName == "USER_VIEWS") {
+        from = schema_.hasViewsTable ? quote(kViewsTable)
+                                     : "(SELECT NULL AS \"VIEW_NAME\", NULL AS \"TEXT_LENGTH\", "
+                                       "NULL AS \"TEXT\" WHERE 0)";
+      } else
         from = "(SELECT 'X' AS \"DUMMY\")";
     } else if (!lenient_) {
       raise(942, {}, offset);
@@ -1561,7 +1629,61 @@ class Parser {
     const Table* t = findTable(schemaName, tableName, dictionary);
     if (dictionary) raise(1031, {}, offset);
     if (!t) raise(942, {}, offset);
+    // Views are not updated through here (no view is updatable in the stand-in).
+    if (t->view) raise(plan_.action == Action::Dml ? 1732 : 942, {}, offset);
     return *t;
+  }
+
+  // CREATE [OR REPLACE] VIEW name [(column, ...)] AS query
+  void createView() {
+    int offset = cur().offset;
+    std::string first = name(903);
+    std::string viewName = first;
+    if (acceptSym(".")) {
+      if (first != schema_.user) raise(1031, {}, offset);
+      viewName = name(903);
+    }
+    bool dictionary = false;
+    const Table* existing = findTable("", viewName, dictionary);
+    if (dictionary || viewName.rfind("STANDIN$", 0) == 0) raise(955, {}, offset);
+    if (existing && (!existing->view || !plan_.replace)) raise(955, {}, offset);
+    std::vector<std::pair<std::string, int>> names;
+    if (acceptSym("(")) {
+      do {
+        int o = cur().offset;
+        names.push_back({name(904), o});
+      } while (acceptSym(","));
+      expectSym(")", 907);
+    }
+    expectKw("AS", 905);
+    if (!kw("SELECT") && !sym("(")) fail(928);
+    size_t start = p_;
+    bool paren = acceptSym("(");
+    Query q = query(nullptr);
+    if (paren) expectSym(")", 907);
+    if (kw("WITH")) fail(3001);  // WITH CHECK OPTION, WITH READ ONLY
+    size_t from = static_cast<size_t>(t_[start].offset);
+    size_t to = static_cast<size_t>(cur().offset);
+    std::string_view text = text_.substr(std::min(from, text_.size()), to - from);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+      text.remove_suffix(1);
+    plan_.viewText = std::string(text);
+    if (!names.empty() && names.size() != q.items.size()) raise(1730, {}, names.front().second);
+    Table& t = plan_.table;
+    t.name = viewName;
+    t.view = true;
+    for (size_t i = 0; i < q.items.size(); ++i) {
+      const Item& it = q.items[i];
+      std::string colName = names.empty() ? it.name : names[i].first;
+      // An expression needs a name of its own.
+      if (names.empty() && !it.aliased && !it.expr.isColumn) raise(998, {}, offset);
+      for (const Column& c : t.columns)
+        if (c.name == colName) raise(957, {}, offset);
+      ColType type = it.expr.type;
+      if (type.kind == Kind::Null) type = textType(0);
+      t.columns.push_back({colName, type});
+    }
+    plan_.sql = q.sql;
   }
 
   std::string store(const Expr& e, const Table& t, const Column& c) {
@@ -1720,17 +1842,45 @@ class Parser {
       int at = cur().offset;
       int n = integer(910);
       if (n < 1 || n > max) raise(910, {}, at);
-      if (acceptKw("CHAR")) fail(3001);
-      acceptKw("BYTE");
       expectSym(")", 907);
       return n;
     };
+    // VARCHAR2(n [CHAR|BYTE]) and CHAR(n [CHAR|BYTE]); without either the session's
+    // NLS_LENGTH_SEMANTICS decides. Before 9i neither word is known.
+    auto textSize = [&](int max, bool required, int def) {
+      t.charSemantics = schema_.charSemanticsDefault;
+      if (!acceptSym("(")) {
+        if (required) fail(906);
+        t.length = def;
+      } else {
+        int at = cur().offset;
+        t.length = integer(910);
+        if (t.length < 1 || t.length > max) raise(910, {}, at);
+        if (schema_.database.hasCharSemantics()) {
+          if (acceptKw("CHAR"))
+            t.charSemantics = true;
+          else if (acceptKw("BYTE"))
+            t.charSemantics = false;
+        }
+        expectSym(")", 907);
+      }
+      if (t.charSemantics) {
+        int perChar = charsetInfo(schema_.database.charset).maxBytes;
+        t.bytes = std::min(t.length * perChar, max);
+      }
+    };
     if (w == "VARCHAR2" || w == "VARCHAR") {
       t.kind = Kind::Varchar2;
-      t.length = size(4000, true, 0);
+      textSize(4000, true, 0);
     } else if (w == "CHAR" || w == "CHARACTER") {
       t.kind = Kind::Char;
-      t.length = size(2000, false, 1);
+      textSize(2000, false, 1);
+    } else if (w == "NVARCHAR2") {
+      // The national character set is AL16UTF16: two bytes a character, at most 4000 bytes.
+      t.kind = Kind::Varchar2;
+      t.national = true;
+      t.length = size(2000, true, 0);
+      t.bytes = 2 * t.length;
     } else if (w == "NUMBER" || w == "NUMERIC" || w == "DECIMAL" || w == "DEC") {
       t.kind = Kind::Number;
       if (acceptSym("(")) {
@@ -1794,9 +1944,8 @@ class Parser {
         expectSym(")", 907);
       }
       if (kw("WITH")) fail(3001);
-    } else if (w == "NVARCHAR2" || w == "NCHAR" || w == "NCLOB" || w == "BINARY_FLOAT" ||
-               w == "BINARY_DOUBLE" || w == "ROWID" || w == "UROWID" || w == "BFILE" ||
-               w == "INTERVAL" || w == "XMLTYPE") {
+    } else if (w == "NCHAR" || w == "NCLOB" || w == "BINARY_FLOAT" || w == "BINARY_DOUBLE" ||
+               w == "ROWID" || w == "UROWID" || w == "BFILE" || w == "INTERVAL" || w == "XMLTYPE") {
       --p_;
       fail(3001);
     } else {
@@ -1961,16 +2110,40 @@ Plan Parser::statement() {
       plan_.action = Action::CreateTable;
       plan_.functionCode = 1;
       createTable();
+    } else if (kw("VIEW") || (kw("OR") && kw("REPLACE", 1) && kw("VIEW", 2))) {
+      plan_.replace = acceptKw("OR");
+      if (plan_.replace) ++p_;
+      ++p_;
+      plan_.action = Action::CreateView;
+      plan_.functionCode = 21;
+      createView();
     } else {
       static const std::set<std::string> known = {
-          "VIEW",      "INDEX",    "SEQUENCE", "SYNONYM", "OR",   "GLOBAL", "UNIQUE",
-          "PROCEDURE", "FUNCTION", "PACKAGE",  "TRIGGER", "USER", "TYPE"};
+          "VIEW",     "INDEX",   "SEQUENCE", "SYNONYM", "OR",   "GLOBAL", "UNIQUE", "PROCEDURE",
+          "FUNCTION", "PACKAGE", "TRIGGER",  "USER",    "TYPE", "FORCE",  "NOFORCE"};
       if (known.count(cur().text)) fail(3001);
       fail(901);
     }
   } else if (w == "DROP") {
     ++p_;
     plan_.type = StmtType::Drop;
+    if (acceptKw("VIEW")) {
+      plan_.action = Action::DropView;
+      plan_.functionCode = 22;
+      int offset = cur().offset;
+      std::string first = name(903);
+      std::string viewName = first;
+      if (acceptSym(".")) {
+        if (first != schema_.user) raise(942, {}, offset);
+        viewName = name(903);
+      }
+      bool dictionary = false;
+      const Table* v = findTable("", viewName, dictionary);
+      if (!v || !v->view) raise(942, {}, offset);
+      plan_.target = viewName;
+      if (cur().kind != Tok::End) fail(933);
+      return plan_;
+    }
     if (!acceptKw("TABLE")) fail(3001);
     plan_.action = Action::DropTable;
     plan_.functionCode = 8;
@@ -2025,7 +2198,7 @@ Plan translate(std::string_view sql, const SchemaView& schema) {
       word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i])));
     if (word == "BEGIN" || word == "DECLARE") raise(3001);
   }
-  Parser parser(tokenize(sql), schema);
+  Parser parser(tokenize(sql), schema, sql);
   return parser.statement();
 }
 

@@ -11,12 +11,12 @@ ColumnDesc describe(const std::string& name, const ColType& t) {
   switch (t.kind) {
     case Kind::Varchar2:
     case Kind::Null:
-      c.type = OraType::Varchar2;
-      c.dataSize = static_cast<uint16_t>(t.length);
-      break;
     case Kind::Char:
-      c.type = OraType::Char;
-      c.dataSize = static_cast<uint16_t>(t.length);
+      c.type = t.kind == Kind::Char ? OraType::Char : OraType::Varchar2;
+      c.dataSize = static_cast<uint16_t>(t.byteLimit());
+      c.charSize = static_cast<uint16_t>(t.length);
+      c.charUsed = t.charSemantics || t.national;
+      c.national = t.national;
       break;
     case Kind::Number:
       c.type = OraType::Number;
@@ -69,7 +69,7 @@ std::string dataTypeName(const ColType& t) {
   switch (t.kind) {
     case Kind::Varchar2:
     case Kind::Null:
-      return "VARCHAR2";
+      return t.national ? "NVARCHAR2" : "VARCHAR2";
     case Kind::Char:
       return "CHAR";
     case Kind::Number:
@@ -108,6 +108,9 @@ int dataLength(const ColType& t) {
       return 0;
     case Kind::Timestamp:
       return 11;
+    case Kind::Varchar2:
+    case Kind::Char:
+      return t.byteLimit();
     default:
       return t.length;
   }
@@ -121,6 +124,10 @@ std::string typeSpec(const ColType& t) {
        std::to_string(t.scale) + ":";
   if (t.hasScale) s += 's';
   if (!t.nullable) s += 'n';
+  if (t.charSemantics) s += 'c';
+  if (t.national) s += 'w';
+  // A limit in characters carries its byte limit as a sixth field.
+  if (t.charSemantics || t.national) s += ":" + std::to_string(t.bytes);
   return s;
 }
 
@@ -142,8 +149,15 @@ ColType parseTypeSpec(std::string_view spec) {
   t.precision = fields[1];
   t.scale = fields[2];
   std::string_view flags = pos <= spec.size() ? spec.substr(pos) : std::string_view();
+  size_t colon = flags.find(':');
+  if (colon != std::string_view::npos) {
+    std::from_chars(flags.data() + colon + 1, flags.data() + flags.size(), t.bytes);
+    flags = flags.substr(0, colon);
+  }
   t.hasScale = flags.find('s') != std::string_view::npos;
   t.nullable = flags.find('n') == std::string_view::npos;
+  t.charSemantics = flags.find('c') != std::string_view::npos;
+  t.national = flags.find('w') != std::string_view::npos;
   return t;
 }
 

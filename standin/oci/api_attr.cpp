@@ -82,11 +82,12 @@ void getParam(Param& p, ub4 attr, Out& out) {
     case OCI_ATTR_CHARSET_ID:
       return out.scalar<ub2>(chars ? kCharsetAl32Utf8 : 0);
     case OCI_ATTR_CHARSET_FORM:
-      return out.scalar<ub1>(chars ? SQLCS_IMPLICIT : 0);
+      return out.scalar<ub1>(!chars ? 0 : c.national ? SQLCS_NCHAR : SQLCS_IMPLICIT);
     case OCI_ATTR_CHAR_USED:
-      return out.scalar<ub1>(0);
+      return out.scalar<ub1>(chars && c.charUsed ? 1 : 0);
     case OCI_ATTR_CHAR_SIZE:
-      return out.scalar<ub2>(chars ? c.dataSize : 0);
+      // VARCHAR2 and CHAR items know their length in characters; CLOB and LONG have none.
+      return out.scalar<ub2>(chars ? c.charSize : 0);
     default:
       fail(24315);
   }

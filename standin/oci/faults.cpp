@@ -169,6 +169,12 @@ std::string bannerFor(const std::string& version) {
     return "Oracle Database 11g Enterprise Edition Release " + v +
            " - 64bit Production\nWith the Partitioning, OLAP, Data Mining and Real Application "
            "Testing options";
+  if (major >= 18) {
+    // From 18c on the banner names the base release and a second line the release update.
+    std::string name = std::to_string(major) + (major >= 23 ? "ai" : "c");
+    return "Oracle Database " + name + " Enterprise Edition Release " + std::to_string(major) +
+           ".0.0.0.0 - Production\nVersion " + v;
+  }
   return "Oracle Database " + std::to_string(major) + "c Enterprise Edition Release " + v +
          " - 64bit Production";
 }

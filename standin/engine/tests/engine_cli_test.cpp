@@ -112,4 +112,59 @@ TEST_F(Cli, FailuresExitWithOneAndSayWhere) {
   }
 }
 
+TEST_F(Cli, CreateServerTakesACharacterSetAndARelease) {
+  Result made = admin("create-server " + srv_ + " --charset cl8mswin1251 --release 19");
+  ASSERT_EQ(made.code, 0) << made.out;
+  std::ifstream in(fs::path(srv_) / "settings");
+  std::string settings((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(settings.find("version = 19.3.0.0.0\n"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("charset = CL8MSWIN1251\n"), std::string::npos) << settings;
+  ASSERT_EQ(admin("create-user " + srv_ + " scott tiger").code, 0);
+  // 30 Cyrillic letters fit 30 bytes of a single-byte set.
+  std::string letters;
+  for (int i = 0; i < 30; ++i) letters += "Ж";
+  Result ins = admin("sql " + srv_ + " scott \"create table t (v varchar2(30 byte))\"");
+  ASSERT_EQ(ins.code, 0) << ins.out;
+  ins = admin("sql " + srv_ + " scott \"insert into t values ('" + letters + "')\"");
+  EXPECT_EQ(ins.out, "1 rows\n");
+
+  // Without options: AL32UTF8 and 10.2, and the settings file names no character set.
+  std::string plain = (root_ / "plain").string();
+  ASSERT_EQ(admin("create-server " + plain).code, 0);
+  std::ifstream p(fs::path(plain) / "settings");
+  std::string plainSettings((std::istreambuf_iterator<char>(p)), std::istreambuf_iterator<char>());
+  EXPECT_NE(plainSettings.find("version = 10.2.0.1.0\n"), std::string::npos);
+  EXPECT_EQ(plainSettings.find("charset"), std::string::npos);
+  // --replace keeps working beside the new options.
+  EXPECT_EQ(admin("create-server " + plain + " --release 8.1 --replace").code, 0);
+
+  struct Case {
+    std::string args;
+    int code;
+    std::string message;
+  };
+  const std::string other = (root_ / "other").string();
+  const Case cases[] = {
+      {"create-server " + other + " --charset WE8DEC", 1,
+       "standin-admin: unknown character set \"WE8DEC\" (known: AL32UTF8, UTF8, CL8MSWIN1251, "
+       "CL8ISO8859P5)\n"},
+      {"create-server " + other + " --release 10.1", 1,
+       "standin-admin: unknown release \"10.1\" (known: 8.0, 8.1, 9.2, 10.2, 11.2, 12.1, 12.2, "
+       "19, 23)\n"},
+      {"create-server " + other + " --charset AL32UTF8 --release 8.1.7", 1,
+       "standin-admin: character set AL32UTF8 needs release 9.0 or later (release 8.1.7.0.0); "
+       "use UTF8\n"},
+      {"create-server " + other + " --charset", 2, "standin-admin: --charset needs a value\n"},
+      // An existing server is not removed for options that are refused.
+      {"create-server " + srv_ + " --replace --release 7", 1, "standin-admin: unknown release"},
+  };
+  for (const Case& c : cases) {
+    Result r = admin(c.args);
+    EXPECT_EQ(r.code, c.code) << c.args;
+    EXPECT_EQ(r.out.rfind(c.message, 0), 0u) << c.args << ": " << r.out;
+  }
+  EXPECT_FALSE(fs::exists(other));
+  EXPECT_TRUE(fs::exists(fs::path(srv_) / "SCOTT.db"));
+}
+
 }  // namespace

@@ -8,9 +8,9 @@
 namespace standin::testing {
 namespace {
 
-const std::string kScripts = (std::filesystem::path(__FILE__).parent_path() / "../../admin/demo")
-                                 .lexically_normal()
-                                 .string();
+// An absolute path from the build: __FILE__ may be relative to the build folder (a compiler cache
+// with a base folder makes it so), and the tests run in another folder.
+const std::string kScripts = STANDIN_DEMO_SCRIPTS;
 
 class Demo : public EngineTest {
  protected:

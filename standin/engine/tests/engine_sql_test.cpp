@@ -482,12 +482,13 @@ TEST_F(Sql, TableDefinitionsTruncateAndDrop) {
       {"create table q as select * from emp", 3001},
       {"create table q (a number primary key, b number primary key)", 2260},
       {"create table q (a number primary key, b number, primary key (b))", 2260},
-      {"create table q (a nvarchar2(10))", 3001},
-      {"create table q (a varchar2(10 char))", 3001},
-      {"create view v as select * from emp", 3001},
+      {"create table q (a nchar(10))", 3001},
+      {"create table q (a raw(10 char))", 907},
+      {"create view v as select * from emp with read only", 3001},
+      {"create force view v as select * from emp", 3001},
       {"create foo", 901},
       {"alter table emp add (x number)", 3001},
-      {"drop view v", 3001},
+      {"drop view v", 942},
       {"create table user_tables (a number)", 955},
   };
   for (const auto& [sql, code] : refused) EXPECT_EQ(error(sql).code, code) << sql;
