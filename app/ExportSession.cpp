@@ -404,7 +404,9 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
   }
   RecordsWritten = 0;
   RoundingLine.clear();
-  if (FileExists(path)) {
+  const bool ownFile = !WorkFile.empty();
+  const std::string file = ownFile ? WorkFile : path;
+  if (!ownFile && FileExists(path)) {
     if (!view.AskYesNo(kFileExistsCaption, OverwriteQuestion(path))) return TImportResult::Declined;
     // Only a file that is really gone is reported deleted; one that stays makes the creation
     // below fail with its own message.
@@ -434,14 +436,18 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
   decimals.push_back(-1);
 
   FormatSettings().ShortDateFormat = "dd.mm.yyyy";
-  if (!dbf_create(path.c_str(), names.data(), types.c_str(), lengths.data(), decimals.data())) {
-    view.ShowMessage(CannotCreateText(path));
+  const bool created = ownFile ? dbf_create_new(file.c_str(), names.data(), types.c_str(),
+                                                lengths.data(), decimals.data())
+                               : dbf_create(file.c_str(), names.data(), types.c_str(),
+                                            lengths.data(), decimals.data());
+  if (!created) {
+    view.ShowMessage(CannotCreateText(file));
     return TImportResult::CannotCreate;
   }
   FormatSettings().ShortDateFormat = "yyyymmdd";
-  view.AddMemoLine("Файл " + path + " создан!");
-  if (dbf_open(path.c_str()) == -2) {
-    view.ShowMessage(CannotOpenText(path));
+  view.AddMemoLine("Файл " + file + " создан!");
+  if (dbf_open(file.c_str()) == -2) {
+    view.ShowMessage(CannotOpenText(file));
     return TImportResult::CannotOpen;
   }
   view.AddMemoLine("Начало импорта: " + LogDateTime(Now()));
@@ -493,6 +499,7 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
   }
   view.AddMemoLine("Конец импорта: " + LogDateTime(Now()));
   logCounts();
+  if (FinishFile) return FinishFile() ? TImportResult::Done : TImportResult::NotFinished;
   dbf_close();
   return TImportResult::Done;
 }

@@ -27,6 +27,7 @@ enum class TImportResult {
   CannotOpen,    // the new table file could not be opened for appending
   WriteFailed,   // a record could not be written; the records before it stay
   Stopped,       // StopRequested ended the import; the records written so far stay
+  NotFinished,   // every row was written, but FinishFile found the file unsound or not on disk
 };
 
 class TExportSession {
@@ -60,6 +61,14 @@ class TExportSession {
   std::string ConnectError;
   // Asked before each row of an import; true ends the import there, with a log line saying so.
   std::function<bool()> StopRequested;
+  // How Import makes and ends its file. Empty (the window): an existing file at the path is
+  // deleted once the user agrees, the table is made at the path by dbf_create and closed by
+  // dbf_close. Set (the batch front end): nothing is asked and nothing deleted; the table is made
+  // by dbf_create_new at WorkFile, a file of its own, and after the last row FinishFile ends it
+  // (checks, syncs and publishes it, see dbf_finish); its false gives NotFinished. On any other
+  // outcome the table is closed and WorkFile keeps the records written.
+  std::string WorkFile;
+  std::function<bool()> FinishFile;
   // The records that the running or the last import wrote.
   int64_t RecordsWritten = 0;
   // The log line of the last import that tells how many numbers were written rounded, because

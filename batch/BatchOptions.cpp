@@ -234,8 +234,9 @@ Options:
       --settings=FILE    read the connection string from FILE instead of the
                          window's settings file
   -o, --output=FILE      write FILE instead of FOLDER/<TABLE>.dbf
-  -f, --overwrite        replace an existing target file (it is refused
-                         otherwise: the program never asks)
+  -f, --overwrite        replace an existing target file once the new export
+                         is complete (it is refused otherwise: the program
+                         never asks)
       --fetch-rows=N     rows per fetch from the server, 1 to 10000
                          (default 25, as the window fetches)
       --no-progress      no progress bar, even on a terminal
@@ -282,11 +283,22 @@ Exit status:
   5    the structure analysis refused the table: not found, without columns, a
        column type other than NUMBER, DATE and VARCHAR2, text longer than 255,
        more than 255 columns or too long a record
-  6    the target file exists and --overwrite was not given
-  7    the target cannot be written: no such folder, no permission, disk full
+  6    the target file exists and --overwrite was not given (or its memo file
+       NAME.FPT, or the unfinished NAME.partial.dbf of an earlier export); or a
+       target file appeared during the export (it is not replaced)
+  7    the target cannot be written: no such folder, no permission, disk full;
+       or the file written was deleted, truncated or replaced by another
+       program during the export, or could not be synced to disk
   8    a database error while listing, analysing or reading the table
+  9    another export of the same target is running (it holds NAME.lock)
   130  interrupted by SIGINT (143: SIGTERM, 129: SIGHUP); the file keeps the
        records written so far with a matching count, and the log says so
+
+Until the export is complete its records go into NAME.partial.dbf beside the
+target (a table that readers open, consistent after every record); only a
+complete export, checked and synced to disk, becomes the target, replacing an
+old one with --overwrite. Any failure or interruption leaves the old target as
+it was and names the unfinished file, which keeps the records written.
 
 Environment:
   TARNWICK_CONNECT   the connection string (see above)

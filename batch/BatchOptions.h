@@ -20,6 +20,7 @@ enum ExitStatus : int {
   kTargetExists = 6,      // the target file exists and --overwrite was not given
   kWriteFailed = 7,       // the target cannot be created or written (folder, permission, disk)
   kDatabaseError = 8,     // the database failed while listing, analysing or reading rows
+  kTargetBusy = 9,        // another export of the same target is running
   kInterruptedBase = 128  // + the signal number: 130 after SIGINT, 143 after SIGTERM
 };
 

@@ -1,12 +1,11 @@
 #include "batch/BatchRun.h"
 
-#include <sys/resource.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +18,7 @@
 #include "batch/BatchSettings.h"
 #include "batch/BatchView.h"
 #include "dataset/FormatSettings.h"
+#include "dbf/dbf.h"
 #include "oracle/Exception.h"
 
 namespace tarnwick::batch {
@@ -27,10 +27,103 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The target file and its folder, both absolute.
+// The target file and its folder, both absolute, and the files beside it that an export uses:
+// the table's memo companion (which the program never writes, but which readers would take for
+// the companion of the new table), the file the records go into until the export is complete,
+// and the lock that keeps a second export of the same target away.
 struct TTarget {
   std::string Path;
   std::string Folder;
+  std::string Memo;
+  std::string Partial;
+  std::string Lock;
+  bool Existed = false;  // a file was at Path when the export began
+};
+
+// "X.dbf" gives "X.partial.dbf", so that the unfinished file still opens as a table; a name
+// without a ".dbf" ending gets ".partial" appended.
+std::string PartialPath(const std::string& path) {
+  if (path.size() > 4) {
+    std::string ending = path.substr(path.size() - 4);
+    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ending == ".dbf") return path.substr(0, path.size() - 4) + ".partial" + ending;
+  }
+  return path + ".partial";
+}
+
+bool NameTaken(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The lock of a target: the file "<target>.lock", held with flock while the export runs, so that
+// a second export of the same target fails at once instead of writing the same files. It holds
+// the process id of its holder. The holder removes it at the end; one left by a killed export is
+// taken over by the next (flock ends with its holder).
+class TTargetLock {
+ public:
+  enum class TResult { Held, Busy, Failed };
+
+  TTargetLock() = default;
+  TTargetLock(const TTargetLock&) = delete;
+  TTargetLock& operator=(const TTargetLock&) = delete;
+  ~TTargetLock() { Release(); }
+
+  // Busy: another process holds it (`holder` gets its process id when the file says it).
+  // Failed: the file cannot be made or locked (`error` gets the system's message).
+  TResult Acquire(const std::string& path, std::string& holder, std::string& error) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+      const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+      if (fd < 0) {
+        error = std::strerror(errno);
+        return TResult::Failed;
+      }
+      if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int lockError = errno;
+        char text[32] = {};
+        const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+        ::close(fd);
+        if (lockError == EWOULDBLOCK) {
+          holder = n > 0 ? std::string(text, static_cast<std::size_t>(n)) : std::string();
+          while (!holder.empty() && (holder.back() == '\n' || holder.back() == ' ')) {
+            holder.pop_back();
+          }
+          return TResult::Busy;
+        }
+        error = std::strerror(lockError);
+        return TResult::Failed;
+      }
+      // The holder before us may have removed the file between our open and our lock: the lock
+      // counts only while the name still leads to the locked file.
+      struct stat locked {};
+      struct stat named {};
+      if (::fstat(fd, &locked) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+          locked.st_dev == named.st_dev && locked.st_ino == named.st_ino) {
+        const std::string pid = std::to_string(::getpid()) + "\n";
+        // The process id only helps the message of a second export; a failed write is no harm.
+        [[maybe_unused]] const bool noted =
+            ::ftruncate(fd, 0) == 0 && ::pwrite(fd, pid.data(), pid.size(), 0) > 0;
+        fd_ = fd;
+        path_ = path;
+        return TResult::Held;
+      }
+      ::close(fd);
+    }
+    error = "the lock file keeps being replaced";
+    return TResult::Failed;
+  }
+
+ private:
+  void Release() {
+    if (fd_ < 0) return;
+    // Removed while still locked, so that no other export can hold the name that goes.
+    ::unlink(path_.c_str());
+    ::close(fd_);
+    fd_ = -1;
+  }
+
+  int fd_ = -1;
+  std::string path_;
 };
 
 std::string Absolute(const std::string& path, const std::string& workingDirectory) {
@@ -59,29 +152,11 @@ std::optional<std::string> FolderProblem(const std::string& folder) {
   return std::nullopt;
 }
 
-int64_t Number(const std::string& text) {
-  int64_t value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
-
-// What may have stopped a record from being written, when the system can tell: a full file
-// system or the process's file size limit.
-std::string WriteFailureCause(const TTarget& target, int64_t recordLength) {
-  struct statvfs fsInfo {};
-  if (::statvfs(target.Folder.c_str(), &fsInfo) == 0 &&
-      static_cast<int64_t>(fsInfo.f_bavail) * static_cast<int64_t>(fsInfo.f_frsize) <
-          recordLength) {
-    return "the file system that holds " + target.Folder + " is full";
-  }
-  rlimit limit{};
-  struct stat st {};
-  if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-      ::stat(target.Path.c_str(), &st) == 0 &&
-      static_cast<uint64_t>(st.st_size) + static_cast<uint64_t>(recordLength) > limit.rlim_cur) {
-    return "the file has reached the size limit of the process (ulimit -f)";
-  }
-  return {};
+// The cause of the writer's last failure, as the system names it; a file size limit says which.
+std::string WriterCause() {
+  std::string cause = dbf_last_error_text();
+  if (dbf_last_error() == EFBIG) cause += " (the file size limit of the process, ulimit -f)";
+  return cause;
 }
 
 std::string SignalName(int signal) {
@@ -187,8 +262,30 @@ class TRun {
       status_ = kWriteFailed;
       return std::nullopt;
     }
+    target.Memo = dbf_memo_path(target.Path);
+    target.Partial = PartialPath(target.Path);
+    target.Lock = target.Path + ".lock";
+    // Held from here to the end of the run: what the checks below find stays so, as far as other
+    // exports go.
+    std::string holder;
+    std::string error;
+    switch (lock_.Acquire(target.Lock, holder, error)) {
+      case TTargetLock::TResult::Held:
+        break;
+      case TTargetLock::TResult::Busy:
+        view_.Note("another export of " + target.Path + " is running" +
+                   (holder.empty() ? "" : " (process " + holder + ")") + "; it holds " +
+                   target.Lock);
+        status_ = kTargetBusy;
+        return std::nullopt;
+      case TTargetLock::TResult::Failed:
+        view_.Note("cannot lock the target " + target.Path + " (" + target.Lock + "): " + error);
+        status_ = kWriteFailed;
+        return std::nullopt;
+    }
     struct stat st {};
     if (::lstat(target.Path.c_str(), &st) == 0) {
+      target.Existed = true;
       if (S_ISDIR(st.st_mode)) {
         view_.Note("the target " + target.Path + " is a folder");
         status_ = kWriteFailed;
@@ -205,7 +302,77 @@ class TRun {
         return std::nullopt;
       }
     }
+    if (!options_.Overwrite) {
+      // Nothing that exists is deleted without --overwrite: neither a file that readers would
+      // take for the memo companion of the new table, nor an earlier export's unfinished file.
+      if (NameTaken(target.Memo)) {
+        view_.Note("the file " + target.Memo + " exists (a reader takes it for the memo file of " +
+                   target.Path + "); give --overwrite to replace it");
+        status_ = kTargetExists;
+        return std::nullopt;
+      }
+      if (NameTaken(target.Partial)) {
+        view_.Note("the file " + target.Partial +
+                   " exists (the records of an earlier export that did not finish); remove it, "
+                   "or give --overwrite to replace it");
+        status_ = kTargetExists;
+        return std::nullopt;
+      }
+    }
     return target;
+  }
+
+  // "; TARGET is left as it was" when the export had a file to replace.
+  std::string OldFileNote(const TTarget& target) const {
+    return target.Existed ? "; " + target.Path + " is left as it was" : std::string();
+  }
+
+  // Ends the written table: checked, synced, then put at the target (replacing the old file with
+  // --overwrite, never replacing one without), and the folder synced. False with a message and
+  // finishStatus_ when any of it fails.
+  bool Finish(const TExportSession& session, const TTarget& target) {
+    const std::string records = Records(session.RecordsWritten);
+    DbfFileId id;
+    if (dbf_finish(target.Partial.c_str(), &id) != 0) {
+      view_.Note("the export of " + records + " is not complete: " + target.Partial + ": " +
+                 WriterCause() + OldFileNote(target));
+      finishStatus_ = kWriteFailed;
+      return false;
+    }
+    if (dbf_publish(target.Partial.c_str(), target.Path.c_str(), options_.Overwrite) != 0) {
+      if (dbf_last_error() == EEXIST) {
+        view_.Note("the target file " + target.Path +
+                   " appeared during the export and is not replaced; " + target.Partial +
+                   " holds the " + records + " exported");
+        finishStatus_ = kTargetExists;
+      } else {
+        view_.Note("cannot put " + target.Partial + " at " + target.Path + ": " + WriterCause() +
+                   "; " + target.Partial + " holds the " + records + " exported" +
+                   OldFileNote(target));
+        finishStatus_ = kWriteFailed;
+      }
+      return false;
+    }
+    struct stat st {};
+    if (::stat(target.Path.c_str(), &st) != 0 || st.st_dev != id.device || st.st_ino != id.inode) {
+      view_.Note(target.Path +
+                 " does not name the file that was written: another program deleted, moved or "
+                 "replaced it at the end of the export");
+      finishStatus_ = kWriteFailed;
+      return false;
+    }
+    if (target.Existed) view_.AddMemoLine("Файл " + target.Path + " удален!");
+    // A memo file of the old table would be taken for the new table's companion.
+    if (options_.Overwrite && NameTaken(target.Memo) && ::unlink(target.Memo.c_str()) == 0) {
+      view_.AddMemoLine("Файл " + target.Memo + " удален!");
+    }
+    if (dbf_sync_folder(target.Path.c_str()) != 0) {
+      view_.Note("cannot sync the folder " + target.Folder + ": " + WriterCause() + "; " +
+                 target.Path + " may not survive a crash of the system");
+      finishStatus_ = kWriteFailed;
+      return false;
+    }
+    return true;
   }
 
   int Import(TExportSession& session, const std::string& table, const TTarget& target) {
@@ -213,6 +380,19 @@ class TRun {
       view_.EnableProgress([&session] { return session.RecordsWritten; },
                            [&session] { return int64_t{session.TableRowCount}; });
     }
+    // The records go into a file of their own until the export is complete; an earlier one's
+    // unfinished file is replaced with --overwrite (without, FindTarget refused it), and the
+    // temporaries of a creation that was killed go.
+    if (options_.Overwrite && NameTaken(target.Partial)) {
+      if (::unlink(target.Partial.c_str()) != 0) {
+        view_.Note("cannot remove the unfinished file " + target.Partial +
+                   " of an earlier export: " + std::strerror(errno));
+        return kWriteFailed;
+      }
+    }
+    dbf_remove_temporaries(target.Partial.c_str());
+    session.WorkFile = target.Partial;
+    session.FinishFile = [&] { return Finish(session, target); };
     TImportResult result;
     try {
       result = session.Import(view_, target.Path, table);
@@ -221,8 +401,9 @@ class TRun {
       // Rounded numbers are told on standard error too, beside the log.
       if (!session.RoundingLine.empty()) view_.Note(session.RoundingLine);
       view_.Note(ErrorText(e.Message()));
-      view_.Note("the export stopped at a database error; " + target.Path + " keeps the " +
-                 Records(session.RecordsWritten) + " written before it, with a matching count");
+      view_.Note("the export stopped at a database error; " + target.Partial + " keeps the " +
+                 Records(session.RecordsWritten) + " written before it, with a matching count" +
+                 OldFileNote(target));
       return kDatabaseError;
     }
     view_.EndProgress();
@@ -240,21 +421,22 @@ class TRun {
         view_.Note("the target file " + target.Path + " exists; give --overwrite to replace it");
         return kTargetExists;
       case TImportResult::CannotCreate:
+        view_.Note("cannot create " + target.Partial + ": " + WriterCause() + OldFileNote(target));
+        return kWriteFailed;
       case TImportResult::CannotOpen:
+        view_.Note("cannot open " + target.Partial + ": " + WriterCause() + OldFileNote(target));
         return kWriteFailed;
-      case TImportResult::WriteFailed: {
-        int64_t recordLength = 1;
-        for (const std::string& length : session.DbfLengths) recordLength += Number(length);
-        const std::string cause = WriteFailureCause(target, recordLength);
-        view_.Note("cannot write to " + target.Path + (cause.empty() ? "" : ": " + cause) +
+      case TImportResult::WriteFailed:
+        view_.Note("cannot write to " + target.Partial + ": " + WriterCause() +
                    "; the file keeps the " + Records(session.RecordsWritten) +
-                   " written before, with a matching count");
+                   " written before, with a matching count" + OldFileNote(target));
         return kWriteFailed;
-      }
+      case TImportResult::NotFinished:
+        return finishStatus_;
       case TImportResult::Stopped:
-        return Interrupted("during the export; " + target.Path + " keeps the " +
+        return Interrupted("during the export; " + target.Partial + " keeps the " +
                            Records(session.RecordsWritten) +
-                           " written so far, with a matching count");
+                           " written so far, with a matching count" + OldFileNote(target));
     }
     return kFailed;
   }
@@ -262,7 +444,9 @@ class TRun {
   const TBatchOptions& options_;
   const TBatchEnvironment& env_;
   TBatchView view_;
+  TTargetLock lock_;
   int status_ = kFailed;
+  int finishStatus_ = kWriteFailed;
 };
 
 }  // namespace

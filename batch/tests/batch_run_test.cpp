@@ -107,12 +107,19 @@ TEST_F(RunTest, ExportsTheTableWithTheWindowsReportLogAndFileName) {
   // The report and the log on standard output, line by line, as the memo shows them.
   EXPECT_TRUE(stdoutText.starts_with("Структура таблицы \n \n N    Имя поля")) << stdoutText;
   EXPECT_TRUE(Contains(stdoutText, "\nВ таблице  5  записей!\n"));
-  EXPECT_TRUE(Contains(stdoutText, "\nФайл " + path +
+  // The records go into a file of their own until the export is complete; then it becomes the
+  // target, and nothing else stays in the folder.
+  EXPECT_TRUE(Contains(stdoutText, "\nФайл " + dir.File("out/EMPLOYEE.partial.dbf") +
                                        " создан!\nНачало импорта: 15.08.2008 "
                                        "14:30:05\nКонец импорта: 15.08.2008 "
                                        "14:30:05\n"))
       << stdoutText;
   EXPECT_EQ(stderrText, "tarnwick-export: 5 records written to " + path + "\n");
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path() / "out")) {
+    left.push_back(e.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"EMPLOYEE.dbf"});
 
   // The statements are the window's, with the name as the table list writes it.
   EXPECT_EQ(
@@ -248,9 +255,12 @@ TEST_F(RunTest, FailuresOfTheServerAndTheTableHaveTheirOwnStatus) {
     for (const std::string& message : c.messages) {
       EXPECT_TRUE(Contains(stderrText, message)) << stderrText;
     }
-    const std::string file = dir.File("out/" + c.table.substr(0, 8) + ".dbf");
+    // No target; the records written stay in the export's own file.
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out/" + c.table.substr(0, 8) + ".dbf")));
+    const std::string file = dir.File("out/" + c.table.substr(0, 8) + ".partial.dbf");
     EXPECT_EQ(std::filesystem::exists(file), c.fileWritten);
     if (c.fileWritten) {
+      EXPECT_TRUE(Contains(stderrText, file + " keeps the")) << stderrText;
       EXPECT_EQ(ReadDbf(file).count, 3u);
     }
   }
@@ -263,14 +273,15 @@ TEST_F(RunTest, ASignalStopsTheExportBetweenRecordsWithAConsistentFileAndALogLin
   int asked = 0;
   env.StopSignal = [&] { return ++asked > 3 + 20 ? SIGTERM : 0; };
   EXPECT_EQ(Run({"EMPLOYEES_HISTORY", "out"}), kInterruptedBase + SIGTERM);
-  const export_test::TDbfFile file = ReadDbf(dir.File("out/EMPLOYEE.dbf"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out/EMPLOYEE.dbf")));
+  const export_test::TDbfFile file = ReadDbf(dir.File("out/EMPLOYEE.partial.dbf"));
   EXPECT_EQ(file.count, 20u);
   EXPECT_EQ(file.fileSize, file.headerLength + file.count * file.recordLength);
   EXPECT_TRUE(Contains(stdoutText, "Импорт прерван: 15.08.2008 14:30:05. Записано записей: " +
                                        std::to_string(file.count) + "\n"))
       << stdoutText;
   EXPECT_TRUE(Contains(stderrText, "interrupted by SIGTERM during the export; " +
-                                       dir.File("out/EMPLOYEE.dbf") + " keeps the " +
+                                       dir.File("out/EMPLOYEE.partial.dbf") + " keeps the " +
                                        std::to_string(file.count) +
                                        " records written so far, with a matching count"))
       << stderrText;

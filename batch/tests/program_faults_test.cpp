@@ -1,6 +1,7 @@
 // The built tarnwick-export when things go wrong in the middle of an export: the disk fills up,
 // the connection drops, a signal asks it to stop. Each time: the status of that outcome, the
-// message, and a file that readers open, whose counted records are the first rows of the table.
+// message, a file of the export's own (named in the message) that readers open, whose counted
+// records are the first rows of the table, and an old target file left as it was.
 #include <sys/mount.h>
 
 #include "batch/tests/ExportProgram.h"
@@ -58,7 +59,7 @@ TEST_F(FaultTest, AFullDiskEndsTheExportWithAWriteFailureAndAConsistentFile) {
     std::string cause;
   };
   std::vector<Case> cases = {{"file size limit", (out / "fsize").string(), limit,
-                              "the file has reached the size limit of the process (ulimit -f)"}};
+                              "File too large (the file size limit of the process, ulimit -f)"}};
   // A real full file system: a small tmpfs, which only the superuser may mount.
   const fs::path small = dir.Path() / "small";
   fs::create_directories(small);
@@ -68,8 +69,7 @@ TEST_F(FaultTest, AFullDiskEndsTheExportWithAWriteFailureAndAConsistentFile) {
     mounted = ::mount("tarnwick-test", small.c_str(), "tmpfs", 0, size.c_str()) == 0;
   }
   if (mounted) {
-    cases.push_back({"full tmpfs", small.string(), std::nullopt,
-                     "the file system that holds " + small.string() + "/ is full"});
+    cases.push_back({"full tmpfs", small.string(), std::nullopt, "No space left on device"});
   } else {
     std::cerr << "Not the superuser or no tmpfs: the full file system case is left out\n";
   }
@@ -81,7 +81,9 @@ TEST_F(FaultTest, AFullDiskEndsTheExportWithAWriteFailureAndAConsistentFile) {
     EXPECT_FALSE(r.signaled);
     EXPECT_TRUE(Contains(r.err, "tarnwick-export: Ошибки записи в файл!\n")) << r.err;
     EXPECT_TRUE(Contains(r.err, c.cause)) << r.err;
-    const std::string path = c.folder + "/ROWS3000.dbf";
+    const std::string path = c.folder + "/ROWS3000.partial.dbf";
+    EXPECT_TRUE(Contains(r.err, "cannot write to " + path + ": " + c.cause)) << r.err;
+    EXPECT_FALSE(fs::exists(c.folder + "/ROWS3000.dbf"));
     const TTableFile file = ReadTable(path);
     EXPECT_GT(file.count, 0u);
     EXPECT_LT(file.count, static_cast<uint32_t>(kRows));
@@ -94,59 +96,107 @@ TEST_F(FaultTest, AFullDiskEndsTheExportWithAWriteFailureAndAConsistentFile) {
 }
 
 // The connection drops after 500 rows, 20 whole fetches of 25 (ORA-03113 from the client on
-// the fetch that would deliver row 501).
+// the fetch that would deliver row 501), or at the execute of the export's query, after the
+// analysis (the seventh statement), with --overwrite and last night's file in place: that file
+// stays byte for byte, and the records so far are in the export's own file, which the message
+// names.
 TEST_F(FaultTest, ALostConnectionEndsTheExportWithADatabaseErrorAndTheRowsSoFar) {
-  const TRunResult r = Run({.args = {"ROWS3000", out.string(), "--fetch-rows=25"},
-                            .env = {{"STANDIN_FAULT_ROWS", "500:3113"}}});
-  EXPECT_EQ(r.status, 8) << r.err;
-  EXPECT_TRUE(Contains(r.err, "tarnwick-export: ORA-03113: end-of-file on communication channel"))
-      << r.err;
-  const std::string path = (out / "ROWS3000.dbf").string();
-  EXPECT_TRUE(Contains(r.err, path + " keeps the 500 records written before it, with a matching "
-                                     "count"))
-      << r.err;
-  EXPECT_FALSE(Contains(r.out, "Конец импорта"));
-  ExpectFirstRecords(path, 500);
+  struct Case {
+    std::string name;
+    std::map<std::string, std::optional<std::string>> env;
+    bool overwrite;
+    uint32_t records;
+  };
+  const std::vector<Case> cases = {
+      {"fetch after 500 rows", {{"STANDIN_FAULT_ROWS", "500:3113"}}, false, 500},
+      {"execute, --overwrite", {{"STANDIN_FAULT_CALL", "OCIStmtExecute:7:3113"}}, true, 0},
+  };
+  const std::string target = (out / "ROWS3000.dbf").string();
+  const std::string path = (out / "ROWS3000.partial.dbf").string();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(target);
+    fs::remove(path);
+    if (c.overwrite) fs::copy_file(dir.File("reference.dbf"), target);
+    TRunOptions options{.args = {"ROWS3000", out.string(), "--fetch-rows=25"}, .env = c.env};
+    if (c.overwrite) options.args.push_back("--overwrite");
+    const TRunResult r = Run(options);
+    EXPECT_EQ(r.status, 8) << r.err;
+    EXPECT_TRUE(Contains(r.err, "tarnwick-export: ORA-03113: end-of-file on communication channel"))
+        << r.err;
+    EXPECT_TRUE(Contains(r.err, path + " keeps the " + std::to_string(c.records) +
+                                    " records written before it, with a matching count" +
+                                    (c.overwrite ? "; " + target + " is left as it was" : "")))
+        << r.err;
+    EXPECT_FALSE(Contains(r.out, "Конец импорта"));
+    ExpectFirstRecords(path, c.records);
+    if (c.overwrite) {
+      EXPECT_EQ(ReadFile(target), ReadFile(dir.File("reference.dbf"))) << "the old file stays";
+    } else {
+      EXPECT_FALSE(fs::exists(target));
+    }
+    EXPECT_EQ(FilesIn(out),
+              (c.overwrite ? std::vector<std::string>{"ROWS3000.dbf", "ROWS3000.partial.dbf"}
+                           : std::vector<std::string>{"ROWS3000.partial.dbf"}));
+  }
 }
 
 // SIGINT and SIGTERM stop the export after the record being written; the log says so and the
-// status tells which signal it was. The fetches are slowed down so that the signal comes in the
-// middle of the table.
+// status tells which signal it was. SIGKILL ends it at once. The fetches are slowed down so that
+// the signal comes in the middle of the table. With --overwrite the old file stays as it was.
 TEST_F(FaultTest, ASignalStopsTheExportWithTheRecordsWrittenAndALogLine) {
-  for (int signal : {SIGINT, SIGTERM}) {
-    SCOPED_TRACE(signal);
-    const std::string path = (out / "ROWS3000.dbf").string();
-    fs::remove(path);
-    TRunOptions options{.args = {"ROWS3000", out.string()},
-                        .env = {{"STANDIN_FAULT_FETCH_DELAY_MS", "2"}}};
-    Prepare(options);
-    TChild child(ExportProgram(), options, dir.Path());
-    // Wait until records arrive, then ask the program to stop.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    const uintmax_t enough = reference.headerLength + 100 * reference.recordLength;
-    for (;;) {
-      std::error_code ec;
-      const uintmax_t size = fs::file_size(path, ec);
-      if ((!ec && size >= enough) || std::chrono::steady_clock::now() > deadline) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  const std::string target = (out / "ROWS3000.dbf").string();
+  const std::string path = (out / "ROWS3000.partial.dbf").string();
+  const std::string old = "last night's export";
+  for (const bool overwrite : {false, true}) {
+    for (int signal : {SIGINT, SIGTERM, SIGKILL}) {
+      SCOPED_TRACE(std::to_string(signal) + (overwrite ? " with --overwrite" : ""));
+      fs::remove(path);
+      fs::remove(target);
+      if (overwrite) std::ofstream(target) << old;
+      TRunOptions options{.args = {"ROWS3000", out.string()},
+                          .env = {{"STANDIN_FAULT_FETCH_DELAY_MS", "2"}}};
+      if (overwrite) options.args.push_back("-f");
+      Prepare(options);
+      TChild child(ExportProgram(), options, dir.Path());
+      // Wait until records arrive, then ask the program to stop.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      const uintmax_t enough = reference.headerLength + 100 * reference.recordLength;
+      for (;;) {
+        std::error_code ec;
+        const uintmax_t size = fs::file_size(path, ec);
+        if ((!ec && size >= enough) || std::chrono::steady_clock::now() > deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      child.Signal(signal);
+      const TRunResult r = child.Wait();
+      EXPECT_EQ(r.status, 128 + signal) << r.err;
+      EXPECT_EQ(r.signaled, signal == SIGKILL);
+      const TTableFile file = ReadTable(path);
+      EXPECT_GE(file.count, 100u);
+      EXPECT_LT(file.count, static_cast<uint32_t>(kRows));
+      if (overwrite) {
+        EXPECT_EQ(ReadFile(target), old) << "the old file stays";
+      } else {
+        EXPECT_FALSE(fs::exists(target));
+      }
+      if (signal == SIGKILL) {
+        // A record written but not yet counted may follow the counted ones.
+        EXPECT_LE(file.trailing, file.recordLength);
+        continue;
+      }
+      EXPECT_TRUE(Contains(r.out, "Импорт прерван: ")) << r.out;
+      EXPECT_TRUE(Contains(r.out, ". Записано записей: " + std::to_string(file.count) + "\n"))
+          << r.out;
+      EXPECT_TRUE(Contains(
+          r.err, "tarnwick-export: interrupted by " +
+                     std::string(signal == SIGINT ? "SIGINT" : "SIGTERM") + " during the export; " +
+                     path + " keeps the " + std::to_string(file.count) +
+                     " records written so far, with a matching count" +
+                     (overwrite ? "; " + target + " is left as it was" : "") + "\n"))
+          << r.err;
+      ExpectFirstRecords(path, file.count);
     }
-    child.Signal(signal);
-    const TRunResult r = child.Wait();
-    EXPECT_EQ(r.status, 128 + signal) << r.err;
-    EXPECT_FALSE(r.signaled);
-    const TTableFile file = ReadTable(path);
-    EXPECT_GE(file.count, 100u);
-    EXPECT_LT(file.count, static_cast<uint32_t>(kRows));
-    EXPECT_TRUE(Contains(r.out, "Импорт прерван: ")) << r.out;
-    EXPECT_TRUE(Contains(r.out, ". Записано записей: " + std::to_string(file.count) + "\n"))
-        << r.out;
-    EXPECT_TRUE(Contains(r.err, "tarnwick-export: interrupted by " +
-                                    std::string(signal == SIGINT ? "SIGINT" : "SIGTERM") +
-                                    " during the export; " + path + " keeps the " +
-                                    std::to_string(file.count) +
-                                    " records written so far, with a matching count\n"))
-        << r.err;
-    ExpectFirstRecords(path, file.count);
   }
 }
 

@@ -88,7 +88,10 @@ TEST_F(ProgramTest, ExportsTheDemoTableAsTheSourceHoldsIt) {
   const std::string path = (out / "EMP.dbf").string();
   EXPECT_TRUE(r.out.starts_with("Структура таблицы \n")) << r.out;
   EXPECT_TRUE(Contains(r.out, "\nВ таблице  14  записей!\n"));
-  EXPECT_TRUE(Contains(r.out, "\nФайл " + path + " создан!\nНачало импорта: "));
+  // Written into a file of its own until complete, then put at the target.
+  EXPECT_TRUE(Contains(
+      r.out, "\nФайл " + (out / "EMP.partial.dbf").string() + " создан!\nНачало импорта: "));
+  EXPECT_EQ(FilesIn(out), std::vector<std::string>{"EMP.dbf"});
   EXPECT_TRUE(Contains(r.out, "\nКонец импорта: "));
   EXPECT_EQ(r.err, "tarnwick-export: 14 records written to " + path + "\n");
 

@@ -53,11 +53,11 @@ const LayoutCase kLayoutCases[] = {
     {"no_fields", {}, 0x03, 33, 1, {}},
 };
 
-// Local date at creation as the writer stores it: year modulo 100, month, day.
+// Local date at creation as the writer stores it: years since 1900, month, day.
 std::array<uint8_t, 3> date_bytes(std::time_t when) {
   std::tm tm{};
   localtime_r(&when, &tm);
-  return {static_cast<uint8_t>(tm.tm_year % 100), static_cast<uint8_t>(tm.tm_mon + 1),
+  return {static_cast<uint8_t>(tm.tm_year), static_cast<uint8_t>(tm.tm_mon + 1),
           static_cast<uint8_t>(tm.tm_mday)};
 }
 
@@ -142,79 +142,107 @@ TEST_F(DbfTest, CreateReplacesExistingTableAndMemo) {
 
 // At every file operation of dbf_create, the table path holds the old table, nothing, or the
 // complete new header; and whenever the new table is there, so is its complete memo companion.
-// The new files are written under temporary names beside them and renamed into place.
+// The new files are written as unnamed files in the folder and linked into place, or, where the
+// file system has no unnamed files, under temporary names beside them and renamed into place.
 TEST_F(DbfTest, TablePathIsNeverIncomplete) {
   const std::string table = dir.File("T.dbf");
   const std::string memo = dir.File("T.FPT");
   const std::vector<uint8_t> old_table(5000, 0x1A);
-  for (const bool with_memo : {false, true}) {
-    SCOPED_TRACE(with_memo ? "with memo" : "without memo");
-    write_bytes(table, old_table);
-    write_bytes(memo, std::vector<uint8_t>(3000, 0x1A));
-    std::vector<Field> fields{{"ID", 'N', 5, 0}, {"NAME", 'C', 20, 0}};
-    if (with_memo) fields.push_back({"NOTE", 'M', 10, 0});
-    const size_t header = 32 * fields.size() + 33;
+  for (const bool unnamed : {true, false}) {
+    for (const bool with_memo : {false, true}) {
+      SCOPED_TRACE(with_memo ? "with memo" : "without memo");
+      SCOPED_TRACE(unnamed ? "unnamed files" : "named temporaries");
+      write_bytes(table, old_table);
+      write_bytes(memo, std::vector<uint8_t>(3000, 0x1A));
+      std::vector<Field> fields{{"ID", 'N', 5, 0}, {"NAME", 'C', 20, 0}};
+      if (with_memo) fields.push_back({"NOTE", 'M', 10, 0});
+      const size_t header = 32 * fields.size() + 33;
 
-    int checks = 0, absent = 0, complete = 0;
-    auto check = [&] {
-      ++checks;
-      if (!std::filesystem::exists(table)) {
-        ++absent;
-        return;
-      }
-      const std::vector<uint8_t> b = read_bytes(table);
-      if (b == old_table) return;
-      ASSERT_EQ(b.size(), header) << "an incomplete table under its final name";
-      EXPECT_EQ(b.back(), 0x0D);
-      if (with_memo) {
-        EXPECT_EQ(read_bytes(memo).size(), 512u) << "the new table appeared before its memo";
-      }
-      ++complete;
-    };
-    std::set<std::string> temporaries;
-    const std::regex temporary_name(R"(.*/T\.(dbf|FPT)\.tmp-[0-9A-Za-z]{6})");
-    tarnwick::DbfFileHooks h = tarnwick::dbf_default_hooks();
-    auto open_os = h.open;
-    h.open = [&, open_os](const char* path, int flags, mode_t mode) {
+      int checks = 0, absent = 0, complete = 0;
+      auto check = [&] {
+        ++checks;
+        if (!std::filesystem::exists(table)) {
+          ++absent;
+          return;
+        }
+        const std::vector<uint8_t> b = read_bytes(table);
+        if (b == old_table) return;
+        ASSERT_EQ(b.size(), header) << "an incomplete table under its final name";
+        EXPECT_EQ(b.back(), 0x0D);
+        if (with_memo) {
+          EXPECT_EQ(read_bytes(memo).size(), 512u) << "the new table appeared before its memo";
+        }
+        ++complete;
+      };
+      std::set<std::string> temporaries;
+      const std::regex temporary_name(R"(.*/T\.(dbf|FPT)\.tmp-[0-9A-Za-z]{6})");
+      tarnwick::DbfFileHooks h = tarnwick::dbf_default_hooks();
+      auto open_os = h.open;
+      int unnamed_files = 0;
+      h.open = [&, open_os](const char* path, int flags, mode_t mode) {
+        check();
+        if ((flags & O_TMPFILE) == O_TMPFILE) {
+          if (!unnamed) {
+            errno = EOPNOTSUPP;
+            return -1;
+          }
+          EXPECT_EQ(path, dir.Path().string()) << "an unnamed file in the table's folder";
+          ++unnamed_files;
+          return open_os(path, flags, mode);
+        }
+        EXPECT_TRUE(std::regex_match(path, temporary_name)) << path;
+        EXPECT_EQ(flags & (O_CREAT | O_EXCL), O_CREAT | O_EXCL) << "a temporary is a new file";
+        temporaries.insert(path);
+        return open_os(path, flags, mode);
+      };
+      auto linkat_os = h.linkat;
+      h.linkat = [&, linkat_os](int olddirfd, const char* oldpath, int newdirfd,
+                                const char* newpath, int flags) {
+        check();
+        const int rc = linkat_os(olddirfd, oldpath, newdirfd, newpath, flags);
+        check();
+        return rc;
+      };
+      auto pwrite_os = h.pwrite;
+      h.pwrite = [&, pwrite_os](int fd, const void* buf, size_t n, off_t off) {
+        check();
+        return pwrite_os(fd, buf, std::min<size_t>(n, 16), off);  // a few bytes at a time
+      };
+      auto close_os = h.close;
+      h.close = [&, close_os](int fd) {
+        check();
+        return close_os(fd);
+      };
+      auto rename_os = h.rename;
+      h.rename = [&, rename_os](const char* from, const char* to) {
+        check();
+        EXPECT_EQ(temporaries.count(from), 1u) << from;
+        const int rc = rename_os(from, to);
+        check();
+        return rc;
+      };
+      tarnwick::dbf_set_hooks(h);
+      ASSERT_TRUE(CreateArgs(fields).create(table));
+      tarnwick::dbf_set_hooks({});
       check();
-      EXPECT_TRUE(std::regex_match(path, temporary_name)) << path;
-      EXPECT_EQ(flags & (O_CREAT | O_EXCL), O_CREAT | O_EXCL) << "a temporary is a new file";
-      temporaries.insert(path);
-      return open_os(path, flags, mode);
-    };
-    auto pwrite_os = h.pwrite;
-    h.pwrite = [&, pwrite_os](int fd, const void* buf, size_t n, off_t off) {
-      check();
-      return pwrite_os(fd, buf, std::min<size_t>(n, 16), off);  // a few bytes at a time
-    };
-    auto close_os = h.close;
-    h.close = [&, close_os](int fd) {
-      check();
-      return close_os(fd);
-    };
-    auto rename_os = h.rename;
-    h.rename = [&, rename_os](const char* from, const char* to) {
-      check();
-      EXPECT_EQ(temporaries.count(from), 1u) << from;
-      const int rc = rename_os(from, to);
-      check();
-      return rc;
-    };
-    tarnwick::dbf_set_hooks(h);
-    ASSERT_TRUE(CreateArgs(fields).create(table));
-    tarnwick::dbf_set_hooks({});
-    check();
 
-    EXPECT_EQ(temporaries.size(), with_memo ? 2u : 1u);
-    EXPECT_GT(absent, 0);
-    EXPECT_EQ(complete, 2) << "the table appears with the last rename, not before";
-    EXPECT_GT(checks, 10);
-    for (const std::string& t : temporaries) EXPECT_FALSE(std::filesystem::exists(t)) << t;
-    EXPECT_EQ(std::filesystem::exists(memo), with_memo);
+      const size_t files = with_memo ? 2u : 1u;
+      EXPECT_EQ(temporaries.size(), unnamed ? 0u : files);
+      EXPECT_EQ(unnamed_files, unnamed ? static_cast<int>(files) : 0);
+      EXPECT_GT(absent, 0);
+      // After the rename or link and at the end; an unnamed file is closed after its link.
+      EXPECT_EQ(complete, unnamed ? 3 : 2) << "the table appears with the last rename, not before";
+      EXPECT_GT(checks, 10);
+      for (const std::string& t : temporaries) EXPECT_FALSE(std::filesystem::exists(t)) << t;
+      EXPECT_EQ(std::filesystem::exists(memo), with_memo);
+      EXPECT_EQ(folder_entries(dir.Path()), (with_memo ? std::set<std::string>{"T.FPT", "T.dbf"}
+                                                       : std::set<std::string>{"T.dbf"}));
+    }
   }
 }
 
-// A temporary name that is taken is not reused: another is tried, a hundred at most.
+// A temporary name that is taken is not reused: another is tried, a hundred at most (on a file
+// system without unnamed files).
 TEST_F(DbfTest, TakenTemporaryNamesAreSkipped) {
   const std::string table = dir.File("T.dbf");
   for (const int taken : {3, 99, 100, 1000}) {
@@ -224,6 +252,10 @@ TEST_F(DbfTest, TakenTemporaryNamesAreSkipped) {
     tarnwick::DbfFileHooks h = tarnwick::dbf_default_hooks();
     auto open_os = h.open;
     h.open = [&, open_os](const char* path, int flags, mode_t mode) {
+      if ((flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return -1;
+      }
       tried.insert(path);
       if (attempts++ < taken) {
         errno = EEXIST;

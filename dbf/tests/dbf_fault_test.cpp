@@ -1,6 +1,6 @@
 // Failing file operations, injected through the writer's hooks: short and failed writes, failed
-// opens, closes and renames, short reads, a file that cannot be mapped. The file on disk must stay
-// a consistent table after each.
+// opens, closes, links and renames, short reads, a file that cannot be mapped. The file on disk
+// must stay a consistent table after each.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "dbf_test_support.h"
 
@@ -31,18 +32,38 @@ std::vector<std::string> row(int i) {
 
 // Operating-system hooks that remember which descriptor belongs to which file and count opens
 // and closes, so that every test can also check that no descriptor is left open.
+// An unnamed file (O_TMPFILE) is known by the order of its creation: the writer makes the table
+// first and its memo companion second; the tracker names them "(unnamed table)" and
+// "(unnamed .FPT)". With `unnamed` false the hooks refuse unnamed files, as a file system without
+// them does, and the writer uses temporaries with names.
 struct Tracker {
+  explicit Tracker(bool unnamed_files = true) : unnamed(unnamed_files) {}
+  bool unnamed;
   std::map<int, std::string> paths;
   int opened = 0;
   int closed = 0;
+  int unnamed_opened = 0;
+
+  static bool is_unnamed(int flags) { return (flags & O_TMPFILE) == O_TMPFILE; }
+  // The name an open is known by (see above).
+  std::string name_of(const char* path, int flags) const {
+    if (!is_unnamed(flags)) return path;
+    return unnamed_opened == 0 ? "(unnamed table)" : "(unnamed .FPT)";
+  }
 
   DbfFileHooks hooks() {
     DbfFileHooks h = tarnwick::dbf_default_hooks();
     auto open_os = h.open;
     h.open = [this, open_os](const char* path, int flags, mode_t mode) {
+      if (is_unnamed(flags) && !unnamed) {
+        errno = EOPNOTSUPP;
+        return -1;
+      }
+      const std::string name = name_of(path, flags);
       const int fd = open_os(path, flags, mode);
+      if (is_unnamed(flags)) ++unnamed_opened;
       if (fd >= 0) {
-        paths[fd] = path;
+        paths[fd] = name;
         ++opened;
       }
       return fd;
@@ -132,11 +153,15 @@ const CreateFault kCreateFaults[] = {
     {"table_rename_fails", Step::TableRename, 0, false, false},
 };
 
-class CreateFaultTest : public DbfTest, public ::testing::WithParamInterface<CreateFault> {};
+class CreateFaultTest : public DbfTest,
+                        public ::testing::WithParamInterface<std::tuple<CreateFault, bool>> {};
 
+// Each fault with unnamed files and with named temporaries; the rename steps are the links of
+// the unnamed files there.
 TEST_P(CreateFaultTest, ReportsFailureAndRemovesTheIncompleteFile) {
-  const CreateFault& c = GetParam();
-  Tracker tracker;
+  const CreateFault& c = std::get<0>(GetParam());
+  const bool unnamed = std::get<1>(GetParam());
+  Tracker tracker(unnamed);
   DbfFileHooks h = tracker.hooks();
   auto is_target = [&tracker, &c](int fd) {
     const bool memo_step = c.step >= Step::MemoOpen;
@@ -144,8 +169,9 @@ TEST_P(CreateFaultTest, ReportsFailureAndRemovesTheIncompleteFile) {
   };
   auto open_tracked = h.open;
   h.open = [&, open_tracked](const char* path, int flags, mode_t mode) {
-    const bool memo = Tracker::is_memo_path(path);
-    if ((c.step == Step::TableOpen && !memo) || (c.step == Step::MemoOpen && memo)) {
+    const bool memo = Tracker::is_memo_path(tracker.name_of(path, flags));
+    const bool refused = Tracker::is_unnamed(flags) && !unnamed;  // the tracker refuses it
+    if (!refused && ((c.step == Step::TableOpen && !memo) || (c.step == Step::MemoOpen && memo))) {
       errno = EACCES;
       return -1;
     }
@@ -180,6 +206,17 @@ TEST_P(CreateFaultTest, ReportsFailureAndRemovesTheIncompleteFile) {
     }
     return rename_os(from, to);
   };
+  auto linkat_os = h.linkat;
+  h.linkat = [&, linkat_os](int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
+                            int flags) {
+    ++renames;
+    const bool memo = Tracker::is_memo_path(newpath);
+    if ((c.step == Step::TableRename && !memo) || (c.step == Step::MemoRename && memo)) {
+      errno = EIO;
+      return -1;
+    }
+    return linkat_os(olddirfd, oldpath, newdirfd, newpath, flags);
+  };
   tarnwick::dbf_set_hooks(h);
 
   std::vector<Field> fields = kThree;
@@ -208,8 +245,12 @@ TEST_P(CreateFaultTest, ReportsFailureAndRemovesTheIncompleteFile) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, CreateFaultTest, ::testing::ValuesIn(kCreateFaults),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Steps, CreateFaultTest,
+                         ::testing::Combine(::testing::ValuesIn(kCreateFaults), ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).label) +
+                                  (std::get<1>(info.param) ? "_unnamed" : "_named");
+                         });
 
 // Writes that make progress a few bytes at a time, or are interrupted, still produce the same
 // file as whole writes.

@@ -1,4 +1,5 @@
 // Tables written by the writer, read back by independent readers: python3-dbf and GDAL's ogrinfo.
+#include <ctime>
 #include <sstream>
 
 #include "dbf_test_support.h"
@@ -115,6 +116,49 @@ TEST_F(ReaderTest, OgrinfoReadsStructureValuesAndCount) {
           << r.output;
     }
   }
+}
+
+// The header's date of the last update, as both readers show it: today's local date (a year
+// stored modulo 100 would show as 1926).
+TEST_F(ReaderTest, BothReadersShowTodayAsTheDateOfTheLastUpdate) {
+  const std::time_t before = std::time(nullptr);
+  write_table();
+  const std::time_t after = std::time(nullptr);
+  auto iso = [](std::time_t when) {
+    std::tm tm{};
+    localtime_r(&when, &tm);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &tm);
+    return std::string(text);
+  };
+  const std::set<std::string> today{iso(before), iso(after)};
+  int readers = 0;
+  if (PythonDbfMissing().empty()) {
+    ++readers;
+    const CommandResult r = ReadWithPythonDbf(dir, path, R"PY(
+import sys, dbf
+t = dbf.Table(sys.argv[1])
+t.open(dbf.READ_ONLY)
+print(t.last_update.isoformat())
+t.close()
+)PY");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::vector<std::string> lines = lines_of(r.output);
+    ASSERT_EQ(lines.size(), 1u) << r.output;
+    EXPECT_TRUE(today.contains(lines[0])) << r.output;
+  }
+  if (ogrinfo_missing().empty()) {
+    ++readers;
+    const CommandResult r = RunCommand("ogrinfo -ro -so -al " + ShellQuote(path) + " 2>&1");
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::string shown;
+    for (const std::string& line : lines_of(r.output)) {
+      const size_t at = line.find("DBF_DATE_LAST_UPDATE=");
+      if (at != std::string::npos) shown = line.substr(at + 21);
+    }
+    EXPECT_TRUE(today.contains(shown)) << r.output;
+  }
+  if (readers == 0) GTEST_SKIP() << "neither python3-dbf nor ogrinfo is installed";
 }
 
 TEST_F(ReaderTest, MemoTableOpensInBothReaders) {

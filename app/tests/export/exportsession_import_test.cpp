@@ -252,7 +252,8 @@ TEST_F(ImportTest, FileThatCannotBeOpenedAgainIsReported) {
   HooksGuard guard;
   DbfFileHooks hooks;
   hooks.open = [](const char* file, int flags, mode_t mode) {
-    if ((flags & O_CREAT) == 0) {
+    // The new file is made with O_CREAT or as an unnamed file (O_TMPFILE); opening it again fails.
+    if ((flags & O_CREAT) == 0 && (flags & O_TMPFILE) != O_TMPFILE) {
       errno = EACCES;
       return -1;
     }
