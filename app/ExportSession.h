@@ -58,6 +58,9 @@ class TExportSession {
   bool CreateSettingsFolder = false;
   // The text of the error that made the last Connect fail; empty after a successful one.
   std::string ConnectError;
+  // Whether that error is the client library's (not found, refused, not loaded): the user has to
+  // change the machine rather than the connection string, so the front ends show its text.
+  bool ConnectErrorFromClient = false;
   // Asked before each row of an import; true ends the import there, with a log line saying so.
   std::function<bool()> StopRequested;
   // The records that the running or the last import wrote.

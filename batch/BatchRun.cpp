@@ -13,6 +13,7 @@
 #include <variant>
 
 #include "app/AppPaths.h"
+#include "app/ClientOptIn.h"
 #include "app/ExportSession.h"
 #include "app/ExportText.h"
 #include "batch/BatchOptions.h"
@@ -20,6 +21,7 @@
 #include "batch/BatchView.h"
 #include "dataset/FormatSettings.h"
 #include "oracle/Exception.h"
+#include "oracle/Oracall.h"
 
 namespace tarnwick::batch {
 
@@ -116,6 +118,20 @@ class TRun {
     const std::string settingsPath = options_.Settings
                                          ? Absolute(*options_.Settings, env_.WorkingDirectory)
                                          : WindowSettingsPath(env_.ProgramPath);
+    // The opt-in to newer clients: the settings file in use, else the window's as the window
+    // reads it (its own, then the one beside the programs).
+    const TSettingsFiles windowFiles =
+        SettingsFilesFor(FolderOfFile(env_.ProgramPath) + "Tarnwick");
+    const TClientOptIn optIn = FindClientOptIn(
+        options_.AcceptNewerClient, env_.GetEnv,
+        options_.Settings ? std::vector<std::string>{settingsPath}
+                          : std::vector<std::string>{windowFiles.Read, windowFiles.Beside});
+    if (optIn.Error) {
+      view_.Note(*optIn.Error);
+      return kUsage;
+    }
+    AcceptNewerClient = optIn.Accept;
+
     const TConnectSource source = FindConnectString(options_.Connect, env_.GetEnv, settingsPath,
                                                     options_.Settings.has_value());
     for (const std::string& warning : source.Warnings) view_.Note(warning);
@@ -141,6 +157,14 @@ class TRun {
         view_.Note("cannot connect as " + login.Username + "@" + login.Server +
                    " (connection string from " + source.Origin + ")" +
                    (session.ConnectError.empty() ? "" : ": " + ErrorText(session.ConnectError)));
+        if (RefusedAsNewerClient(session.ConnectError)) {
+          view_.Note(
+              "the program was made for Oracle clients 7.3 and 8 to 10; to use this newer one "
+              "the way it uses those, give --accept-newer-client, set " +
+              std::string(kAcceptNewerClientVariable) + "=1, or put " + kAcceptNewerClientKey +
+              "=1 in section [" + kClientSection + "] of the settings file " +
+              (options_.Settings ? settingsPath : windowFiles.Read));
+        }
         return kCannotConnect;
       }
       if (Stopped()) return Interrupted("before the structure analysis; no file was written");

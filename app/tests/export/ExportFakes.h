@@ -21,6 +21,7 @@
 #include "app/ExportView.h"
 #include "dataset/FieldText.h"
 #include "oracle/Exception.h"
+#include "oracle/Oracall.h"
 #include "testsupport/ScratchDir.h"
 
 namespace tarnwick::export_test {
@@ -174,6 +175,7 @@ class TScriptedDatabase : public IExportDatabase {
   }
   void Connect() override {
     Record("connect");
+    if (clientError) throw EClientLibraryError(*clientError);
     if (connectError) throw EOraError(connectError->first, connectError->second);
     connected = true;
   }
@@ -252,6 +254,8 @@ class TScriptedDatabase : public IExportDatabase {
 
   std::map<std::string, TResultSet> results;
   std::optional<std::pair<int32_t, std::string>> connectError;
+  // When set, Connect fails as a client library that cannot be found or loaded does.
+  std::optional<std::string> clientError;
   std::set<std::string> failingStatements;
   bool connected = false;
   std::vector<std::string> calls;
