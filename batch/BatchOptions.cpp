@@ -238,8 +238,10 @@ Options:
   -o, --output=FILE      write FILE instead of FOLDER/<TABLE>.dbf
   -f, --overwrite        replace an existing target file (it is refused
                          otherwise: the program never asks)
-      --fetch-rows=N     rows per fetch from the server, 1 to 10000
-                         (default 25, as the window fetches)
+      --fetch-rows=N     rows per fetch from the server, 1 to 10000; by default
+                         as many as make about 1 MiB of records (the DBF
+                         record length found by the structure analysis), from
+                         25 (the window's rows per fetch) to 10000
       --accept-newer-client
                          use an Oracle client of version 11 or later (the
                          program was made for clients 7.3 and 8 to 10 and

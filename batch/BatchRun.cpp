@@ -16,6 +16,7 @@
 #include "app/ClientOptIn.h"
 #include "app/ExportSession.h"
 #include "app/ExportText.h"
+#include "batch/BatchFetch.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchSettings.h"
 #include "batch/BatchView.h"
@@ -86,6 +87,16 @@ std::string WriteFailureCause(const TTarget& target, int64_t recordLength) {
   return {};
 }
 
+// The length of the DBF record that the analysis found: the deletion flag and every field.
+int64_t RecordLength(const TExportSession& session) {
+  int64_t length = 1;
+  for (int i = 0;
+       i < session.ColumnCount && static_cast<std::size_t>(i) < session.DbfLengths.size(); ++i) {
+    length += Number(session.DbfLengths[static_cast<std::size_t>(i)]);
+  }
+  return length;
+}
+
 std::string SignalName(int signal) {
   switch (signal) {
     case SIGINT:
@@ -146,7 +157,12 @@ class TRun {
     FormatSettings().ShortDateFormat = "dd.mm.yyyy";
     FormatSettings().DecimalSeparator = '.';
 
-    TExportSession session(settingsPath, env_.MakeDatabase(options_.FetchRows));
+    // The listing and the analysis read as the window does; the rows of the table are read in
+    // blocks chosen for its records once the analysis knows them.
+    std::unique_ptr<IExportDatabase> database =
+        env_.MakeDatabase(options_.FetchRows.value_or(kLeastFetchRows));
+    IExportDatabase& db = *database;
+    TExportSession session(settingsPath, std::move(database));
     session.RememberConnection = false;
     session.StopRequested = [this] { return Stopped(); };
     if (env_.Now) session.Now = env_.Now;
@@ -174,6 +190,7 @@ class TRun {
         return kTableRefused;
       }
       if (Stopped()) return Interrupted("after the structure analysis; no file was written");
+      db.SetFetchRows(options_.FetchRows.value_or(FetchRowsForRecord(RecordLength(session))));
     } catch (const EDatabaseError& e) {
       view_.Note(ErrorText(e.Message()));
       return kDatabaseError;

@@ -10,6 +10,7 @@
 
 #include "app/IniFile.h"
 #include "app/tests/export/ExportFakes.h"
+#include "batch/BatchFetch.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
 #include "batch/BatchView.h"
@@ -287,6 +288,42 @@ TEST_F(RunTest, TheOptInHintIsOnlyForNewerClients) {
   EXPECT_FALSE(Contains(stderrText, "--accept-newer-client")) << stderrText;
 }
 
+TEST_F(RunTest, RowsPerFetchFollowTheRecordUnlessGiven) {
+  auto texts = [](int count, int length) {
+    std::vector<TColumn> columns;
+    for (int i = 0; i < count; ++i) {
+      columns.push_back({"T" + std::to_string(i), "VARCHAR2", length, std::nullopt, std::nullopt});
+    }
+    return columns;
+  };
+  db.AddTable("WIDE", texts(4, 255));      // 1 + 4 x 255 = 1021 bytes a record
+  db.AddTable("WIDEST", texts(250, 255));  // 63 751 bytes
+  struct Case {
+    std::vector<std::string> args;
+    int listingRows;
+    std::string fetchRows;
+  };
+  const std::vector<Case> cases = {
+      {{"EMPLOYEES_HISTORY", "out"}, 25, "fetch rows 10000"},  // 1 + 6 + 10 = 17 bytes
+      {{"WIDE", "out"}, 25, "fetch rows 1027"},
+      {{"WIDEST", "out"}, 25, "fetch rows 25"},
+      {{"WIDE", "out", "-f", "--fetch-rows", "7"}, 7, "fetch rows 7"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fetchRows);
+    ASSERT_EQ(Run(c.args), kExported) << stderrText;
+    EXPECT_EQ(fetchRowsAsked, c.listingRows) << "the listing and the analysis read as the window";
+    // The choice comes after the analysis and before the rows are read.
+    ASSERT_EQ(db.Calls("fetch rows"), std::vector<std::string>{c.fetchRows});
+    const auto at = [&](const std::string& call) {
+      return std::find(db.calls.begin(), db.calls.end(), call) - db.calls.begin();
+    };
+    EXPECT_LT(at("open select count(*) cnt from " + c.args[0]), at(c.fetchRows));
+    EXPECT_LT(at(c.fetchRows),
+              at("open unidirectional select * from " + c.args[0] + " order by 1"));
+  }
+}
+
 TEST_F(RunTest, TheOptInToNewerClientsComesFromTheOptionTheVariableOrTheSettingsFile) {
   const std::string windowSettings = dir.File("bin/Tarnwick.INI");
   const std::string named = dir.File("named.ini");
@@ -352,6 +389,14 @@ TEST_F(RunTest, TheOptInToNewerClientsComesFromTheOptionTheVariableOrTheSettings
     }
   }
   AcceptNewerClient = false;
+}
+
+TEST(FetchRowsForRecord, AboutOneMebibyteWithinTheLimits) {
+  const std::vector<std::pair<int64_t, int>> cases = {
+      {0, 10000},   {1, 10000},  {17, 10000}, {104, 10000}, {105, 9986}, {223, 4702},
+      {1021, 1027}, {20000, 52}, {41943, 25}, {41944, 25},  {65535, 25},
+  };
+  for (const auto& [length, rows] : cases) EXPECT_EQ(FetchRowsForRecord(length), rows) << length;
 }
 
 TEST_F(RunTest, ASignalStopsTheExportBetweenRecordsWithAConsistentFileAndALogLine) {

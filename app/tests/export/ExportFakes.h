@@ -149,6 +149,7 @@ class TForwardingDatabase : public IExportDatabase {
   }
   bool Eof() override { return target_.Eof(); }
   void Next() override { target_.Next(); }
+  void SetFetchRows(int rows) override { target_.SetFetchRows(rows); }
   std::string FieldText(const std::string& name) override { return target_.FieldText(name); }
   int32_t FieldInteger(const std::string& name) override { return target_.FieldInteger(name); }
   void FieldTexts(const std::vector<std::string>& names,
@@ -162,8 +163,8 @@ class TForwardingDatabase : public IExportDatabase {
 
 // Answers the statements it was given result sets for; any other statement fails with ORA-00942,
 // as a query of a table that does not exist does. Every call is recorded as a line of text:
-// "disconnect", "login <user>|<password>|<server>", "connect", "exec <sql>", "open <sql>" or
-// "open unidirectional <sql>".
+// "disconnect", "login <user>|<password>|<server>", "connect", "exec <sql>", "open <sql>",
+// "open unidirectional <sql>" or "fetch rows <n>".
 class TScriptedDatabase : public IExportDatabase {
  public:
   void Disconnect() override {
@@ -199,6 +200,7 @@ class TScriptedDatabase : public IExportDatabase {
     ++row_;
     CheckRow();
   }
+  void SetFetchRows(int rows) override { Record("fetch rows " + std::to_string(rows)); }
   std::string FieldText(const std::string& name) override { return ValueText(Field(name)); }
   int32_t FieldInteger(const std::string& name) override {
     const TValue& value = Field(name);
