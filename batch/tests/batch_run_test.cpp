@@ -393,8 +393,8 @@ TEST_F(RunTest, TheOptInToNewerClientsComesFromTheOptionTheVariableOrTheSettings
 
 TEST(FetchRowsForRecord, AboutOneMebibyteWithinTheLimits) {
   const std::vector<std::pair<int64_t, int>> cases = {
-      {0, 10000},   {1, 10000},  {17, 10000}, {104, 10000}, {105, 9986}, {223, 4702},
-      {1021, 1027}, {20000, 52}, {41943, 25}, {41944, 25},  {65535, 25},
+      {0, 10000},  {1, 10000},  {17, 10000}, {104, 10000}, {105, 9986}, {223, 4702}, {1021, 1027},
+      {20000, 52}, {40329, 26}, {40330, 25}, {41943, 25},  {41944, 25}, {65535, 25},
   };
   for (const auto& [length, rows] : cases) EXPECT_EQ(FetchRowsForRecord(length), rows) << length;
 }
