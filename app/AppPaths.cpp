@@ -41,7 +41,7 @@ TSettingsFiles SettingsFilesFor(const std::string& executablePath) {
   }
   const std::string folder = FolderOfFile(executablePath);
   if (!config || ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0) {
-    return {beside, beside, false};
+    return {beside, beside, false, beside};
   }
   while (!config->empty() && config->back() == '/') config->pop_back();
   const std::string user = *config + "/tarnwick/" + beside.substr(FileNameStart(beside));
@@ -50,7 +50,7 @@ TSettingsFiles SettingsFilesFor(const std::string& executablePath) {
     return ::stat(path.c_str(), &st) == 0;
   };
   const bool readBeside = !exists(user) && exists(beside);
-  return {readBeside ? beside : user, user, true};
+  return {readBeside ? beside : user, user, true, beside};
 }
 
 bool MakeSettingsFolder(const std::string& settingsPath) {

@@ -23,6 +23,10 @@ struct TSettingsFiles {
   std::string Write;
   // Write lies in the user's settings folder, which is made before the write when it is missing.
   bool InUserFolder = false;
+  // The file beside the program (SettingsPathFor), the same as Read and Write unless InUserFolder:
+  // a setting that the user's file lacks is looked for here, where the administrator may preset
+  // it for everyone.
+  std::string Beside = {};
 };
 
 // The settings files of the program whose executable is executablePath; the window and

@@ -33,6 +33,9 @@ class IExportDatabase {
   virtual void Open(const std::string& sql, bool uniDirectional, bool exactNumbers) = 0;
   virtual bool Eof() = 0;
   virtual void Next() = 0;
+  // The rows that the queries opened from now on read per round trip to the server (1 to 10000).
+  // The window keeps the query component's 25; the batch program chooses per table.
+  virtual void SetFetchRows(int rows) = 0;
 
   // The current row's field of that name, as text (field-text rules) or as an integer. A name
   // that the query does not have raises the data-access error.

@@ -17,6 +17,7 @@
 #include "dataset/NumberText.h"
 #include "dbf/dbf.h"
 #include "oracle/Exception.h"
+#include "oracle/Oracall.h"
 
 // Sections: texts; small helpers; Connect; Analyse; Import.
 
@@ -214,6 +215,7 @@ TExportSession::~TExportSession() = default;
 
 bool TExportSession::Connect(IExportView& view, const std::string& connectString) {
   ConnectError.clear();
+  ConnectErrorFromClient = false;
   if (connectString.empty()) {
     view.ShowMessage(kEnterLogin);
     return false;
@@ -228,6 +230,7 @@ bool TExportSession::Connect(IExportView& view, const std::string& connectString
     db.ExecSQL("ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '. '");
   } catch (const std::exception& e) {
     ConnectError = e.what();
+    ConnectErrorFromClient = dynamic_cast<const EClientLibraryError*>(&e) != nullptr;
     view.ShowMessage(kNoConnection);
     view.SetStatusText(kNoConnection);
     return false;

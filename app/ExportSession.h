@@ -59,6 +59,9 @@ class TExportSession {
   bool CreateSettingsFolder = false;
   // The text of the error that made the last Connect fail; empty after a successful one.
   std::string ConnectError;
+  // Whether that error is the client library's (not found, refused, not loaded): the user has to
+  // change the machine rather than the connection string, so the front ends show its text.
+  bool ConnectErrorFromClient = false;
   // Asked before each row of an import; true ends the import there, with a log line saying so.
   std::function<bool()> StopRequested;
   // How Import makes and ends its file. Empty (the window): an existing file at the path is

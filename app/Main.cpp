@@ -11,10 +11,12 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/Aboutfrm.h"
 #include "app/AppPaths.h"
 #include "app/CGauge.h"
+#include "app/ClientOptIn.h"
 #include "app/ExportSession.h"
 #include "app/Helpfrm.h"
 #include "app/IniFile.h"
@@ -22,6 +24,7 @@
 #include "app/OraExportDatabase.h"
 #include "dataset/FormatSettings.h"
 #include "oracle/Exception.h"
+#include "oracle/Oracall.h"
 
 namespace tarnwick {
 
@@ -244,7 +247,25 @@ void TMF::ComboBox1Exit() {
 }
 
 void TMF::Button1Click() {
-  export_->Connect(*this, Edit1->text().toStdString());
+  // The opt-in to newer clients is read at every connect, so that a changed settings file counts
+  // without a restart (until a client has been loaded).
+  const TClientOptIn optIn = FindClientOptIn(false,
+                                             [](const char* name) -> std::optional<std::string> {
+                                               const char* value = std::getenv(name);
+                                               if (value == nullptr) return std::nullopt;
+                                               return std::string(value);
+                                             },
+                                             {settings_.Read, settings_.Beside});
+  if (optIn.Error) {
+    ShowMessage(*optIn.Error);
+    return;
+  }
+  AcceptNewerClient = optIn.Accept;
+  // A client that cannot be used is not the server's refusal: after the window's own message its
+  // text says what to change on the machine (a missing library, the version).
+  if (!export_->Connect(*this, Edit1->text().toStdString()) && export_->ConnectErrorFromClient) {
+    ShowMessage(export_->ConnectError);
+  }
 }
 
 void TMF::Button2Click() {

@@ -58,6 +58,16 @@ void TOraExportDatabase::Next() {
   SmartQuery1.Next();
 }
 
+void TOraExportDatabase::SetFetchRows(int rows) {
+  // The query takes a new number only while it is closed; the next Open sets its statement anew
+  // anyway, so the query left open by the analysis is closed here.
+  if (rows == SmartQuery1.FetchRows()) return;
+  fieldNames_.clear();
+  fields_.clear();
+  SmartQuery1.Close();
+  SmartQuery1.SetFetchRows(rows);
+}
+
 std::string TOraExportDatabase::FieldText(const std::string& name) {
   return SmartQuery1.FieldByName(name)->AsString();
 }

@@ -23,6 +23,7 @@ class TOraExportDatabase : public IExportDatabase {
   void Open(const std::string& sql, bool uniDirectional, bool exactNumbers) override;
   bool Eof() override;
   void Next() override;
+  void SetFetchRows(int rows) override;
   std::string FieldText(const std::string& name) override;
   int32_t FieldInteger(const std::string& name) override;
   void FieldTexts(const std::vector<std::string>& names, std::vector<std::string>& values) override;

@@ -19,7 +19,7 @@ struct TOptionSpec {
 constexpr TOptionSpec kOptions[] = {
     {"connect", 'c', true},    {"settings", 0, true},   {"output", 'o', true},
     {"overwrite", 'f', false}, {"fetch-rows", 0, true}, {"no-progress", 0, false},
-    {"help", 'h', false},      {"version", 'V', false},
+    {"help", 'h', false},      {"version", 'V', false}, {"accept-newer-client", 0, false},
 };
 
 const TOptionSpec* FindLong(const std::string& name) {
@@ -128,6 +128,8 @@ TCommand ParseCommandLine(const std::vector<std::string>& args) {
                ", not '" + value + "'";
       }
       options.FetchRows = rows;
+    } else if (name == "accept-newer-client") {
+      options.AcceptNewerClient = true;
     } else if (name == "no-progress") {
       options.Progress = false;
     } else if (name == "help") {
@@ -237,8 +239,15 @@ Options:
   -f, --overwrite        replace an existing target file once the new export
                          is complete (it is refused otherwise: the program
                          never asks)
-      --fetch-rows=N     rows per fetch from the server, 1 to 10000
-                         (default 25, as the window fetches)
+      --fetch-rows=N     rows per fetch from the server, 1 to 10000; by default
+                         as many as make about 1 MiB of records (the DBF
+                         record length found by the structure analysis), from
+                         25 (the window's rows per fetch) to 10000
+      --accept-newer-client
+                         use an Oracle client of version 11 or later (the
+                         program was made for clients 7.3 and 8 to 10 and
+                         refuses newer ones otherwise) the way it uses a
+                         client 8 to 10; see Environment for setting it once
       --no-progress      no progress bar, even on a terminal
   -h, --help             display this help and exit
   -V, --version          output version information and exit
@@ -276,7 +285,8 @@ Exit status:
   0    the table was exported (an empty table gives a file without records and
        a warning)
   1    an unexpected error inside the program
-  2    usage error: an unknown option, a bad value, a bad table name
+  2    usage error: an unknown option, a bad value, a bad table name, a value
+       other than 0 or 1 of TARNWICK_ACCEPT_NEWER_CLIENT or AcceptNewerClient
   3    no connection string: the settings file cannot be read or has broken
        lines, or no source gives one
   4    the connection to the server failed
@@ -308,6 +318,14 @@ Environment:
                      how the Oracle client is found and talks, as for the
                      window; without an Oracle client the program uses the
                      stand-in client installed beside it
+  TARNWICK_ACCEPT_NEWER_CLIENT
+                     1: accept an Oracle client of version 11 or later, as
+                     --accept-newer-client does; 0: refuse it. Without the
+                     variable the settings file decides (section [Client],
+                     key AcceptNewerClient, 1 or 0; FILE of --settings,
+                     else the window's settings file, then the one in the
+                     program's folder); the window reads both the same way.
+                     Any other value is an error.
 )";
 }
 

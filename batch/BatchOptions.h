@@ -31,8 +31,10 @@ struct TBatchOptions {
   std::optional<std::string> Connect;   // --connect
   std::optional<std::string> Settings;  // --settings
   bool Overwrite = false;
-  int FetchRows = 25;
-  bool Progress = true;  // a progress bar on standard error when it is a terminal
+  // --fetch-rows; when absent the rows per fetch follow the record length (FetchRowsForRecord).
+  std::optional<int> FetchRows;
+  bool AcceptNewerClient = false;  // --accept-newer-client
+  bool Progress = true;            // a progress bar on standard error when it is a terminal
 };
 
 // What the command line asks for: an export, the help text, the version text, or a usage error

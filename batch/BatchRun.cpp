@@ -12,14 +12,17 @@
 #include <variant>
 
 #include "app/AppPaths.h"
+#include "app/ClientOptIn.h"
 #include "app/ExportSession.h"
 #include "app/ExportText.h"
+#include "batch/BatchFetch.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchSettings.h"
 #include "batch/BatchView.h"
 #include "dataset/FormatSettings.h"
 #include "dbf/dbf.h"
 #include "oracle/Exception.h"
+#include "oracle/Oracall.h"
 
 namespace tarnwick::batch {
 
@@ -159,6 +162,16 @@ std::string WriterCause() {
   return cause;
 }
 
+// The length of the DBF record that the analysis found: the deletion flag and every field.
+int64_t RecordLength(const TExportSession& session) {
+  int64_t length = 1;
+  for (int i = 0;
+       i < session.ColumnCount && static_cast<std::size_t>(i) < session.DbfLengths.size(); ++i) {
+    length += Number(session.DbfLengths[static_cast<std::size_t>(i)]);
+  }
+  return length;
+}
+
 std::string SignalName(int signal) {
   switch (signal) {
     case SIGINT:
@@ -191,6 +204,20 @@ class TRun {
     const std::string settingsPath = options_.Settings
                                          ? Absolute(*options_.Settings, env_.WorkingDirectory)
                                          : WindowSettingsPath(env_.ProgramPath);
+    // The opt-in to newer clients: the settings file in use, else the window's as the window
+    // reads it (its own, then the one beside the programs).
+    const TSettingsFiles windowFiles =
+        SettingsFilesFor(FolderOfFile(env_.ProgramPath) + "Tarnwick");
+    const TClientOptIn optIn = FindClientOptIn(
+        options_.AcceptNewerClient, env_.GetEnv,
+        options_.Settings ? std::vector<std::string>{settingsPath}
+                          : std::vector<std::string>{windowFiles.Read, windowFiles.Beside});
+    if (optIn.Error) {
+      view_.Note(*optIn.Error);
+      return kUsage;
+    }
+    AcceptNewerClient = optIn.Accept;
+
     const TConnectSource source = FindConnectString(options_.Connect, env_.GetEnv, settingsPath,
                                                     options_.Settings.has_value());
     for (const std::string& warning : source.Warnings) view_.Note(warning);
@@ -205,7 +232,12 @@ class TRun {
     FormatSettings().ShortDateFormat = "dd.mm.yyyy";
     FormatSettings().DecimalSeparator = '.';
 
-    TExportSession session(settingsPath, env_.MakeDatabase(options_.FetchRows));
+    // The listing and the analysis read as the window does; the rows of the table are read in
+    // blocks chosen for its records once the analysis knows them.
+    std::unique_ptr<IExportDatabase> database =
+        env_.MakeDatabase(options_.FetchRows.value_or(kLeastFetchRows));
+    IExportDatabase& db = *database;
+    TExportSession session(settingsPath, std::move(database));
     session.RememberConnection = false;
     session.StopRequested = [this] { return Stopped(); };
     if (env_.Now) session.Now = env_.Now;
@@ -216,6 +248,14 @@ class TRun {
         view_.Note("cannot connect as " + login.Username + "@" + login.Server +
                    " (connection string from " + source.Origin + ")" +
                    (session.ConnectError.empty() ? "" : ": " + ErrorText(session.ConnectError)));
+        if (RefusedAsNewerClient(session.ConnectError)) {
+          view_.Note(
+              "the program was made for Oracle clients 7.3 and 8 to 10; to use this newer one "
+              "the way it uses those, give --accept-newer-client, set " +
+              std::string(kAcceptNewerClientVariable) + "=1, or put " + kAcceptNewerClientKey +
+              "=1 in section [" + kClientSection + "] of the settings file " +
+              (options_.Settings ? settingsPath : windowFiles.Read));
+        }
         return kCannotConnect;
       }
       if (Stopped()) return Interrupted("before the structure analysis; no file was written");
@@ -225,6 +265,7 @@ class TRun {
         return kTableRefused;
       }
       if (Stopped()) return Interrupted("after the structure analysis; no file was written");
+      db.SetFetchRows(options_.FetchRows.value_or(FetchRowsForRecord(RecordLength(session))));
     } catch (const EDatabaseError& e) {
       view_.Note(ErrorText(e.Message()));
       return kDatabaseError;

@@ -45,6 +45,7 @@ std::string OracleHomeName;
 void* OCILibHandle = nullptr;
 void* OCIClientLibHandle = nullptr;
 std::mutex OCIInitLock;
+bool AcceptNewerClient = false;
 
 namespace {
 // The library is unloaded when the program ends; its addresses are cleared with it.
@@ -248,6 +249,10 @@ uint16_t VersionStrToWord(const std::string& text) {
 
 namespace {
 
+[[noreturn]] void ClientError(const std::string& message) {
+  throw EClientLibraryError(message);
+}
+
 constexpr const char* kLibraryName = "libclntsh.so";
 
 bool IsRegularFile(const fs::path& p) {
@@ -270,20 +275,23 @@ std::string VersionOfName(const std::string& fileName) {
   return v;
 }
 
-// Follows the chain of symbolic links from `path` and returns the first versioned name met,
-// beginning with the file itself.
+// Follows the chain of symbolic links from `path` to the file that is loaded and returns the
+// versioned name met last, that is nearest to that file. A client carries its version in the name
+// of its real file (libclntsh.so.19.1); the links before it may carry older numbers, since newer
+// clients ship links such as libclntsh.so.10.1 -> libclntsh.so.19.1 for programs built against
+// older ones, and the version is the file's, not the link's.
 std::string VersionOfFile(const std::string& path) {
   fs::path p = path;
+  std::string version;
   for (int hops = 0; hops < 40; ++hops) {
-    std::string v = VersionOfName(p.filename().string());
-    if (!v.empty()) return v;
+    if (std::string v = VersionOfName(p.filename().string()); !v.empty()) version = std::move(v);
     std::error_code ec;
     if (!fs::is_symlink(p, ec)) break;
     fs::path target = fs::read_symlink(p, ec);
     if (ec) break;
     p = target.is_absolute() ? target : p.parent_path() / target;
   }
-  return {};
+  return version;
 }
 
 bool VersionLess(const std::string& a, const std::string& b) {
@@ -409,17 +417,17 @@ void DetectOCI() {
     } else {
       for (int i = 0; i < OracleHomeCount; ++i)
         if (OracleHomeNames[i] == OracleHomeName) home = OracleHomePaths[i];
-      if (home.empty()) RaiseError("Cannot find OCI DLL: in " + OracleHomeName);
+      if (home.empty()) ClientError("Cannot find OCI DLL: in " + OracleHomeName);
     }
     if (!home.empty()) {
       home = WithoutTrailingSlash(home);
       OracleHomePath = home;
       OCIDLL = FindInHome(home);
       if (OCIDLL.empty() && !OracleHomeName.empty())
-        RaiseError("Cannot find OCI DLL: " + home + "/lib/" + kLibraryName + "*");
+        ClientError("Cannot find OCI DLL: " + home + "/lib/" + kLibraryName + "*");
     }
     if (OCIDLL.empty()) OCIDLL = FindByLoaderOrder(in);
-    if (OCIDLL.empty()) RaiseError("Cannot find OCI DLL: ");
+    if (OCIDLL.empty()) ClientError("Cannot find OCI DLL: ");
   }
 
   // 7. There is no lite edition of the client on Linux.
@@ -429,17 +437,19 @@ void DetectOCI() {
   OCIVersionSt = VersionOfFile(OCIDLL);
   OCIVersion = VersionStrToWord(OCIVersionSt);
 
-  // 9. Acceptance: 7.3, and 8 to 10.
-  if (OCIVersionSt.empty()) RaiseError("Cannot find OCI DLL: " + OCIDLL);
+  // 9. Acceptance: 7.3, and 8 to 10; 11 and later only when the user opted in, with the
+  // styles of a client 8 to 10.
+  if (OCIVersionSt.empty()) ClientError("Cannot find OCI DLL: " + OCIDLL);
   if (OCIVersion / 100 == 73) {
     PossibleOCICallStyles.Include(TOCICallStyle::OCI73);
     OCICallStyle = TOCICallStyle::OCI73;
-  } else if (OCIVersion / 1000 >= 8 && OCIVersion / 1000 <= 10) {
+  } else if ((OCIVersion / 1000 >= 8 && OCIVersion / 1000 <= 10) ||
+             (AcceptNewerClient && OCIVersion / 1000 >= 11)) {
     PossibleOCICallStyles.Include(TOCICallStyle::OCI73);
     PossibleOCICallStyles.Include(TOCICallStyle::OCI80);
     if (OCICallStyle == TOCICallStyle::None) OCICallStyle = TOCICallStyle::OCI80;
   } else {
-    RaiseError("OCI version " + OCIVersionSt + " is not supported");
+    ClientError("OCI version " + OCIVersionSt + " is not supported");
   }
   // One library file holds everything on Linux, so the 9.0 extras come from the same file.
   OCIClientDLL = OCIVersion >= 9000 ? OCIDLL : std::string();
@@ -469,6 +479,17 @@ void UnloadClientFiles() {
   OCILibHandle = nullptr;
 }
 
+// Why the dynamic loader refused `path`, as " (reason)", or "" when it gives none. The loader's
+// text usually begins with the path itself, which the message names already; the usual reason
+// with a real client is a library it needs that the loader cannot find (libaio, libnnz).
+std::string LoaderReason(const std::string& path) {
+  const char* text = dlerror();
+  if (text == nullptr || *text == 0) return {};
+  std::string reason = text;
+  if (reason.starts_with(path + ": ")) reason.erase(0, path.size() + 2);
+  return " (" + reason + ")";
+}
+
 }  // namespace
 
 void LoadOCI() {
@@ -483,8 +504,9 @@ void LoadOCI() {
   ModuleHandle lib(dlopen(OCIDLL.c_str(), RTLD_NOW | RTLD_LOCAL));
   if (!lib) {
     const std::string path = OCIDLL;
+    const std::string reason = LoaderReason(path);
     OCIDLL.clear();
-    RaiseError("Cannot load OCI DLL: " + path);
+    ClientError("Cannot load OCI DLL: " + path + reason);
   }
   ModuleHandle clientLib;
   if (OCIVersion >= 9000) {
@@ -492,8 +514,9 @@ void LoadOCI() {
                                          : dlopen(OCIClientDLL.c_str(), RTLD_NOW | RTLD_LOCAL));
     if (!clientLib) {
       const std::string path = OCIClientDLL;
+      const std::string reason = OCIClientDLL.empty() ? std::string() : LoaderReason(path);
       OCIClientDLL.clear();
-      RaiseError("Cannot load " + path);
+      ClientError("Cannot load " + path + reason);
     }
   }
   OCILibHandle = lib.release();
@@ -545,7 +568,7 @@ void InitOCI() {
       status = OCIHandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
     if (status != OCI_SUCCESS) {
       if (env) OCIHandleFree(env, OCI_HTYPE_ENV);
-      RaiseError("Can't initialize OCI. Error " + std::to_string(status));
+      ClientError("Can't initialize OCI. Error " + std::to_string(status));
     }
     hOCIEnv = env;
     hOCIError = err;

@@ -62,6 +62,19 @@ extern std::string OracleHomeName;  // "" (empty: the default home)
 extern void* OCILibHandle;          // none
 extern void* OCIClientLibHandle;    // none
 extern std::mutex OCIInitLock;
+// Accept clients of version 11 and later (false: only 7.3 and 8 to 10, the clients the program
+// was made for). Such a client is used with the version 8 call style, as a client 8 to 10 is:
+// everything the program calls exists in it. The front ends set this from the user's opt-in
+// before they connect (ClientOptIn in the export library).
+extern bool AcceptNewerClient;  // false
+
+// A failure to find, accept, load or initialise the client library. Its texts are the loader's
+// own ("Cannot find OCI DLL: ...", "OCI version ... is not supported", ...); the class lets a
+// front end tell a client that cannot be used from a server that refuses a connection.
+class EClientLibraryError : public Exception {
+ public:
+  using Exception::Exception;
+};
 
 // ---- The entry-point table ----
 // One pointer per client function, named as the function. The pointer types are p<Name>.

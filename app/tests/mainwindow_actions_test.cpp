@@ -3,6 +3,8 @@
 // boxes), run against scripted result sets.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +19,7 @@
 #include "app/tests/QtTestEnvironment.h"
 #include "app/tests/export/ExportFakes.h"
 #include "dataset/FormatSettings.h"
+#include "oracle/Oracall.h"
 #include "testsupport/ScopedEnvVar.h"
 #include "testsupport/ScratchDir.h"
 
@@ -118,6 +121,61 @@ TEST_F(WindowActionsTest, FailedConnectShowsTheMessageBoxAndTheStatus) {
   EXPECT_EQ(ui_->Calls(),
             (std::vector<Call>{{Kind::Message, "Tarnwick", "Нет соединения с базой данных!"}}));
   EXPECT_EQ(mf_->StatusText(), "Нет соединения с базой данных!");
+}
+
+TEST_F(WindowActionsTest, AClientThatCannotBeUsedShowsItsTextAfterTheMessage) {
+  const std::string reason =
+      "Cannot load OCI DLL: /opt/ic/libclntsh.so (libnnz19.so: cannot open shared object file: No "
+      "such file or directory)";
+  db_->clientError = reason;
+  mf_->Edit1->setText("demo/demo@demo");
+  mf_->Button1->click();
+  EXPECT_EQ(ui_->Calls(),
+            (std::vector<Call>{{Kind::Message, "Tarnwick", "Нет соединения с базой данных!"},
+                               {Kind::Message, "Tarnwick", reason}}));
+  EXPECT_EQ(mf_->StatusText(), "Нет соединения с базой данных!");
+}
+
+TEST_F(WindowActionsTest, TheOptInToNewerClientsIsReadAtEveryConnect) {
+  struct Case {
+    const char* variable;   // nullptr: unset
+    const char* fileValue;  // nullptr: no [Client] section
+    bool accepted;
+    std::string error;  // the message box instead of a connection
+  };
+  const std::vector<Case> cases = {
+      {nullptr, nullptr, false, ""},
+      {nullptr, "1", true, ""},
+      {"0", "1", false, ""},
+      {"1", "0", true, ""},
+      {"yes", nullptr, false,
+       "TARNWICK_ACCEPT_NEWER_CLIENT is 'yes': it takes 1 (accept Oracle clients of version 11 "
+       "and later, used as clients 8 to 10 are) or 0 (refuse them)"},
+      {nullptr, "true", false,
+       settings_ +
+           ": AcceptNewerClient in section [Client] is 'true': it takes 1 (accept Oracle clients "
+           "of version 11 and later, used as clients 8 to 10 are) or 0 (refuse them)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.variable ? c.variable : "-") + " " +
+                 (c.fileValue ? c.fileValue : "-"));
+    std::filesystem::remove(settings_);
+    if (c.fileValue) TIniFile(settings_).WriteString("Client", "AcceptNewerClient", c.fileValue);
+    testsupport::ScopedEnvVar variable("TARNWICK_ACCEPT_NEWER_CLIENT", c.variable);
+    AcceptNewerClient = !c.accepted;
+    ui_->ClearCalls();
+    db_->calls.clear();
+    Connect({"EMP"});
+    if (c.error.empty()) {
+      EXPECT_EQ(AcceptNewerClient, c.accepted);
+      EXPECT_EQ(db_->Calls("connect").size(), 1u);
+      EXPECT_EQ(ui_->Calls(), std::vector<Call>{});
+    } else {
+      EXPECT_EQ(ui_->Calls(), (std::vector<Call>{{Kind::Message, "Tarnwick", c.error}}));
+      EXPECT_EQ(db_->Calls("connect").size(), 0u) << "no connection with a value not understood";
+    }
+  }
+  AcceptNewerClient = false;
 }
 
 TEST_F(WindowActionsTest, EmptyFieldsAskForInput) {

@@ -21,25 +21,35 @@ std::string Describe(const TBatchOptions& o) {
   return "table=" + o.Table + " folder=" + o.Folder.value_or("-") +
          " output=" + o.Output.value_or("-") + " connect=" + o.Connect.value_or("-") +
          " settings=" + o.Settings.value_or("-") + " overwrite=" + (o.Overwrite ? "1" : "0") +
-         " rows=" + std::to_string(o.FetchRows) + " progress=" + (o.Progress ? "1" : "0");
+         " rows=" + (o.FetchRows ? std::to_string(*o.FetchRows) : "auto") +
+         " progress=" + (o.Progress ? "1" : "0") + " newer=" + (o.AcceptNewerClient ? "1" : "0");
 }
 
 TEST(BatchOptions, ParsesOperandsAndOptionsInAnyOrder) {
   const std::vector<ParseCase> cases = {
-      {{"EMP"}, "table=EMP folder=- output=- connect=- settings=- overwrite=0 rows=25 progress=1"},
+      {{"EMP"},
+       "table=EMP folder=- output=- connect=- settings=- overwrite=0 rows=auto progress=1 newer=0"},
       {{"EMP", "/tmp/out"},
-       "table=EMP folder=/tmp/out output=- connect=- settings=- overwrite=0 rows=25 progress=1"},
+       "table=EMP folder=/tmp/out output=- connect=- settings=- overwrite=0 rows=auto progress=1 "
+       "newer=0"},
       {{"--overwrite", "EMP", "out", "--fetch-rows", "500"},
-       "table=EMP folder=out output=- connect=- settings=- overwrite=1 rows=500 progress=1"},
+       "table=EMP folder=out output=- connect=- settings=- overwrite=1 rows=500 progress=1 "
+       "newer=0"},
       {{"-o", "x.dbf", "emp", "-f", "--fetch-rows=1", "--no-progress"},
-       "table=emp folder=- output=x.dbf connect=- settings=- overwrite=1 rows=1 progress=0"},
+       "table=emp folder=- output=x.dbf connect=- settings=- overwrite=1 rows=1 progress=0 "
+       "newer=0"},
       {{"-ox.dbf", "EMP"},
-       "table=EMP folder=- output=x.dbf connect=- settings=- overwrite=0 rows=25 progress=1"},
+       "table=EMP folder=- output=x.dbf connect=- settings=- overwrite=0 rows=auto progress=1 "
+       "newer=0"},
       {{"--connect=demo/demo@demo", "--settings", "my.ini", "EMP"},
-       "table=EMP folder=- output=- connect=demo/demo@demo settings=my.ini overwrite=0 rows=25 "
-       "progress=1"},
+       "table=EMP folder=- output=- connect=demo/demo@demo settings=my.ini overwrite=0 rows=auto "
+       "progress=1 newer=0"},
       {{"-c", "a/b@c", "--fetch-rows", "10000", "--", "EMP"},
-       "table=EMP folder=- output=- connect=a/b@c settings=- overwrite=0 rows=10000 progress=1"},
+       "table=EMP folder=- output=- connect=a/b@c settings=- overwrite=0 rows=10000 progress=1 "
+       "newer=0"},
+      {{"EMP", "--accept-newer-client"},
+       "table=EMP folder=- output=- connect=- settings=- overwrite=0 rows=auto progress=1 "
+       "newer=1"},
       // Usage errors.
       {{}, "", "no table name given"},
       {{"EMP", "a", "b"}, "", "too many operands: 'b'"},
@@ -53,6 +63,7 @@ TEST(BatchOptions, ParsesOperandsAndOptionsInAnyOrder) {
       {{"-x", "EMP"}, "", "invalid option '-x'"},
       {{"-fo", "x", "EMP"}, "", "option '-f' takes no value"},
       {{"--overwrite=yes", "EMP"}, "", "option '--overwrite' takes no value"},
+      {{"--accept-newer-client=1", "EMP"}, "", "option '--accept-newer-client' takes no value"},
       {{"--connect=", "EMP"}, "", "the connection string of --connect is empty"},
       {{"EMP; drop table EMP"}, "", "is not a table name"},
       {{"EMP", ""}, "", "the target folder is empty"},

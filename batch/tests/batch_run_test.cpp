@@ -8,10 +8,13 @@
 #include <csignal>
 #include <fstream>
 
+#include "app/IniFile.h"
 #include "app/tests/export/ExportFakes.h"
+#include "batch/BatchFetch.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
 #include "batch/BatchView.h"
+#include "oracle/Oracall.h"
 
 namespace tarnwick::batch {
 namespace {
@@ -208,6 +211,28 @@ TEST_F(RunTest, FailuresOfTheServerAndTheTableHaveTheirOwnStatus) {
         "tarnwick-export: cannot connect as demo@demo (connection string from TARNWICK_CONNECT): "
         "ORA-01017: invalid username/password; logon denied.\n"},
        false},
+      {"a newer client, refused",
+       [](TScriptedDatabase& d) { d.clientError = "OCI version 19.1 is not supported"; },
+       "EMPLOYEES_HISTORY",
+       kCannotConnect,
+       {"tarnwick-export: cannot connect as demo@demo (connection string from TARNWICK_CONNECT): "
+        "OCI version 19.1 is not supported.\n",
+        "tarnwick-export: the program was made for Oracle clients 7.3 and 8 to 10; to use this "
+        "newer one the way it uses those, give --accept-newer-client, set "
+        "TARNWICK_ACCEPT_NEWER_CLIENT=1, or put AcceptNewerClient=1 in section [Client] of the "
+        "settings file "},
+       false},
+      {"a client that cannot be loaded",
+       [](TScriptedDatabase& d) {
+         d.clientError =
+             "Cannot load OCI DLL: /opt/ic/libclntsh.so (libaio.so.1: cannot open shared object "
+             "file: No such file or directory)";
+       },
+       "EMPLOYEES_HISTORY",
+       kCannotConnect,
+       {": Cannot load OCI DLL: /opt/ic/libclntsh.so (libaio.so.1: cannot open shared object "
+        "file: No such file or directory)\n"},
+       false},
       {"missing table",
        [](TScriptedDatabase& d) {
          // The dictionary has no rows for it.
@@ -264,6 +289,124 @@ TEST_F(RunTest, FailuresOfTheServerAndTheTableHaveTheirOwnStatus) {
       EXPECT_EQ(ReadDbf(file).count, 3u);
     }
   }
+}
+
+TEST_F(RunTest, TheOptInHintIsOnlyForNewerClients) {
+  db.clientError = "OCI version 7.2 is not supported";
+  EXPECT_EQ(Run({"EMPLOYEES_HISTORY", "out"}), kCannotConnect);
+  EXPECT_TRUE(Contains(stderrText, "OCI version 7.2 is not supported")) << stderrText;
+  EXPECT_FALSE(Contains(stderrText, "--accept-newer-client")) << stderrText;
+}
+
+TEST_F(RunTest, RowsPerFetchFollowTheRecordUnlessGiven) {
+  auto texts = [](int count, int length) {
+    std::vector<TColumn> columns;
+    for (int i = 0; i < count; ++i) {
+      columns.push_back({"T" + std::to_string(i), "VARCHAR2", length, std::nullopt, std::nullopt});
+    }
+    return columns;
+  };
+  db.AddTable("WIDE", texts(4, 255));      // 1 + 4 x 255 = 1021 bytes a record
+  db.AddTable("WIDEST", texts(250, 255));  // 63 751 bytes
+  struct Case {
+    std::vector<std::string> args;
+    int listingRows;
+    std::string fetchRows;
+  };
+  const std::vector<Case> cases = {
+      {{"EMPLOYEES_HISTORY", "out"}, 25, "fetch rows 10000"},  // 1 + 6 + 10 = 17 bytes
+      {{"WIDE", "out"}, 25, "fetch rows 1027"},
+      {{"WIDEST", "out"}, 25, "fetch rows 25"},
+      {{"WIDE", "out", "-f", "--fetch-rows", "7"}, 7, "fetch rows 7"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fetchRows);
+    ASSERT_EQ(Run(c.args), kExported) << stderrText;
+    EXPECT_EQ(fetchRowsAsked, c.listingRows) << "the listing and the analysis read as the window";
+    // The choice comes after the analysis and before the rows are read.
+    ASSERT_EQ(db.Calls("fetch rows"), std::vector<std::string>{c.fetchRows});
+    const auto at = [&](const std::string& call) {
+      return std::find(db.calls.begin(), db.calls.end(), call) - db.calls.begin();
+    };
+    EXPECT_LT(at("open select count(*) cnt from " + c.args[0]), at(c.fetchRows));
+    EXPECT_LT(at(c.fetchRows),
+              at("open unidirectional select * from " + c.args[0] + " order by 1"));
+  }
+}
+
+TEST_F(RunTest, TheOptInToNewerClientsComesFromTheOptionTheVariableOrTheSettingsFile) {
+  const std::string windowSettings = dir.File("bin/Tarnwick.INI");
+  const std::string named = dir.File("named.ini");
+  TIniFile(named).WriteString("Client", "AcceptNewerClient", "1");
+  struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    std::optional<std::string> variable;
+    std::optional<std::string> windowValue;
+    int status;
+    bool accepted;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"nothing", {}, std::nullopt, std::nullopt, kExported, false, ""},
+      {"the option", {"--accept-newer-client"}, std::nullopt, std::nullopt, kExported, true, ""},
+      {"the variable over the file", {}, "1", "0", kExported, true, ""},
+      {"the window's settings file", {}, std::nullopt, "1", kExported, true, ""},
+      {"the named settings file instead of the window's",
+       {"--settings", named},
+       std::nullopt,
+       "0",
+       kExported,
+       true,
+       ""},
+      {"a bad variable, even with the option",
+       {"--accept-newer-client"},
+       "true",
+       std::nullopt,
+       kUsage,
+       false,
+       "tarnwick-export: TARNWICK_ACCEPT_NEWER_CLIENT is 'true': it takes 1 (accept Oracle "
+       "clients of version 11 and later, used as clients 8 to 10 are) or 0 (refuse them)\n"},
+      {"a bad value in the settings file",
+       {},
+       std::nullopt,
+       "2",
+       kUsage,
+       false,
+       "tarnwick-export: " + windowSettings +
+           ": AcceptNewerClient in section [Client] is '2': it takes 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(windowSettings);
+    if (c.windowValue) {
+      TIniFile(windowSettings).WriteString("Client", "AcceptNewerClient", *c.windowValue);
+    }
+    if (c.variable) {
+      variables["TARNWICK_ACCEPT_NEWER_CLIENT"] = *c.variable;
+    } else {
+      variables.erase("TARNWICK_ACCEPT_NEWER_CLIENT");
+    }
+    AcceptNewerClient = !c.accepted;
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"EMPLOYEES_HISTORY", "out", "-f"});
+    EXPECT_EQ(Run(args), c.status) << stderrText;
+    if (c.status == kExported) {
+      EXPECT_EQ(AcceptNewerClient, c.accepted);
+    } else {
+      EXPECT_TRUE(Contains(stderrText, c.message)) << stderrText;
+      EXPECT_TRUE(db.calls.empty()) << "nothing reaches the server";
+    }
+  }
+  AcceptNewerClient = false;
+}
+
+TEST(FetchRowsForRecord, AboutOneMebibyteWithinTheLimits) {
+  const std::vector<std::pair<int64_t, int>> cases = {
+      {0, 10000},  {1, 10000},  {17, 10000}, {104, 10000}, {105, 9986}, {223, 4702}, {1021, 1027},
+      {20000, 52}, {40329, 26}, {40330, 25}, {41943, 25},  {41944, 25}, {65535, 25},
+  };
+  for (const auto& [length, rows] : cases) EXPECT_EQ(FetchRowsForRecord(length), rows) << length;
 }
 
 TEST_F(RunTest, ASignalStopsTheExportBetweenRecordsWithAConsistentFileAndALogLine) {

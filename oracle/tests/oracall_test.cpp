@@ -72,6 +72,7 @@ class OracallTest : public ::testing::Test {
     FreeOCI();
     OracleHomeName.clear();
     ObjectVersion = true;
+    AcceptNewerClient = false;
     OCIThreaded = true;
     OCIMutexed = true;
     ThreadSafety = false;
@@ -81,8 +82,10 @@ class OracallTest : public ::testing::Test {
       DetectOCI();
     } catch (const EOraError&) {
       return "wrong class";
-    } catch (const Exception& e) {
+    } catch (const EClientLibraryError& e) {
       return e.Message();
+    } catch (const Exception& e) {
+      return "not a client library error: " + e.Message();
     }
     return "no error";
   }
@@ -352,6 +355,85 @@ TEST_F(OracallTest, AcceptanceByVersion) {
   }
 }
 
+TEST_F(OracallTest, NewerClientsOnlyWithTheOptIn) {
+  struct Case {
+    std::string version;
+    uint16_t number;
+  };
+  const std::vector<Case> cases = {
+      {"11.1", 11100}, {"12.1", 12100}, {"12.2", 12200}, {"18.1", 18100},
+      {"19.1", 19100}, {"21.1", 21100}, {"23.1", 23100},
+  };
+  for (const auto& c : cases) {
+    for (const bool optIn : {false, true}) {
+      SCOPED_TRACE(c.version + (optIn ? " with the opt-in" : " without the opt-in"));
+      ResetState();
+      AcceptNewerClient = optIn;
+      Machine m;
+      Touch(m.root.Path() / "ic" / ("libclntsh.so." + c.version));
+      fs::create_symlink("libclntsh.so." + c.version, m.root.Path() / "ic" / "libclntsh.so");
+      m.env["ORACLE_HOME"] = m.Home("ic");
+      m.Apply();
+      if (!optIn) {
+        EXPECT_EQ(DetectMessage(), "OCI version " + c.version + " is not supported");
+        EXPECT_EQ(OCICallStyle, TOCICallStyle::None);
+        continue;
+      }
+      EXPECT_EQ(DetectMessage(), "no error");
+      EXPECT_EQ(OCIVersionSt, c.version);
+      EXPECT_EQ(OCIVersion, c.number);
+      EXPECT_EQ(OCICallStyle, TOCICallStyle::OCI80);
+      EXPECT_EQ(PossibleOCICallStyles.bits, 6) << "the styles of a client 8 to 10";
+      EXPECT_EQ(OCIClientDLL, OCIDLL);
+    }
+  }
+}
+
+TEST_F(OracallTest, TheOptInKeepsTheOtherRefusals) {
+  for (const std::string version : {"7.2", "6.0", "1.1"}) {
+    ResetState();
+    AcceptNewerClient = true;
+    Machine m;
+    Touch(m.root.Path() / "h" / "lib" / ("libclntsh.so." + version));
+    m.env["ORACLE_HOME"] = m.Home("h");
+    m.Apply();
+    EXPECT_EQ(DetectMessage(), "OCI version " + version + " is not supported");
+  }
+}
+
+// A newer client ships links named after older versions to its real file, for programs built
+// against those: the version is the real file's, whichever name leads to it.
+TEST_F(OracallTest, TheVersionIsTheRealFilesNotAnOlderLinks) {
+  Machine m;
+  const fs::path ic = m.root.Path() / "instantclient_19_21";
+  Touch(ic / "libclntsh.so.19.1");
+  for (const char* old :
+       {"libclntsh.so.10.1", "libclntsh.so.11.1", "libclntsh.so.12.1", "libclntsh.so.18.1"}) {
+    fs::create_symlink("libclntsh.so.19.1", ic / old);
+  }
+  fs::create_symlink("libclntsh.so.10.1", ic / "libclntsh.so");  // through an older link
+  m.env["ORACLE_HOME"] = ic.string();
+  m.Apply();
+  // Without the opt-in the client is refused by its own version, never taken for a 10.1.
+  EXPECT_EQ(DetectMessage(), "OCI version 19.1 is not supported");
+  FreeOCI();
+  AcceptNewerClient = true;
+  DetectOCI();
+  EXPECT_EQ(OCIDLL, (ic / "libclntsh.so").string());
+  EXPECT_EQ(OCIVersionSt, "19.1");
+
+  FreeOCI();
+  OCIDLL = (ic / "libclntsh.so.12.1").string();  // a path set beforehand, itself a link
+  DetectOCI();
+  EXPECT_EQ(OCIVersionSt, "19.1");
+  EXPECT_EQ(OCIVersion, 19100);
+
+  FreeOCI();
+  fs::remove(ic / "libclntsh.so");
+  DetectOCI();  // no libclntsh.so: the greatest versioned name, which is the real file
+  EXPECT_EQ(OCIDLL, (ic / "libclntsh.so.19.1").string());
+}
+
 TEST_F(OracallTest, UnversionedFileIsRefusedWithItsPath) {
   Machine m;
   Touch(m.root.Path() / "h" / "lib" / "libclntsh.so");
@@ -429,12 +511,36 @@ TEST_F(OracallTest, FailedLoadLeavesNothingHalfLoaded) {
   try {
     LoadOCI();
     FAIL() << "loading a file that is no library must fail";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Cannot load OCI DLL: " + m.Home("h") + "/lib/libclntsh.so.10.1");
+  } catch (const EClientLibraryError& e) {
+    // The specified text, then the loader's reason without the path once more.
+    const std::string path = m.Home("h") + "/lib/libclntsh.so.10.1";
+    EXPECT_TRUE(e.Message().starts_with("Cannot load OCI DLL: " + path + " (")) << e.Message();
+    EXPECT_TRUE(e.Message().ends_with(")")) << e.Message();
+    EXPECT_EQ(e.Message().find(path, 25), std::string::npos) << e.Message();
   }
   EXPECT_TRUE(OCIDLL.empty()) << "the next attempt detects again";
   EXPECT_FALSE(LoadedOCI());
   for (const auto& e : OCIEntryPoints()) EXPECT_FALSE(e.linked) << e.name;
+}
+
+TEST_F(OracallTest, ALibraryTheClientNeedsIsNamedWhenItIsMissing) {
+  Machine m;
+  const fs::path lib = m.root.Path() / "ic" / "libclntsh.so.10.1";
+  fs::create_directories(lib.parent_path());
+  fs::copy_file(TARNWICK_FAKE_CLIENT_NEEDING, lib);
+  fs::create_symlink("libclntsh.so.10.1", lib.parent_path() / "libclntsh.so");
+  m.env["ORACLE_HOME"] = m.Home("ic");
+  m.Apply();
+  try {
+    InitOCI();
+    FAIL() << "a client whose dependency is missing must not load";
+  } catch (const EClientLibraryError& e) {
+    EXPECT_EQ(e.Message(), "Cannot load OCI DLL: " + m.Home("ic") +
+                               "/libclntsh.so (libtarnwick_fake_dependency.so: cannot open shared "
+                               "object file: No such file or directory)");
+  }
+  EXPECT_FALSE(LoadedOCI());
+  EXPECT_TRUE(OCIDLL.empty());
 }
 
 TEST_F(OracallTest, FailedReloadUnloadsThePreviousClient) {

@@ -21,6 +21,7 @@
 #include "app/ExportView.h"
 #include "dataset/FieldText.h"
 #include "oracle/Exception.h"
+#include "oracle/Oracall.h"
 #include "testsupport/ScratchDir.h"
 
 namespace tarnwick::export_test {
@@ -148,6 +149,7 @@ class TForwardingDatabase : public IExportDatabase {
   }
   bool Eof() override { return target_.Eof(); }
   void Next() override { target_.Next(); }
+  void SetFetchRows(int rows) override { target_.SetFetchRows(rows); }
   std::string FieldText(const std::string& name) override { return target_.FieldText(name); }
   int32_t FieldInteger(const std::string& name) override { return target_.FieldInteger(name); }
   void FieldTexts(const std::vector<std::string>& names,
@@ -161,8 +163,8 @@ class TForwardingDatabase : public IExportDatabase {
 
 // Answers the statements it was given result sets for; any other statement fails with ORA-00942,
 // as a query of a table that does not exist does. Every call is recorded as a line of text:
-// "disconnect", "login <user>|<password>|<server>", "connect", "exec <sql>", "open <sql>" or
-// "open unidirectional <sql>".
+// "disconnect", "login <user>|<password>|<server>", "connect", "exec <sql>", "open <sql>",
+// "open unidirectional <sql>" or "fetch rows <n>".
 class TScriptedDatabase : public IExportDatabase {
  public:
   void Disconnect() override {
@@ -174,6 +176,7 @@ class TScriptedDatabase : public IExportDatabase {
   }
   void Connect() override {
     Record("connect");
+    if (clientError) throw EClientLibraryError(*clientError);
     if (connectError) throw EOraError(connectError->first, connectError->second);
     connected = true;
   }
@@ -198,6 +201,7 @@ class TScriptedDatabase : public IExportDatabase {
     ++row_;
     CheckRow();
   }
+  void SetFetchRows(int rows) override { Record("fetch rows " + std::to_string(rows)); }
   std::string FieldText(const std::string& name) override { return ValueText(Field(name)); }
   int32_t FieldInteger(const std::string& name) override {
     const TValue& value = Field(name);
@@ -253,6 +257,8 @@ class TScriptedDatabase : public IExportDatabase {
 
   std::map<std::string, TResultSet> results;
   std::optional<std::pair<int32_t, std::string>> connectError;
+  // When set, Connect fails as a client library that cannot be found or loaded does.
+  std::optional<std::string> clientError;
   std::set<std::string> failingStatements;
   bool connected = false;
   std::vector<std::string> calls;

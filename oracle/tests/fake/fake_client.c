@@ -68,3 +68,9 @@ sword OCIServerVersion(void* hndlp, OCIError* errhp, OraText* bufp, ub4 bufsz, u
   bufp[bufsz - 1] = 0;
   return OCI_SUCCESS;
 }
+
+#ifdef TARNWICK_FAKE_NEEDS_DEPENDENCY
+/* The variant that needs another library: a call into it keeps it among the needed libraries. */
+int fake_dependency_value(void);
+int fake_needed_value(void) { return fake_dependency_value(); }
+#endif
