@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -160,6 +161,12 @@ std::string WriterCause() {
   std::string cause = dbf_last_error_text();
   if (dbf_last_error() == EFBIG) cause += " (the file size limit of the process, ulimit -f)";
   return cause;
+}
+
+int64_t Number(const std::string& text) {
+  int64_t value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
 }
 
 // The length of the DBF record that the analysis found: the deletion flag and every field.
