@@ -517,9 +517,12 @@ class Parser {
           e.type.kind = Kind::Null;
           return e;
         }
-        e.sql = sqlString(tk.text);
+        // The statement reaches the server in its character set: a literal keeps only what the
+        // set holds, and its length counts the set's bytes.
+        std::string literal = toDatabaseText(tk.text, schema_.database.charset);
+        e.sql = sqlString(literal);
         e.type.kind = Kind::Char;
-        e.type.length = static_cast<int>(tk.text.size());
+        e.type.length = static_cast<int>(charsetBytes(literal, schema_.database.charset));
         e.type.nullable = false;
         return e;
       }
@@ -590,6 +593,20 @@ class Parser {
         Expr e;
         e.sql = sqlString(schema_.user);
         e.type = textType(30);
+        return e;
+      }
+      if (w == "N" && at(1).kind == Tok::String && at(1).offset == tk.offset + 1 &&
+          !at(1).text.empty()) {
+        // N'...': a national literal, which keeps every character for an NVARCHAR2 column.
+        const Token& lit = t_[p_ + 1];
+        p_ += 2;
+        Expr e;
+        e.sql = sqlString(lit.text);
+        e.type.kind = Kind::Char;
+        e.type.national = true;
+        e.type.length = static_cast<int>(charCount(lit.text));
+        e.type.bytes = 2 * e.type.length;
+        e.type.nullable = false;
         return e;
       }
       if (w == "ROWNUM" || w == "ROWID" || w == "LEVEL") fail(3001);

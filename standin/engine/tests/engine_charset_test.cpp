@@ -74,12 +74,13 @@ struct CharsetCase {
   int bytesPerCyrillic;
   int charColumnBytes;    // DATA_LENGTH of VARCHAR2(30 CHAR)
   const char* euroOmega;  // 'x€Ω' as the database keeps it
+  const char* omega;      // 'Ω' likewise
 };
 const CharsetCase kCharsets[] = {
-    {"AL32UTF8", 2, 120, "x€Ω"},
-    {"UTF8", 2, 90, "x€Ω"},
-    {"CL8MSWIN1251", 1, 30, "x€?"},
-    {"CL8ISO8859P5", 1, 30, "x??"},
+    {"AL32UTF8", 2, 120, "x€Ω", "Ω"},
+    {"UTF8", 2, 90, "x€Ω", "Ω"},
+    {"CL8MSWIN1251", 1, 30, "x€?", "?"},
+    {"CL8ISO8859P5", 1, 30, "x??", "?"},
 };
 
 TEST(EngineCharset, ByteAndCharacterLimitsCountInTheDatabaseCharacterSet) {
@@ -113,6 +114,10 @@ TEST(EngineCharset, ByteAndCharacterLimitsCountInTheDatabaseCharacterSet) {
     // What the set cannot hold is kept as "?".
     s.exec("insert into t (b) values ('x€Ω')");
     EXPECT_EQ(s.rows("select b from t where b like 'x%'"), std::vector<std::string>{k.euroOmega});
+    // A literal in a statement is converted as the statement reaches the server, so it finds
+    // what was stored from the same text.
+    EXPECT_EQ(s.rows("select b, 'Ω' from t where b = 'x€Ω'"),
+              std::vector<std::string>{std::string(k.euroOmega) + "|" + k.omega});
 
     EXPECT_EQ(
         s.rows("select column_name, data_length, char_length, char_used, "
@@ -158,9 +163,14 @@ TEST(EngineCharset, DescribeGivesBytesOfTheDatabaseAndTheLengthInCharacters) {
 TEST(EngineCharset, NationalColumnsHoldEveryCharacterAndCountCharacters) {
   ServerOf s("CL8MSWIN1251", "");
   s.exec("create table t (w nvarchar2(3))");
+  // A plain literal is converted to the database character set on its way, as in Oracle; an
+  // N'...' literal is not.
   s.exec("insert into t values ('ΩЖ€')");
+  EXPECT_EQ(s.rows("select w from t"), std::vector<std::string>{"?Ж€"});
+  s.exec("delete from t");
+  s.exec("insert into t values (N'ΩЖ€')");
   EXPECT_EQ(s.rows("select w from t"), std::vector<std::string>{"ΩЖ€"});
-  EXPECT_EQ(s.error("insert into t values ('ΩЖ€x')"),
+  EXPECT_EQ(s.error("insert into t values (N'ΩЖ€x')"),
             "ORA-12899: value too large for column \"SCOTT\".\"T\".\"W\" (actual: 4, maximum: 3)");
   EXPECT_EQ(s.rows("select data_type, data_length, char_length, char_used from user_tab_columns"),
             std::vector<std::string>{"NVARCHAR2|6|3|C"});
