@@ -21,6 +21,9 @@ class IExportDatabase {
   virtual void SetLogin(const TConnectParts& login) = 0;
   // Connects with the login last set; raises the data-access error when that fails.
   virtual void Connect() = 0;
+  // The connected server's release as a number (9.2.0.1 gives 9201, 10.2.0.1 gives 10201), as
+  // the session read it from the server's banner; 0 when not connected.
+  virtual int ServerVersion() = 0;
 
   // The query's SQL text becomes `sql`, which is executed as a statement without result.
   virtual void ExecSQL(const std::string& sql) = 0;

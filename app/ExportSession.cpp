@@ -103,10 +103,22 @@ std::string LogDateTime(TDateTime now) {
   return text;
 }
 
-// One row of the dictionary query.
+// One row of the dictionary query; CharLength stays empty for servers before 9i.
 struct TColumnRow {
-  std::string Name, Type, Length, Precision, Scale;
+  std::string Name, Type, Length, Precision, Scale, CharLength;
 };
+
+// Servers from 9i on keep a character column's length in characters (CHAR_LENGTH) beside its
+// size in bytes (DATA_LENGTH), which is larger under character semantics in a multi-byte
+// database (VARCHAR2(100 CHAR) in AL32UTF8 has DATA_LENGTH 400). Older servers have no
+// CHAR_LENGTH: their DATA_LENGTH is the length, and their query stays as it always was.
+constexpr int kCharLengthRelease = 9000;
+
+std::string DictionaryQuery(const std::string& table, bool charLengths) {
+  return std::string("select column_name, data_type, data_length, data_precision, data_scale") +
+         (charLengths ? ", char_length" : "") + " from user_tab_columns where table_name = '" +
+         table + "' order by Column_id";
+}
 
 // Counts values of an import per DBF field, for a log line after its end.
 class TFieldCounts {
@@ -296,16 +308,14 @@ void TExportSession::Analyse(IExportView& view, const std::string& table) {
   bool error = false;
 
   IExportDatabase& db = *database_;
-  db.Open(
-      "select column_name, data_type, data_length, data_precision, data_scale from "
-      "user_tab_columns where table_name = '" +
-          table + "' order by Column_id",
-      false, false);
+  const bool charLengths = db.ServerVersion() >= kCharLengthRelease;
+  db.Open(DictionaryQuery(table, charLengths), false, false);
   std::vector<TColumnRow> rows;
   while (!db.Eof()) {
     rows.push_back({db.FieldText("COLUMN_NAME"), db.FieldText("DATA_TYPE"),
                     db.FieldText("DATA_LENGTH"), db.FieldText("DATA_PRECISION"),
-                    db.FieldText("DATA_SCALE")});
+                    db.FieldText("DATA_SCALE"),
+                    charLengths ? db.FieldText("CHAR_LENGTH") : std::string()});
     db.Next();
   }
   // The DBF names depend on every column name of the table (a name must not take another's).
@@ -334,7 +344,11 @@ void TExportSession::Analyse(IExportView& view, const std::string& table) {
       OraSizes.push_back(row.Length);
       DbfLengths.push_back("8");
     } else {
-      const std::string size = row.Precision.empty() ? row.Length : row.Precision;
+      // A DBF character field holds one byte per character: a text's length is its characters.
+      const bool inCharacters = isText && Number(row.CharLength).value_or(0) > 0;
+      const std::string size = inCharacters            ? row.CharLength
+                               : row.Precision.empty() ? row.Length
+                                                       : row.Precision;
       OraSizes.push_back(size);
       if (isNumber) {
         // The longest text a value can give fits whole: sign, decimal point and exponent too.

@@ -26,6 +26,11 @@ void TOraExportDatabase::Connect() {
   OraSession1.SetConnected(true);
 }
 
+int TOraExportDatabase::ServerVersion() {
+  if (!OraSession1.GetConnected()) return 0;
+  return OraSession1.GetIConnection()->GetOracleVersion();
+}
+
 void TOraExportDatabase::SetStatement(const std::string& sql, bool uniDirectional,
                                       bool exactNumbers) {
   fieldNames_.clear();

@@ -19,6 +19,7 @@ class TOraExportDatabase : public IExportDatabase {
   void Disconnect() override;
   void SetLogin(const TConnectParts& login) override;
   void Connect() override;
+  int ServerVersion() override;
   void ExecSQL(const std::string& sql) override;
   void Open(const std::string& sql, bool uniDirectional, bool exactNumbers) override;
   bool Eof() override;

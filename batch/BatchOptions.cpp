@@ -224,7 +224,7 @@ is rewritten after every record, so a file cut short by a database error, a
 full disk, a signal or a kill still opens in every DBF reader, with the records
 written so far.
 
-TABLE is a table of the connected user, written as an unquoted Oracle
+TABLE is a table or view of the connected user, written as an unquoted Oracle
 identifier: a Latin or Cyrillic letter, then letters, digits, '_', '$' or '#',
 at most 30 bytes. It is turned to upper case, as Oracle turns unquoted names
 (emp is EMP). Quoted names, names with a schema, blanks, quotes, semicolons and

@@ -565,8 +565,10 @@ std::unique_ptr<TField> TDataSet::CreateField(const TFieldDef& def) {
   field->FRequired = (def.Attributes & faRequired) != 0;
   field->FReadOnly = (def.Attributes & faReadonly) != 0;
   field->FDataType = def.DataType;
-  if (auto* text = dynamic_cast<TStringField*>(field.get()))
+  if (auto* text = dynamic_cast<TStringField*>(field.get())) {
     text->SetFixedChar((def.Attributes & faFixed) != 0 || def.DataType == ftFixedChar);
+    text->SetBufferSize(def.BufferSize);
+  }
   return field;
 }
 

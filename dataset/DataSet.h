@@ -9,6 +9,7 @@
 //
 // Map of this header: enumerations, texts of the base, TStrings, TFieldDef/TFieldDefs, TField
 // and its classes, TFields, TDataSet.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -209,6 +210,9 @@ class TFieldDef {
   TFieldType DataType = ftUnknown;
   int Size = 0;
   int Precision = 0;
+  // Text: the bytes a value is read into, its NUL included, when they are more than Size + 1
+  // (a multi-byte client character set); 0 otherwise.
+  int BufferSize = 0;
   TFieldAttributes Attributes = 0;
   // 1-based position of the field in the record store.
   int FieldNo = 0;
@@ -315,7 +319,9 @@ class TField {
 class TStringField : public TField {
  public:
   TStringField();
-  int DataSize() const override { return Size() + 1; }
+  // Size + 1, or the buffer size of the definition when that is more.
+  int DataSize() const override { return std::max(Size() + 1, FBufferSize); }
+  void SetBufferSize(int bytes) { FBufferSize = bytes; }
   bool FixedChar() const { return FFixedChar; }
   void SetFixedChar(bool value) { FFixedChar = value; }
   // The stored text unchanged, or empty for NULL.
@@ -330,6 +336,7 @@ class TStringField : public TField {
 
  private:
   bool FFixedChar = false;
+  int FBufferSize = 0;
   mutable std::vector<char> FBuffer;
 };
 

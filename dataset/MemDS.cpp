@@ -135,12 +135,17 @@ void TMemDataSet::CreateFieldDefs() {
       if (desc.Hidden || (desc.HasParent() && !desc.ParentField->Hidden)) continue;
       const TFieldType type = GetFieldType(desc);
       int size = 0;
+      int bufferSize = 0;
       switch (type) {
         case ftString:
         case ftFixedChar:
         case ftWideString:
         case ftGuid:
           size = desc.Length == 0 ? 1 : desc.Length;
+          // What the store copies out: the record's bytes, or the heap text with its NUL.
+          bufferSize = desc.DataType == dcString      ? desc.Size
+                       : desc.DataType == dcExtString ? desc.TextBytes() + 1
+                                                      : 0;
           break;
         case ftBytes:
         case ftVarBytes:
@@ -154,6 +159,7 @@ void TMemDataSet::CreateFieldDefs() {
       def->Name = desc.Name;
       def->DataType = type;
       def->Size = size;
+      def->BufferSize = bufferSize > size + 1 ? bufferSize : 0;
       def->SetRequired(desc.Required && FLocalConstraints);
       def->FieldNo = i + 1;
       switch (type) {
@@ -199,6 +205,7 @@ void TMemDataSet::InternalOpen() {
       if (!field) continue;
       CheckFieldCompatibility(*field, *def);
       field->SetSize(def->Size);
+      if (auto* text = dynamic_cast<TStringField*>(field)) text->SetBufferSize(def->BufferSize);
     }
   }
   BindFields(true);

@@ -640,6 +640,19 @@ uint16_t CeilDigits(int binaryPrecision) {
 
 }  // namespace
 
+uint16_t TOCICommand::ClientTextBytes(void* param, uint16_t dataSize) {
+  // The column's length in characters, when the client knows it (clients before 9i do not),
+  // else its size in the database's bytes, which is never less.
+  ub2 characters = 0;
+  if (OCIAttrGet(param, OCI_DTYPE_PARAM, &characters, nullptr, OCI_ATTR_CHAR_SIZE, FErrorHandle) !=
+          OCI_SUCCESS ||
+      characters == 0)
+    characters = dataSize;
+  const uint32_t bytes =
+      std::max<uint32_t>(uint32_t{characters} * FOCIConnection->ClientMaxCharBytes(), dataSize);
+  return static_cast<uint16_t>(std::min<uint32_t>(bytes, kMaxTextBytes));
+}
+
 bool TOCICommand::GetFieldDesc(int n, TOCIFieldInfo& desc, bool longStrings, bool flatBuffers) {
   if (FCallStyle != TOCICallStyle::OCI80)
     RaiseError("Describing a query needs the Oracle 8 Call Interface");
@@ -674,6 +687,7 @@ bool TOCICommand::GetFieldDesc(int n, TOCIFieldInfo& desc, bool longStrings, boo
     case SQLT_CHR:
     case SQLT_AFC: {
       const uint16_t n16 = static_cast<uint16_t>(std::max(size, 0));
+      desc.ByteLength = ClientTextBytes(param, n16);
       if (size > 255 && !longStrings) {
         desc.DataType = dcMemo;
         desc.SubDataType = wide ? dcWideString : dcString;
@@ -681,6 +695,7 @@ bool TOCICommand::GetFieldDesc(int n, TOCIFieldInfo& desc, bool longStrings, boo
         desc.Size = sizeof(void*);
       } else if (size < 32 || flatBuffers) {
         text(n16, 0);
+        if (!wide) desc.Size = static_cast<uint16_t>(desc.ByteLength + 1);
       } else {
         desc.DataType = wide ? dcExtWideString : dcExtString;
         desc.Length = n16;

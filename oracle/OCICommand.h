@@ -45,6 +45,8 @@ struct TOCIFieldInfo {
   uint16_t DataType = 0;
   uint16_t SubDataType = 0;
   uint16_t Length = 0;
+  // Text: the most bytes a value can take as the client delivers it, without the NUL.
+  uint16_t ByteLength = 0;
   uint16_t Scale = 0;
   uint16_t Size = 0;
   bool Fixed = false;     // CHAR
@@ -101,6 +103,8 @@ class TOCICommand : public TCRCommand {
   // false when n is beyond the select list. A type the record store cannot hold raises "Data
   // type is not supported.".
   bool GetFieldDesc(int n, TOCIFieldInfo& desc, bool longStrings, bool flatBuffers);
+  // The most bytes a text buffer is sized for: the 16-bit lengths of a define limit it.
+  static constexpr uint16_t kMaxTextBytes = 65534;
   // One OCIStmtFetch of up to `rows` rows into the defines; answers the rows that came and keeps
   // the client's cumulative count in RowsProcessed. The end of the data (OCI_NO_DATA) cancels the
   // cursor; any other failure raises through the connection.
@@ -162,6 +166,9 @@ class TOCICommand : public TCRCommand {
   void ReadOutParams();
   bool HasLobParams() const;
   void ReadRowId();
+  // The bytes, without the NUL, that a value of a character column of `dataSize` bytes can take
+  // as the client delivers it: its characters times the client's bytes per character.
+  uint16_t ClientTextBytes(void* param, uint16_t dataSize);
 
   TOCIConnection* FOCIConnection = nullptr;
   TOCICallStyle FCallStyle;

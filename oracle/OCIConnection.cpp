@@ -209,6 +209,12 @@ void TOCIConnection::OraError(TOCICallStyle callStyle, sword& status, bool useHo
   throw EAbort();
 }
 
+void TOCIConnection::SetClientMaxCharBytes(uint16_t value) {
+  if (value < 1 || value > 4)
+    RaiseError("A character takes 1 to 4 bytes, not " + std::to_string(value));
+  FClientMaxCharBytes = value;
+}
+
 void TOCIConnection::CheckOCI() {
   if (FCallStyle != TOCICallStyle::OCI73 && FCallStyle != TOCICallStyle::OCI80)
     RaiseError("OCI is not inizialized");

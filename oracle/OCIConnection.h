@@ -95,6 +95,13 @@ class TOCIConnection : public TCRConnection {
   bool UseUnicode() const { return FUseUnicode; }
   uint16_t CharLength() const { return FCharLength; }
   uint16_t CharsetId() const { return FCharsetId; }
+  // The most bytes one character takes in the client's character set, by which text buffers
+  // are sized: 4 at the start, the most of any Oracle character set and what AL32UTF8 (the
+  // programs' client character set) takes. A client known to use a single-byte set may take 1
+  // to save memory; a value the client then exceeds fails the fetch, it never cuts a value.
+  // Takes effect at the next describe; values outside 1 to 4 raise.
+  uint16_t ClientMaxCharBytes() const { return FClientMaxCharBytes; }
+  void SetClientMaxCharBytes(uint16_t value);
   TConnectMode ConnectMode() const { return FConnectMode; }
   const std::array<TNlsParam, 5>& NlsParams() const { return FNlsParams; }
 
@@ -140,6 +147,7 @@ class TOCIConnection : public TCRConnection {
   uint16_t FCharsetId = 0;
   uint16_t FCharLength = 1;
   bool FAskCharLength = false;
+  uint16_t FClientMaxCharBytes = 4;
   bool FUseUnicode = false;
   std::array<TNlsParam, 5> FNlsParams;
   std::unique_ptr<Lda_Def> FLDA;

@@ -82,6 +82,7 @@ void TFieldDesc::Assign(const TFieldDesc& source) {
   ActualName = source.ActualName;
   DataType = source.DataType;
   Length = source.Length;
+  ByteLength = source.ByteLength;
   Scale = source.Scale;
   Size = source.Size;
   Offset = source.Offset;
@@ -276,8 +277,10 @@ void TData::GetField(int fieldNo, const void* recBuf, void* dest, bool& isBlank)
   }
   if (!isBlank && desc.Fixed && TrimFixedChar) {
     if (desc.DataType == dcString) {
+      // From the end of the text: in a multi-byte client character set its bytes may run past
+      // Length, and a blank at Length - 1 can lie inside it.
       char* s = static_cast<char*>(dest);
-      for (int i = static_cast<int>(desc.Length) - 1; i >= 0 && (s[i] == ' ' || s[i] == 0); --i)
+      for (int i = static_cast<int>(strnlen(s, desc.Size)) - 1; i >= 0 && s[i] == ' '; --i)
         s[i] = 0;
     } else if (desc.DataType == dcWideString) {
       auto* s = static_cast<char16_t*>(dest);

@@ -33,7 +33,8 @@ class TFieldDesc {
   TFieldDesc(const TFieldDesc&) = delete;
   TFieldDesc& operator=(const TFieldDesc&) = delete;
 
-  // Copies Name, ActualName, DataType, Length, Scale, Size, Offset, Required and FieldNo.
+  // Copies Name, ActualName, DataType, Length, ByteLength, Scale, Size, Offset, Required and
+  // FieldNo.
   void Assign(const TFieldDesc& source);
 
   std::string Name;
@@ -41,6 +42,9 @@ class TFieldDesc {
   uint16_t DataType = dcUnknown;
   uint16_t SubDataType = 0;
   uint16_t Length = 0;  // characters for text, precision for numbers
+  // Text: the most bytes a value can take as the client delivers it, without the terminating
+  // NUL (a column's characters times the client's bytes per character); 0 when that is Length.
+  uint16_t ByteLength = 0;
   uint16_t Scale = 0;
   uint16_t FieldNo = 0;        // 1-based position in the descriptor list
   uint16_t ActualFieldNo = 0;  // 1-based position in the select list
@@ -59,6 +63,8 @@ class TFieldDesc {
   bool DupName = false;
 
   bool HasParent() const { return ParentField != nullptr; }
+  // The bytes of a text value without its NUL: ByteLength, or Length when it is not set.
+  uint16_t TextBytes() const { return ByteLength != 0 ? ByteLength : Length; }
 };
 
 class TFieldDescs {

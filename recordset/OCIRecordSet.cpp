@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "dataset/DateTimeUtils.h"
 #include "dataset/NumberText.h"
@@ -152,6 +153,7 @@ void TOCIRecordSet::InternalInitFields() {
           desc->DataType = info.DataType;
           desc->SubDataType = info.SubDataType;
           desc->Length = info.Length;
+          desc->ByteLength = info.ByteLength;
           desc->Scale = info.Scale;
           desc->Size = info.Size;
           desc->Fixed = info.Fixed;
@@ -248,6 +250,7 @@ void TOCIRecordSet::InternalClose() {
   if (cmd.GetCursorState() > csPrepared) cmd.SetCursorState(csPrepared);
   FFetchEnd = false;
   FreeFetchBlock();
+  std::vector<ub2>().swap(FReturnCodes);
   if (!FPrepared) InternalUnPrepare();
 }
 
@@ -340,7 +343,7 @@ bool TOCIRecordSet::Fetch(bool fetchBack) {
 int32_t TOCIRecordSet::SideSlotSize(const TFieldDesc& desc) const {
   switch (desc.DataType) {
     case dcExtString:
-      return desc.Length + 1;
+      return desc.TextBytes() + 1;
     case dcExtWideString:
       return desc.Length * 2 + 2;
     case dcExtVarBytes:
@@ -348,7 +351,7 @@ int32_t TOCIRecordSet::SideSlotSize(const TFieldDesc& desc) const {
     case dcNumber:
       return 22;
     case dcMemo:
-      if (desc.SubDataType == dcString) return desc.Length + 1;
+      if (desc.SubDataType == dcString) return desc.TextBytes() + 1;
       if (desc.SubDataType == dcWideString) return desc.Length * 2 + 2;
       return static_cast<int32_t>(sizeof(void*));
     case dcXML:
@@ -391,6 +394,9 @@ void TOCIRecordSet::DefineBlock(uint8_t* firstRecord, int32_t itemSize) {
   OCIStmt* stmt = FFetchCursor ? FFetchCursor->GetOCIStmt() : cmd.GetCursor()->GetOCIStmt();
   OCIError* err = cmd.ErrorHandle();
   const bool bothTen = OCIVersion >= 10000 && FConnection->GetOracleVersion() >= 10000;
+  // Every define of the block writes its column return codes here, one run of FetchRows codes
+  // per field; the defines are all made again whenever this is resized.
+  FReturnCodes.assign(static_cast<size_t>(FFields.Count()) * static_cast<size_t>(FFetchRows), 0);
   TOCIConnectionLock lock(*FConnection);
   for (const auto& d : FFields) {
     if (d->HasParent()) continue;
@@ -419,27 +425,56 @@ void TOCIRecordSet::DefineBlock(uint8_t* firstRecord, int32_t itemSize) {
     }
     const int32_t side = SideOffset(*d);
     void* value;
-    sb4 valueSize;
     ub4 valueSkip;
+    const sb4 valueSize = DefineValueSize(*d);
     if (side >= 0) {
       value = FFetchBlock.data() + side;
-      valueSize = SideSlotSize(*d);
       valueSkip = static_cast<ub4>(FFetchBlockRowSize);
     } else {
       value = firstRecord + d->Offset;
-      valueSize = d->SubDataType == dcString ? d->Length + 1 : d->Size;
       valueSkip = static_cast<ub4>(itemSize);
     }
     void* indicator = firstRecord + FDataSize + 2 * (d->FieldNo - 1);
+    ub2* codes = ReturnCodes(*d);
     OCIDefine* define = nullptr;
     cmd.Check(OCIDefineByPos(stmt, &define, err, d->ActualFieldNo, value, valueSize, dty, indicator,
-                             nullptr, nullptr, OCI_DEFAULT));
+                             nullptr, codes, OCI_DEFAULT));
     d->DefineHandle = define;
     if (FConnection->CharsetId() != 0 && d->DataType != dcNumber) {
       ub2 csid = FConnection->CharsetId();
       cmd.Check(OCIAttrSet(define, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, err));
     }
-    cmd.Check(OCIDefineArrayOfStruct(define, err, valueSkip, static_cast<ub4>(itemSize), 0, 0));
+    cmd.Check(
+        OCIDefineArrayOfStruct(define, err, valueSkip, static_cast<ub4>(itemSize), 0, sizeof(ub2)));
+  }
+}
+
+int32_t TOCIRecordSet::DefineValueSize(const TFieldDesc& desc) const {
+  if (SideOffset(desc) >= 0) return SideSlotSize(desc);
+  return desc.SubDataType == dcString ? desc.TextBytes() + 1 : desc.Size;
+}
+
+ub2* TOCIRecordSet::ReturnCodes(const TFieldDesc& desc) {
+  return FReturnCodes.data() + static_cast<size_t>(desc.FieldNo - 1) * FFetchRows;
+}
+
+void TOCIRecordSet::CheckTruncation(PBlockHeader block, int32_t fetched, int32_t rowsBefore) {
+  if (FReturnCodes.empty()) return;
+  const int count = std::min(fetched, FFetchRows);
+  for (int i = 0; i < count; ++i) {
+    const uint8_t* record = ItemRecord(FBlockMan.BlockItem(block, i));
+    for (const auto& d : FFields) {
+      if (d->HasParent()) continue;
+      const int16_t indicator = Load<int16_t>(record + FDataSize + 2 * (d->FieldNo - 1));
+      // An indicator above 0 is the length the value had; -2, one too large for it.
+      if (ReturnCodes(*d)[i] != 1406 && indicator <= 0 && indicator != -2) continue;
+      const int32_t room = DefineValueSize(*d) - 1;  // a text's NUL takes one byte
+      const std::string length =
+          indicator > 0 ? std::to_string(indicator) + " bytes" : "more bytes than fit";
+      RaiseOraError(1406, "ORA-01406: fetched column value was truncated: column " + d->Name +
+                              ", row " + std::to_string(rowsBefore + i + 1) + " (" + length +
+                              ", room for " + std::to_string(room) + ")");
+    }
   }
 }
 
@@ -496,6 +531,8 @@ bool TOCIRecordSet::FetchArray(bool fetchBack) {
       rows = std::min(FFetchRows, static_cast<int32_t>(cmd.RowsProcessed()) - FFetchedRows);
     const bool wasFetchEnd = FFetchEnd;
     const int32_t fetched = cmd.InternalFetch(rows, OCI_FETCH_NEXT);
+    // A value the client cut to fit its buffer is refused, never stored.
+    CheckTruncation(block, fetched, FFetchedRows);
     FFetchedRows += fetched;
 
     if (fetched <= 0) {

@@ -85,6 +85,14 @@ class TOCIRecordSet : public TCRRecordSet {
   int32_t SideOffset(const TFieldDesc& desc) const;
   int32_t SideSlotSize(const TFieldDesc& desc) const;
   void DefineBlock(uint8_t* firstRecord, int32_t itemSize);
+  // The value buffer size a field is defined with (a text's NUL included).
+  int32_t DefineValueSize(const TFieldDesc& desc) const;
+  // The column return codes of a field's define, FetchRows of them.
+  ub2* ReturnCodes(const TFieldDesc& desc);
+  // Raises ORA-01406, naming the column and the row, when the client reports a value of the
+  // `fetched` rows of the block cut short (return code 1406, or an indicator that gives the
+  // length the value had). `rowsBefore` rows were fetched before this block.
+  void CheckTruncation(PBlockHeader block, int32_t fetched, int32_t rowsBefore);
   void FreeBlockValues(PBlockHeader block, int from, int count);
 
   TOCICommand* FOCICommand = nullptr;
@@ -104,6 +112,7 @@ class TOCIRecordSet : public TCRRecordSet {
     bool trim;
   };
   std::vector<SideField> FSideFields;
+  std::vector<ub2> FReturnCodes;
   bool FPieceFetch = false;
   int32_t FFetchedRows = 0;
   bool FFetchEnd = false;

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <fstream>
 
+#include <stdexcept>
+
 #include "oracle/Oracall.h"
+#include "testsupport/Commands.h"
 
 namespace tarnwick::testsupport {
 
@@ -53,6 +56,21 @@ fs::path MakeDataFolder(const fs::path& folder) {
   fs::create_directories(servers);
   CopyServer(DemoServer(), servers / "demo");
   return servers;
+}
+
+fs::path MakeServer(const fs::path& servers, const std::string& name, const std::string& charset,
+                    const std::string& release) {
+  const fs::path server = servers / name;
+  const std::string admin = ShellQuote((BinDir() / "standin-admin").string());
+  std::string create = admin + " create-server " + ShellQuote(server.string());
+  if (!charset.empty()) create += " --charset " + ShellQuote(charset);
+  if (!release.empty()) create += " --release " + ShellQuote(release);
+  for (const std::string& command :
+       {create, admin + " create-user " + ShellQuote(server.string()) + " demo demo"}) {
+    const CommandResult result = RunCommand(command + " 2>&1");
+    if (result.status != 0) throw std::runtime_error(command + ": " + result.output);
+  }
+  return server;
 }
 
 std::vector<std::string> Trace::Lines() const {

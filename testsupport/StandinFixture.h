@@ -59,6 +59,11 @@ std::filesystem::path CopyDemoServer(const std::filesystem::path& folder);
 // names the copy once STANDIN_SERVERS points there: tests running at the same time never write
 // to the same files.
 std::filesystem::path MakeDataFolder(const std::filesystem::path& folder);
+// A new server <servers>/<name>, made by standin-admin with a database character set and a
+// release (empty: the stand-in's defaults, AL32UTF8 and 10.2), with the user demo (password
+// demo) and an empty schema. Raises std::runtime_error with standin-admin's output on failure.
+std::filesystem::path MakeServer(const std::filesystem::path& servers, const std::string& name,
+                                 const std::string& charset, const std::string& release = "");
 
 // The stand-in's call trace, one line per call: "Function(arguments) = result".
 class Trace {

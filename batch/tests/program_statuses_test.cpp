@@ -294,8 +294,8 @@ TEST_F(ProgramTest, TheServerSeesTheWindowsStatementsWithTheTableNameOnly) {
                 "ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '. '",
                 "select table_name from user_tables order by 1",
                 "select table_name from user_tables order by 1",
-                "select column_name, data_type, data_length, data_precision, data_scale from "
-                "user_tab_columns where table_name = 'DEPT' order by Column_id",
+                "select column_name, data_type, data_length, data_precision, data_scale, "
+                "char_length from user_tab_columns where table_name = 'DEPT' order by Column_id",
                 "select count(*) cnt from DEPT", "select * from DEPT order by 1"}));
   // Fetches of three rows, as asked.
   EXPECT_TRUE(Contains(ReadFile(trace), "OCIStmtFetch(stmt#")) << ReadFile(trace).substr(0, 500);

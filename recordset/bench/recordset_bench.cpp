@@ -123,13 +123,14 @@ Result Bare(const std::string& server, const std::string& table) {
               : d->DataType == dcFloat    ? SQLT_BDOUBLE
               : d->DataType == dcDateTime ? SQLT_DAT
                                           : SQLT_STR;
+    // Text buffers as the record set sizes them: the characters at the client's bytes each.
     if (d->DataType == dcExtString) {
-      side.emplace_back(static_cast<size_t>(d->Length + 1) * block);
+      side.emplace_back(static_cast<size_t>(d->TextBytes() + 1) * block);
       value = side.back().data();
-      size = d->Length + 1;
-      skip = static_cast<ub4>(d->Length + 1);
+      size = d->TextBytes() + 1;
+      skip = static_cast<ub4>(d->TextBytes() + 1);
     } else if (d->DataType == dcString) {
-      size = d->Length + 1;
+      size = d->TextBytes() + 1;
     }
     OCIDefine* define = nullptr;
     cmd.Check(tarnwick::OCIDefineByPos(stmt, &define, err, d->ActualFieldNo, value, size, dty,

@@ -3,6 +3,7 @@
 // trace in the test's own folder, and helpers that run statements and open record sets on it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -77,7 +78,7 @@ class RecordSetOnStandin : public ::testing::Test {
   // dates as yyyy-mm-dd hh:mm:ss, NULL as "NULL".
   static std::string Text(TOCIRecordSet& rs, const uint8_t* rec, const std::string& name) {
     const TFieldDesc* d = rs.FieldByName(name);
-    std::vector<char> buffer(static_cast<size_t>(d->Length) + 64, '\0');
+    std::vector<char> buffer(std::max<size_t>(d->Size, d->TextBytes() + size_t{1}) + 64, '\0');
     bool blank = true;
     rs.GetField(d->FieldNo, rec, buffer.data(), blank);
     if (blank) return "NULL";

@@ -53,11 +53,11 @@ TEST_F(Describe, TheMappingOfEveryColumnKind) {
   rs.Prepare();
   ASSERT_EQ(rs.GetFieldCount(), 14);
   Check(rs, {
-                {"V31", dcString, 0, 31, 0, 32, false, false},
+                {"V31", dcString, 0, 31, 0, 125, false, false},
                 {"V32", dcExtString, 0, 32, 0, kPtr, false, false},
                 {"V255", dcExtString, 0, 255, 0, kPtr, false, false},
                 {"V4000", dcExtString, 0, 4000, 0, kPtr, false, false},
-                {"C10", dcString, 0, 10, 0, 11, true, false},
+                {"C10", dcString, 0, 10, 0, 41, true, false},
                 {"N9", dcInteger, 0, 9, 0, 4, false, true},
                 {"N10", dcFloat, 0, 10, 0, 8, false, false},
                 {"N52", dcFloat, 0, 5, 2, 8, false, false},
@@ -72,7 +72,7 @@ TEST_F(Describe, TheMappingOfEveryColumnKind) {
   EXPECT_EQ(rs.FindField("V31")->FieldNo, 1);
   EXPECT_EQ(rs.FindField("I")->FieldNo, 14);
   EXPECT_EQ(rs.FindField("I")->ActualFieldNo, 14);
-  EXPECT_EQ(rs.FindField("V32")->Offset, 32u);
+  EXPECT_EQ(rs.FindField("V32")->Offset, 125u);
   EXPECT_EQ(rs.DataSize() + 2 * 14 + ((rs.DataSize() + 28) % 2 == 0 ? 1 : 0), rs.RecordSize());
 }
 
@@ -80,9 +80,9 @@ TEST_F(Describe, FlatBuffersKeepEveryStringInTheRecord) {
   TOCIRecordSet& rs = NewRecordSet("select V31, V32, V255 from KINDS");
   rs.SetProp(prFlatBuffers, true);
   rs.Prepare();
-  Check(rs, {{"V31", dcString, 0, 31, 0, 32, false, false},
-             {"V32", dcString, 0, 32, 0, 33, false, false},
-             {"V255", dcString, 0, 255, 0, 256, false, false}});
+  Check(rs, {{"V31", dcString, 0, 31, 0, 125, false, false},
+             {"V32", dcString, 0, 32, 0, 129, false, false},
+             {"V255", dcString, 0, 255, 0, 1021, false, false}});
 }
 
 TEST_F(Describe, LongStringsOffMakesLongTextsMemos) {

@@ -123,13 +123,15 @@ struct TResultSet {
 };
 
 // A column of a table in the dictionary: name, type, DATA_LENGTH, DATA_PRECISION, DATA_SCALE
-// (NULL where std::nullopt).
+// (NULL where std::nullopt) and CHAR_LENGTH (when not given: DATA_LENGTH for VARCHAR2, as in a
+// database of one byte per character, and 0 for other types, as the dictionary gives it).
 struct TColumn {
   std::string name;
   std::string type;
   int32_t length;
   std::optional<int32_t> precision;
   std::optional<int32_t> scale;
+  std::optional<int32_t> charLength = std::nullopt;
 };
 
 // Hands every call on to another database, which outlives it: a session owns the database it is
@@ -143,6 +145,7 @@ class TForwardingDatabase : public IExportDatabase {
   void Disconnect() override { target_.Disconnect(); }
   void SetLogin(const TConnectParts& login) override { target_.SetLogin(login); }
   void Connect() override { target_.Connect(); }
+  int ServerVersion() override { return target_.ServerVersion(); }
   void ExecSQL(const std::string& sql) override { target_.ExecSQL(sql); }
   void Open(const std::string& sql, bool uniDirectional, bool exactNumbers) override {
     target_.Open(sql, uniDirectional, exactNumbers);
@@ -180,6 +183,7 @@ class TScriptedDatabase : public IExportDatabase {
     if (connectError) throw EOraError(connectError->first, connectError->second);
     connected = true;
   }
+  int ServerVersion() override { return connected ? serverVersion : 0; }
   void ExecSQL(const std::string& sql) override {
     Record("exec " + sql);
     if (!connected) throw EOraError(3114, "ORA-03114: not connected to ORACLE");
@@ -217,8 +221,9 @@ class TScriptedDatabase : public IExportDatabase {
     results["select table_name from user_tables order by 1 "] = list;
   }
 
-  // A table: its dictionary rows (under the name given, as the dictionary compares it), its count
-  // (`count` when given, else the number of rows) and its rows in the order of the first column.
+  // A table: its dictionary rows (under the name given, as the dictionary compares it) for servers
+  // before 9i and for later ones, its count (`count` when given, else the number of rows) and its
+  // rows in the order of the first column.
   void AddTable(const std::string& table, const std::vector<TColumn>& columns,
                 const std::vector<std::vector<TValue>>& rows = {},
                 std::optional<int32_t> count = std::nullopt) {
@@ -226,23 +231,31 @@ class TScriptedDatabase : public IExportDatabase {
         {"COLUMN_NAME", "DATA_TYPE", "DATA_LENGTH", "DATA_PRECISION", "DATA_SCALE"},
         {},
         std::nullopt};
+    TResultSet withCharLengths = dictionary;
+    withCharLengths.columns.push_back("CHAR_LENGTH");
     TResultSet data;
     for (const TColumn& c : columns) {
       dictionary.rows.push_back({c.name, c.type, static_cast<double>(c.length),
                                  c.precision ? TValue(static_cast<double>(*c.precision)) : TValue(),
                                  c.scale ? TValue(static_cast<double>(*c.scale)) : TValue()});
+      withCharLengths.rows.push_back(dictionary.rows.back());
+      withCharLengths.rows.back().push_back(
+          static_cast<double>(c.charLength.value_or(c.type == "VARCHAR2" ? c.length : 0)));
       data.columns.push_back(c.name);
     }
     data.rows = rows;
-    results[DictionaryQuery(table)] = dictionary;
+    results[DictionaryQuery(table, false)] = dictionary;
+    results[DictionaryQuery(table, true)] = withCharLengths;
     results["select count(*) cnt from " + table] = {
         {"CNT"}, {{count.value_or(static_cast<int32_t>(rows.size()))}}};
     results["select * from " + table + " order by 1"] = data;
   }
 
-  static std::string DictionaryQuery(const std::string& table) {
-    return "select column_name, data_type, data_length, data_precision, data_scale from "
-           "user_tab_columns where table_name = '" +
+  // The dictionary query of a table as the analysis sends it to a server from 9i on
+  // (`charLengths`) or to an older one.
+  static std::string DictionaryQuery(const std::string& table, bool charLengths = true) {
+    return std::string("select column_name, data_type, data_length, data_precision, data_scale") +
+           (charLengths ? ", char_length" : "") + " from user_tab_columns where table_name = '" +
            table + "' order by Column_id";
   }
 
@@ -261,6 +274,8 @@ class TScriptedDatabase : public IExportDatabase {
   std::optional<std::string> clientError;
   std::set<std::string> failingStatements;
   bool connected = false;
+  // The release the server reports, as ServerVersion gives it.
+  int serverVersion = 10201;
   std::vector<std::string> calls;
   // The statements opened with exact numbers, in order.
   std::vector<std::string> exactOpens;

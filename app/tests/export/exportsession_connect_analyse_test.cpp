@@ -372,6 +372,87 @@ TEST_F(SessionTest, DatabaseErrorInTheCountEndsTheAnalysisWithReportAndImportDis
   EXPECT_FALSE(session->Analysed());
 }
 
+// ---- length in characters ---------------------------------------------------------------------
+
+// A DBF character field holds one byte per character: from 9i on, a VARCHAR2 column's length is
+// its CHAR_LENGTH, which under character semantics in a multi-byte database is less than its
+// DATA_LENGTH. Older servers have no CHAR_LENGTH and keep their DATA_LENGTH.
+TEST_F(SessionTest, TextLengthsAreCharactersFromRelease9On) {
+  struct Case {
+    std::string name;
+    int serverVersion;
+    std::vector<TColumn> columns;
+    std::string query;                 // the dictionary query, written out
+    std::vector<std::string> sizes;    // OraSizes, as the report shows them
+    std::vector<std::string> lengths;  // DbfLengths
+    std::vector<std::string> messages;
+  };
+  const std::string oldQuery =
+      "select column_name, data_type, data_length, data_precision, data_scale from "
+      "user_tab_columns where table_name = 'T' order by Column_id";
+  const std::string newQuery =
+      "select column_name, data_type, data_length, data_precision, data_scale, char_length from "
+      "user_tab_columns where table_name = 'T' order by Column_id";
+  const std::vector<Case> cases = {
+      {"AL32UTF8, character semantics",
+       10201,
+       {{"ID", "NUMBER", 22, 5, 0},
+        {"NAME", "VARCHAR2", 200, std::nullopt, std::nullopt, 50},
+        {"NOTE", "VARCHAR2", 400, std::nullopt, std::nullopt, 100},
+        {"LAST", "VARCHAR2", 1020, std::nullopt, std::nullopt, 255}},
+       newQuery,
+       {"5", "50", "100", "255"},
+       {"6", "50", "100", "255"},
+       {}},
+      {"AL32UTF8, over 255 characters",
+       19000,
+       {{"TOO_LONG", "VARCHAR2", 1024, std::nullopt, std::nullopt, 256}},
+       newQuery,
+       {"256"},
+       {"256"},
+       {kTextTooLong}},
+      {"9.2, byte semantics",
+       9201,
+       {{"NAME", "VARCHAR2", 30, std::nullopt, std::nullopt, 30}, {"BORN", "DATE", 7, {}, {}}},
+       newQuery,
+       {"30", "7"},
+       {"30", "8"},
+       {}},
+      {"8.1.7 keeps DATA_LENGTH",
+       8170,
+       {{"NAME", "VARCHAR2", 30, std::nullopt, std::nullopt}},
+       oldQuery,
+       {"30"},
+       {"30"},
+       {}},
+      {"8.1.7 refuses over 255 bytes",
+       8170,
+       {{"NAME", "VARCHAR2", 300, std::nullopt, std::nullopt}},
+       oldQuery,
+       {"300"},
+       {"300"},
+       {kTextTooLong}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    db->serverVersion = c.serverVersion;
+    Connect();
+    db->AddTable("T", c.columns, {}, 3);
+    // Only the query of the server's release is answered.
+    db->results.erase(c.query == oldQuery ? newQuery : oldQuery);
+    session->Analyse(view, "T");
+    EXPECT_EQ(db->Calls("open select column_name"), std::vector<std::string>{"open " + c.query});
+    EXPECT_EQ(session->OraSizes, c.sizes);
+    EXPECT_EQ(session->DbfLengths, c.lengths);
+    EXPECT_EQ(view.messages, c.messages);
+    EXPECT_EQ(session->Analysed(), c.messages.empty());
+    // The report's size column shows the length the field got.
+    for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+      EXPECT_EQ(view.memo[kHead.size() + i].substr(77, 5), PadRight(c.sizes[i], 5));
+    }
+  }
+}
+
 TEST_F(SessionTest, EveryQueryButTheImportsKeepsItsRows) {
   Connect();
   db->AddTable("SAMPLE", kSample);
