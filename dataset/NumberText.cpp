@@ -150,8 +150,11 @@ std::string OraNumberToStr(const uint8_t* number, std::size_t length,
   Normalize(d);
   if (d.Digits.empty()) NotANumber();
   const char separator = settings.DecimalSeparator;
-  return d.Exponent >= -3 && d.Exponent <= 40 ? FixedText(d, separator)
-                                              : ExponentText(d, separator);
+  // A small value stays in fixed notation while its fraction has at most 40 digits: readers of
+  // old DBF programs take "1E-10" for 1, "0.0000000001" they read right.
+  const int fractionDigits = static_cast<int>(d.Digits.size()) - d.Exponent;
+  const bool fixed = d.Exponent <= 40 && (d.Exponent >= -3 || fractionDigits <= 40);
+  return fixed ? FixedText(d, separator) : ExponentText(d, separator);
 }
 
 std::string OraNumberToStr(const uint8_t* number, std::size_t length) {

@@ -18,9 +18,10 @@ inline constexpr std::size_t kOraNumberSize = 22;
 
 // The exact decimal text of an Oracle NUMBER given by its bytes (without the length byte): every
 // significant digit (up to 40), "-" before a negative value, no leading zeros, no trailing zeros
-// after the decimal separator. With magnitude = 0.d1...dm x 10^E, decimal exponents from -3 to 40
-// (values from 0.0001 up to 40 integer digits) are written in fixed notation, others as
-// "1.5E-5" or "1E125", as the general number format writes them. Zero gives "0"; the two
+// after the decimal separator. With magnitude = 0.d1...dm x 10^E, values of up to 40 integer
+// digits are written in fixed notation when E >= -3 (from 0.0001 on) or when the fraction has at
+// most 40 digits (0.0000000001, since old DBF programs read an exponent as the end of the number);
+// others as "1.5E-45" or "1E125", as the general number format writes them. Zero gives "0"; the two
 // infinities "INF" and "-INF". Raises EConvertError for bytes that are no NUMBER.
 std::string OraNumberToStr(const uint8_t* number, std::size_t length,
                            const TFormatSettings& settings);

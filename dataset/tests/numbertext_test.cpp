@@ -105,7 +105,10 @@ TEST(OraNumberText, EveryDigitInFixedOrExponentForm) {
       {Encode(false, std::string(40, '3'), 0), "0.3333333333333333333333333333333333333333"},
       {EncodeText("0.0001"), "0.0001"},
       {EncodeText("-0.000123"), "-0.000123"},
-      {EncodeText("0.00001"), "1E-5"},
+      {EncodeText("0.00001"), "0.00001"},
+      {EncodeText("0.0000000001"), "0.0000000001"},
+      {Encode(false, "15", -38), "0.0000000000000000000000000000000000000015"},  // 40 decimals
+      {Encode(false, "15", -39), "1.5E-40"},
       {Encode(false, "1", -129), "1E-130"},
       {Encode(true, "1", -129), "-1E-130"},
       {Encode(false, "1", 126), "1E125"},
