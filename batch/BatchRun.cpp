@@ -84,6 +84,19 @@ std::string WriteFailureCause(const TTarget& target, int64_t recordLength) {
   return {};
 }
 
+// The client's error text with every copy of the connection string's secret part (a server
+// name that the client repeats may hold the password typed after a "/") replaced by "***".
+std::string WithoutSecret(std::string message, const std::string& connectString) {
+  const TSecretRange range = ConnectStringSecret(connectString);
+  if (!range.Present() || range.End == range.Begin) return message;
+  const std::string secret = connectString.substr(range.Begin, range.End - range.Begin);
+  for (std::size_t at = message.find(secret); at != std::string::npos;
+       at = message.find(secret, at + 3)) {
+    message.replace(at, secret.size(), "***");
+  }
+  return message;
+}
+
 std::string SignalName(int signal) {
   switch (signal) {
     case SIGINT:
@@ -137,10 +150,12 @@ class TRun {
 
     try {
       if (!session.Connect(view_, source.ConnectString)) {
-        const TConnectParts login = SplitConnectString(source.ConnectString);
-        view_.Note("cannot connect as " + login.Username + "@" + login.Server +
-                   " (connection string from " + source.Origin + ")" +
-                   (session.ConnectError.empty() ? "" : ": " + ErrorText(session.ConnectError)));
+        view_.Note(
+            "cannot connect as " + ConnectDisplayText(source.ConnectString) +
+            " (connection string from " + source.Origin + ")" +
+            (session.ConnectError.empty()
+                 ? ""
+                 : ": " + ErrorText(WithoutSecret(session.ConnectError, source.ConnectString))));
         return kCannotConnect;
       }
       if (Stopped()) return Interrupted("before the structure analysis; no file was written");

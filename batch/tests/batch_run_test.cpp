@@ -198,7 +198,7 @@ TEST_F(RunTest, FailuresOfTheServerAndTheTableHaveTheirOwnStatus) {
        "EMPLOYEES_HISTORY",
        kCannotConnect,
        {"tarnwick-export: Нет соединения с базой данных!\n",
-        "tarnwick-export: cannot connect as demo@demo (connection string from TARNWICK_CONNECT): "
+        "tarnwick-export: cannot connect as demo/***@demo (connection string from TARNWICK_CONNECT): "
         "ORA-01017: invalid username/password; logon denied.\n"},
        false},
       {"missing table",
