@@ -8,6 +8,7 @@
 #include <csignal>
 #include <fstream>
 
+#include "app/ExportText.h"
 #include "app/tests/export/ExportFakes.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
@@ -198,7 +199,8 @@ TEST_F(RunTest, FailuresOfTheServerAndTheTableHaveTheirOwnStatus) {
        "EMPLOYEES_HISTORY",
        kCannotConnect,
        {"tarnwick-export: Нет соединения с базой данных!\n",
-        "tarnwick-export: cannot connect as demo/***@demo (connection string from TARNWICK_CONNECT): "
+        "tarnwick-export: cannot connect as demo/***@demo (connection string from "
+        "TARNWICK_CONNECT): "
         "ORA-01017: invalid username/password; logon denied.\n"},
        false},
       {"missing table",
@@ -253,6 +255,28 @@ TEST_F(RunTest, FailuresOfTheServerAndTheTableHaveTheirOwnStatus) {
     if (c.fileWritten) {
       EXPECT_EQ(ReadDbf(file).count, 3u);
     }
+  }
+}
+
+// A client whose error repeats the server text: without "@" the split takes the whole string for
+// the server, the password typed after the "/" included, and the message hides it there too.
+TEST_F(RunTest, TheClientsErrorTextShowsNoPasswordEither) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"demo/s3cretPW",
+       "cannot connect as demo/*** (connection string from TARNWICK_CONNECT): "
+       "ORA-12154: cannot resolve demo/***"},
+      {"demo/s3cretPW@srv",
+       "cannot connect as demo/***@srv (connection string from "
+       "TARNWICK_CONNECT): ORA-12154: cannot resolve srv."},
+  };
+  for (const auto& [connect, message] : cases) {
+    SCOPED_TRACE(connect);
+    variables["TARNWICK_CONNECT"] = connect;
+    const std::string server = SplitConnectString(connect).Server;
+    db.connectError = {12154, "ORA-12154: cannot resolve " + server};
+    EXPECT_EQ(Run({"EMPLOYEES_HISTORY", "out"}), kCannotConnect);
+    EXPECT_TRUE(Contains(stderrText, message)) << stderrText;
+    EXPECT_FALSE(Contains(stdoutText + stderrText, "s3cret")) << stderrText;
   }
 }
 
