@@ -31,6 +31,10 @@ constexpr const char* kConnected = "Приложение подключено к
 constexpr const char* kNoConnection = "Нет соединения с базой данных!";
 constexpr const char* kEnterLogin = "Введите параметры подключения";
 constexpr const char* kChooseTable = "Выберите таблицу для импорта ";
+constexpr const char* kBadTableName =
+    "Недопустимое имя таблицы! Имя таблицы начинается с буквы, за которой следуют только буквы, "
+    "цифры и символы _ $ #, всего не более 30 байт; кавычки, пробелы, точки и точки с запятой "
+    "не допускаются. Чтение структуры невозможно!";
 constexpr const char* kTypeRefused =
     "Данная версия программы обрабатывает только следующие типы данных: NUMBER, VARCHAR2 и "
     "DATE! Выгрузка данных невозможна!";
@@ -289,6 +293,11 @@ void TExportSession::Analyse(IExportView& view, const std::string& table) {
     view.ShowMessage(kChooseTable);
     return;
   }
+  // The name goes into the SQL text, so only an identifier gets that far; nothing else changes.
+  if (!IsTableIdentifier(table)) {
+    view.ShowMessage(kBadTableName);
+    return;
+  }
   // The lists are rebuilt now: until this analysis accepts the table, nothing may import it.
   view.SetImportEnabled(false);
   analysed_ = false;
@@ -386,6 +395,7 @@ void TExportSession::Analyse(IExportView& view, const std::string& table) {
   view.AddMemoLine(StructureReportRule());
   view.AddMemoLine(RowCountLine(TableRowCount));
   analysed_ = true;
+  analysedTable_ = table;
   view.SetImportEnabled(true);
   view.AddMemoLine(EstimateLine(EstimateSeconds(TableRowCount, ColumnCount)));
 }
@@ -416,7 +426,7 @@ bool TExportSession::CheckLimits(IExportView& view, const std::string& table) {
 
 TImportResult TExportSession::Import(IExportView& view, const std::string& path,
                                      const std::string& table) {
-  if (!analysed_) {
+  if (!analysed_ || table != analysedTable_) {
     throw Exception("The import needs a successful structure analysis of the table first");
   }
   RecordsWritten = 0;

@@ -41,14 +41,16 @@ class TExportSession {
   // True when the session connected and its settings were made.
   bool Connect(IExportView& view, const std::string& connectString);
 
-  // Reads the dictionary entry of the table, maps its columns to DBF fields, writes the structure
-  // report, counts the rows, estimates the time and enables the import when the table can be
-  // exported. The table list is refreshed first: its names are replaced by those the server has
-  // now, and the typed name stays.
+  // Refuses, with a message and before any SQL, a table name that is not an unquoted identifier
+  // (IsTableIdentifier). Otherwise reads the dictionary entry of the table, maps its columns to DBF
+  // fields, writes the structure report, counts the rows, estimates the time and enables the import
+  // when the table can be exported. The table list is refreshed first: its names are replaced by
+  // those the server has now, and the typed name stays.
   void Analyse(IExportView& view, const std::string& table);
 
   // Writes every row of the table into a new DBF file at path, with a log and the gauge. Raises
-  // Exception when no successful analysis of the table precedes it.
+  // Exception unless the last analysis accepted this very table (so a name that the analysis
+  // refused, an identifier check among its reasons, never reaches the import's SQL).
   TImportResult Import(IExportView& view, const std::string& path, const std::string& table);
 
   // Whether a successful Connect writes the connection string into the settings file, as the
@@ -105,6 +107,7 @@ class TExportSession {
   std::string settingsPath_;
   std::unique_ptr<IExportDatabase> database_;
   bool analysed_ = false;
+  std::string analysedTable_;  // the table that the accepted analysis read
 };
 
 // The local date and time of the machine.

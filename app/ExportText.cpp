@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <set>
+#include <utility>
 
 #include "oracle/Exception.h"
 
@@ -97,6 +98,91 @@ TConnectParts SplitConnectString(const std::string& text) {
   const int64_t s = position('/');
   const int64_t a = position('@');
   return {sub(1, s - 1), sub(s + 1, a - s - 1), sub(a + 1, L - a)};
+}
+
+TSecretRange ConnectStringSecret(const std::string& text) {
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos) {
+    const std::size_t at = text.find('@');
+    if (at == std::string::npos) return {};
+    return {0, at};
+  }
+  const std::size_t at = text.find('@', slash + 1);
+  return {slash + 1, at == std::string::npos ? text.size() : at};
+}
+
+std::string ConnectDisplayText(const std::string& text) {
+  const TSecretRange secret = ConnectStringSecret(text);
+  if (!secret.Present()) return text;
+  return text.substr(0, secret.Begin) + "***" + text.substr(secret.End);
+}
+
+namespace {
+
+constexpr std::size_t kMaxIdentifierBytes = 30;
+
+// The code point of the UTF-8 sequence at text[pos], and its length; nothing when the bytes
+// there are not a well-formed sequence of two bytes at most (every letter accepted fits in two).
+std::optional<std::pair<char32_t, std::size_t>> DecodeShort(const std::string& text,
+                                                            std::size_t pos) {
+  const auto c = static_cast<unsigned char>(text[pos]);
+  if (c < 0x80) return std::pair<char32_t, std::size_t>{c, 1};
+  if ((c & 0xE0) == 0xC0 && c >= 0xC2 && pos + 1 < text.size()) {
+    const auto d = static_cast<unsigned char>(text[pos + 1]);
+    if ((d & 0xC0) == 0x80) {
+      return std::pair<char32_t, std::size_t>{((c & 0x1F) << 6) | (d & 0x3F), 2};
+    }
+  }
+  return std::nullopt;
+}
+
+void EncodeShort(char32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+bool IsIdentifierLetter(char32_t cp) {
+  return (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z') || (cp >= 0x0400 && cp <= 0x045F);
+}
+
+char32_t UpperLetter(char32_t cp) {
+  if (cp >= 'a' && cp <= 'z') return cp - 'a' + 'A';
+  if (cp >= 0x0430 && cp <= 0x044F) return cp - 0x20;  // а..я -> А..Я
+  if (cp >= 0x0450 && cp <= 0x045F) return cp - 0x50;  // ѐ..џ (ё among them) -> Ѐ..Џ
+  return cp;
+}
+
+// The identifier with its letters passed through `letter`, or nothing when it is no identifier.
+template <class LetterMap>
+std::optional<std::string> MapIdentifier(const std::string& text, LetterMap letter) {
+  if (text.empty() || text.size() > kMaxIdentifierBytes) return std::nullopt;
+  std::string name;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const auto decoded = DecodeShort(text, pos);
+    if (!decoded) return std::nullopt;
+    const char32_t cp = decoded->first;
+    const bool isLetter = IsIdentifierLetter(cp);
+    const bool allowed =
+        isLetter || (pos > 0 && ((cp >= '0' && cp <= '9') || cp == '_' || cp == '$' || cp == '#'));
+    if (!allowed) return std::nullopt;
+    EncodeShort(isLetter ? letter(cp) : cp, name);
+    pos += decoded->second;
+  }
+  return name;
+}
+
+}  // namespace
+
+bool IsTableIdentifier(const std::string& text) {
+  return MapIdentifier(text, [](char32_t cp) { return cp; }).has_value();
+}
+
+std::optional<std::string> UpperTableIdentifier(const std::string& text) {
+  return MapIdentifier(text, UpperLetter);
 }
 
 std::size_t CharacterCount(const std::string& text) {

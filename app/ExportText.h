@@ -1,8 +1,8 @@
 #pragma once
 // The rules of the export that need no database and no window: the split of the connection
-// string, the DBF naming rule, the structure report's lines, the time estimate, the DBF length
-// and decimals of a NUMBER column, the gauge position and texts in code page 866.
-// All texts are UTF-8; "character" means a Unicode code point.
+// string and the text shown for it, the table name rule, the DBF naming rule, the structure
+// report's lines, the time estimate, the DBF length and decimals of a NUMBER column, the gauge
+// position and texts in code page 866. All texts are UTF-8; "character" means a Unicode code point.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -25,6 +25,36 @@ struct TConnectParts {
 // is the text before the "/", the password the text between the "/" and the "@" (empty when the
 // "@" is missing or comes first), the server the text after the "@" (the whole text without one).
 TConnectParts SplitConnectString(const std::string& text);
+
+// The part of a connection string that may hold a password, as [Begin, End) byte positions:
+// after the first "/" up to the first "@" that follows it, or up to the end when no "@" follows
+// (without "@" the split takes the whole text for the server, the password typed after the "/"
+// included); without "/", the text before the first "@" (the split's password). Nothing (Begin
+// == End == npos) when the text has neither character.
+struct TSecretRange {
+  std::size_t Begin = std::string::npos;
+  std::size_t End = std::string::npos;
+  bool Present() const noexcept { return Begin != std::string::npos; }
+};
+TSecretRange ConnectStringSecret(const std::string& text);
+
+// The text to show for a connection string wherever a login appears (messages, logs): the
+// string with its secret part (ConnectStringSecret) replaced by "***", whatever its length, so
+// "demo/demo@demo" shows as "demo/***@demo" and "demo/s3cretPW" as "demo/***". What is shown
+// never depends on the password.
+std::string ConnectDisplayText(const std::string& text);
+
+// ---- table names -----------------------------------------------------------------------------
+
+// Whether a table name is an unquoted Oracle identifier: a letter (Latin or Cyrillic) first,
+// then letters, digits, "_", "$" and "#", at most 30 bytes in UTF-8. Quotes, blanks, dots,
+// semicolons and every other character are refused, so a name that passes adds nothing to the
+// program's SQL but the name itself.
+bool IsTableIdentifier(const std::string& text);
+
+// The identifier as Oracle stores an unquoted name: its letters in upper case (emp is EMP);
+// nothing when IsTableIdentifier refuses the text.
+std::optional<std::string> UpperTableIdentifier(const std::string& text);
 
 // ---- structure report ------------------------------------------------------------------------
 

@@ -6,10 +6,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 #include "app/AppPaths.h"
@@ -81,12 +81,22 @@ IniLine ParseLine(std::string raw, bool first) {
 
 // The file's contents, or nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return std::move(buffer).str();
+  TSettingsText file = ReadSettingsText(path);
+  if (file.Error) return std::nullopt;
+  return std::move(file.Text);
+}
+
+std::string FileKind(mode_t mode) {
+  if (S_ISDIR(mode)) return "it is a folder";
+  if (S_ISFIFO(mode)) return "it is a FIFO (named pipe), not a regular file";
+  if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
+  return "it is not a regular file";
+}
+
+std::string TooLarge(off_t size) {
+  return "it is larger than 1 MiB (" + std::to_string(static_cast<long long>(size)) +
+         " bytes); a settings file holds a few lines";
 }
 
 std::vector<IniLine> SplitLines(const std::string& contents) {
@@ -167,22 +177,66 @@ bool HasLineBreak(const std::string& s) {
 
 }  // namespace
 
-std::string TIniFile::ReadString(const std::string& section, const std::string& key,
-                                 const std::string& defaultValue) const {
+TSettingsText ReadSettingsText(const std::string& path) {
+  TSettingsText result;
+  auto fail = [&](std::string reason) {
+    result.Error = std::move(reason);
+    result.Text.clear();
+    return result;
+  };
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    result.Missing = errno == ENOENT;
+    return fail(std::strerror(errno));
+  }
+  if (!S_ISREG(st.st_mode)) return fail(FileKind(st.st_mode));
+  if (static_cast<std::uintmax_t>(st.st_size) > MaxSettingsFileSize)
+    return fail(TooLarge(st.st_size));
+  // Without blocking: what is there now may be another file than the one just looked at.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    result.Missing = errno == ENOENT;
+    return fail(std::strerror(errno));
+  }
+  if (::fstat(fd.get(), &st) != 0) return fail(std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) return fail(FileKind(st.st_mode));
+  if (static_cast<std::uintmax_t>(st.st_size) > MaxSettingsFileSize)
+    return fail(TooLarge(st.st_size));
+  // A file that grows while it is read still gives no more than the limit and one byte.
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return fail(std::strerror(errno));
+    if (n == 0) break;
+    result.Text.append(buffer, static_cast<std::size_t>(n));
+    if (result.Text.size() > MaxSettingsFileSize) {
+      return fail(TooLarge(static_cast<off_t>(result.Text.size())));
+    }
+  }
+  return result;
+}
+
+std::string TIniFile::ValueIn(const std::string& contents, const std::string& section,
+                              const std::string& key, const std::string& defaultValue) {
   std::string result = defaultValue;
-  if (const auto contents = ReadWholeFile(path_)) {
-    bool inSection = false;
-    for (const IniLine& line : SplitLines(*contents)) {
-      if (line.kind == IniLine::Kind::Section) {
-        if (inSection) break;
-        inSection = SameName(line.name, section);
-      } else if (inSection && line.kind == IniLine::Kind::Key && SameName(line.name, key)) {
-        result = line.value;
-        break;
-      }
+  bool inSection = false;
+  for (const IniLine& line : SplitLines(contents)) {
+    if (line.kind == IniLine::Kind::Section) {
+      if (inSection) break;
+      inSection = SameName(line.name, section);
+    } else if (inSection && line.kind == IniLine::Kind::Key && SameName(line.name, key)) {
+      result = line.value;
+      break;
     }
   }
   return FirstCharacters(result, MaxValueLength);
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue) const {
+  const auto contents = ReadWholeFile(path_);
+  return ValueIn(contents ? *contents : std::string(), section, key, defaultValue);
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,

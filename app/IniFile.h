@@ -3,12 +3,26 @@
 //
 // Sections and keys are matched ignoring ASCII case; the first matching section and, inside it,
 // the first matching key win. Lines starting with ";" or "#" are comments. A read never fails: a
-// missing or unreadable file, section or key gives the default. A write changes only the line of
+// missing or unreadable file (also one that ReadSettingsText refuses: no regular file, or over
+// 1 MiB), section or key gives the default. A write changes only the line of
 // its key (or adds the section or the key) and keeps every other line byte for byte.
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace tarnwick {
+
+// The contents of a settings file, or why it cannot be read. Only a regular file (or a link to
+// one) of at most MaxSettingsFileSize bytes is read: a FIFO, a device or a folder is refused
+// before anything could block on it (the file is checked, then opened without blocking and
+// checked again), and so is a larger file, before it is read into memory.
+struct TSettingsText {
+  std::string Text;
+  bool Missing = false;              // there is no such file (Error says so too)
+  std::optional<std::string> Error;  // the reason, as a clause: "it is a FIFO", ...
+};
+inline constexpr std::size_t MaxSettingsFileSize = 1024 * 1024;
+TSettingsText ReadSettingsText(const std::string& path);
 
 class TIniFile {
  public:
@@ -22,6 +36,10 @@ class TIniFile {
   // The value of key in section, without the blanks around it, cut to MaxValueLength characters.
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& defaultValue) const;
+
+  // The value that ReadString gives for a file with these contents.
+  static std::string ValueIn(const std::string& contents, const std::string& section,
+                             const std::string& key, const std::string& defaultValue);
 
   // Stores value under section/key, creating the file, the section or the key when missing.
   // The file is replaced atomically (a new file renamed over the old one), so an interrupted

@@ -3,6 +3,7 @@
 #include "dbf/dbf.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QLabel>
@@ -135,6 +136,11 @@ void TMF::BuildControls() {
   ComboBox1 = Place<QComboBox>(this, "ComboBox1", 136, 75, 505, 21);
   ComboBox1->setEditable(true);
   ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+  // A name stays as typed: a completion that ignored case would turn emp into the list's EMP
+  // when the box is left, after the exit handler has composed the target from emp.
+  if (QCompleter* completer = ComboBox1->completer()) {
+    completer->setCaseSensitivity(Qt::CaseSensitive);
+  }
   Button2 = PlaceButton(this, "Button2", "Прочитать структуру", 655, 75, 193, 25);
   Label3 = PlaceLabel(this, "Label3", "Сохранить в папке ", 16, 117, 132);
   SpeedButton1 = Place<QToolButton>(this, "SpeedButton1", 136, 115, 23, 22);
@@ -192,9 +198,14 @@ bool TMF::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ComboBox1 && event->type() == QEvent::FocusOut) {
     // Opening the drop-down list or switching to another window is no exit from the control.
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    // The box handles its focus-out first, since its completion may still set the text then;
+    // the exit handler must compose the target from the text that the analysis and the import
+    // read.
+    ComboBox1->event(event);
     if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
       Run("ComboBox1Exit", [this] { ComboBox1Exit(); });
     }
+    return true;
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -2,12 +2,13 @@
 
 #include <charconv>
 
+#include "app/ExportText.h"
+
 namespace tarnwick::batch {
 
 namespace {
 
 constexpr int kMaxFetchRows = 10000;
-constexpr std::size_t kMaxIdentifierBytes = 30;
 
 // The options that take a value, by their long name; the short names map to them.
 struct TOptionSpec {
@@ -36,64 +37,20 @@ const TOptionSpec* FindShort(char name) {
   return nullptr;
 }
 
+// An argument as a message may show it: a connection string typed in its place (given as the
+// table, or without its option) keeps its password out of the message.
+std::string Shown(const std::string& arg) {
+  return ConnectDisplayText(arg);
+}
+
 std::string TryHelp() {
   return "\nTry 'tarnwick-export --help' for more information.";
-}
-
-// The code point of the UTF-8 sequence at text[pos], and its length; nothing when the bytes
-// there are not a well-formed sequence of two bytes at most (every letter accepted fits in two).
-std::optional<std::pair<char32_t, std::size_t>> Decode(const std::string& text, std::size_t pos) {
-  const auto c = static_cast<unsigned char>(text[pos]);
-  if (c < 0x80) return std::pair<char32_t, std::size_t>{c, 1};
-  if ((c & 0xE0) == 0xC0 && c >= 0xC2 && pos + 1 < text.size()) {
-    const auto d = static_cast<unsigned char>(text[pos + 1]);
-    if ((d & 0xC0) == 0x80)
-      return std::pair<char32_t, std::size_t>{((c & 0x1F) << 6) | (d & 0x3F), 2};
-  }
-  return std::nullopt;
-}
-
-void Encode(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-bool IsCyrillicLetter(char32_t cp) {
-  return cp >= 0x0400 && cp <= 0x045F;
-}
-
-bool IsLetter(char32_t cp) {
-  return (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z') || IsCyrillicLetter(cp);
-}
-
-char32_t Upper(char32_t cp) {
-  if (cp >= 'a' && cp <= 'z') return cp - 'a' + 'A';
-  if (cp >= 0x0430 && cp <= 0x044F) return cp - 0x20;  // а..я -> А..Я
-  if (cp >= 0x0450 && cp <= 0x045F) return cp - 0x50;  // ѐ..џ (ё among them) -> Ѐ..Џ
-  return cp;
 }
 
 }  // namespace
 
 std::optional<std::string> NormaliseTableName(const std::string& text) {
-  if (text.empty() || text.size() > kMaxIdentifierBytes) return std::nullopt;
-  std::string name;
-  for (std::size_t pos = 0; pos < text.size();) {
-    const auto decoded = Decode(text, pos);
-    if (!decoded) return std::nullopt;
-    const char32_t cp = decoded->first;
-    const bool allowed =
-        IsLetter(cp) ||
-        (pos > 0 && ((cp >= '0' && cp <= '9') || cp == '_' || cp == '$' || cp == '#'));
-    if (!allowed) return std::nullopt;
-    Encode(Upper(cp), name);
-    pos += decoded->second;
-  }
-  return name;
+  return UpperTableIdentifier(text);
 }
 
 TCommand ParseCommandLine(const std::vector<std::string>& args) {
@@ -125,7 +82,7 @@ TCommand ParseCommandLine(const std::vector<std::string>& args) {
       if (value.empty() || result.ec != std::errc() || result.ptr != end || rows < 1 ||
           rows > kMaxFetchRows) {
         return "--fetch-rows takes a whole number from 1 to " + std::to_string(kMaxFetchRows) +
-               ", not '" + value + "'";
+               ", not '" + Shown(value) + "'";
       }
       options.FetchRows = rows;
     } else if (name == "accept-newer-client") {
@@ -156,7 +113,7 @@ TCommand ParseCommandLine(const std::vector<std::string>& args) {
     if (arg.starts_with("--")) {
       const std::size_t eq = arg.find('=');
       const std::string name = arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-      shown = "--" + name;
+      shown = Shown("--" + name);
       spec = FindLong(name);
       if (spec == nullptr) return TUsageError{"unrecognised option '" + shown + "'" + TryHelp()};
       if (eq != std::string::npos) {
@@ -190,18 +147,22 @@ TCommand ParseCommandLine(const std::vector<std::string>& args) {
   if (version) return TVersionRequest{};
   if (operands.empty()) return TUsageError{"no table name given" + TryHelp()};
   if (operands.size() > 2) {
-    return TUsageError{"too many operands: '" + operands[2] + "' (a table and a folder at most)" +
-                       TryHelp()};
+    return TUsageError{"too many operands: '" + Shown(operands[2]) +
+                       "' (a table and a folder at most)" + TryHelp()};
   }
   if (operands.size() == 2 && options.Output) {
     return TUsageError{"give either a target folder or --output, not both" + TryHelp()};
   }
   options.Table = operands[0];
   if (!NormaliseTableName(options.Table)) {
-    return TUsageError{"'" + options.Table +
+    return TUsageError{"'" + Shown(options.Table) +
                        "' is not a table name: an unquoted Oracle identifier is a letter, then "
                        "letters, digits, '_', '$' or '#', at most 30 bytes (no quotes, blanks, "
                        "dots or semicolons)" +
+                       (ConnectStringSecret(options.Table).Present()
+                            ? "; a connection string is given with --connect, TARNWICK_CONNECT "
+                              "or the settings file"
+                            : "") +
                        TryHelp()};
   }
   if (operands.size() == 2) {
@@ -265,7 +226,9 @@ The connection string USER/PASSWORD@SERVER comes from the first of:
      folder is read instead (one the administrator put there for everyone).
 The settings file is only read, never written. One that other users may read
 is used with a warning; one that cannot be read or has broken lines is an
-error.
+error, and so is anything but a regular file (a FIFO or a device is refused
+without opening it for reading) and a file larger than 1 MiB. Messages show a
+connection string with its password as *** (demo/***@demo).
 
 Standard output gets the window's structure report and log, line by line, in
 UTF-8. Standard error gets the texts of the window's message boxes, the

@@ -179,6 +179,19 @@ int64_t RecordLength(const TExportSession& session) {
   return length;
 }
 
+// The client's error text with every copy of the connection string's secret part (a server
+// name that the client repeats may hold the password typed after a "/") replaced by "***".
+std::string WithoutSecret(std::string message, const std::string& connectString) {
+  const TSecretRange range = ConnectStringSecret(connectString);
+  if (!range.Present() || range.End == range.Begin) return message;
+  const std::string secret = connectString.substr(range.Begin, range.End - range.Begin);
+  for (std::size_t at = message.find(secret); at != std::string::npos;
+       at = message.find(secret, at + 3)) {
+    message.replace(at, secret.size(), "***");
+  }
+  return message;
+}
+
 std::string SignalName(int signal) {
   switch (signal) {
     case SIGINT:
@@ -251,10 +264,12 @@ class TRun {
 
     try {
       if (!session.Connect(view_, source.ConnectString)) {
-        const TConnectParts login = SplitConnectString(source.ConnectString);
-        view_.Note("cannot connect as " + login.Username + "@" + login.Server +
-                   " (connection string from " + source.Origin + ")" +
-                   (session.ConnectError.empty() ? "" : ": " + ErrorText(session.ConnectError)));
+        view_.Note(
+            "cannot connect as " + ConnectDisplayText(source.ConnectString) +
+            " (connection string from " + source.Origin + ")" +
+            (session.ConnectError.empty()
+                 ? ""
+                 : ": " + ErrorText(WithoutSecret(session.ConnectError, source.ConnectString))));
         if (RefusedAsNewerClient(session.ConnectError)) {
           view_.Note(
               "the program was made for Oracle clients 7.3 and 8 to 10; to use this newer one "

@@ -1,11 +1,6 @@
 #include "batch/BatchSettings.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 #include "app/AppPaths.h"
 #include "app/IniFile.h"
@@ -23,43 +18,9 @@ std::string Trim(const std::string& s) {
   return s.substr(begin, end - begin + 1);
 }
 
-// The whole file, or the system's reason why it cannot be read.
-struct TFileText {
-  std::string Text;
-  std::optional<std::string> Error;
-};
+}  // namespace
 
-TFileText ReadFile(const std::string& path) {
-  TFileText result;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    result.Error = std::strerror(errno);
-    return result;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    result.Error = S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
-    ::close(fd);
-    return result;
-  }
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      result.Error = std::strerror(errno);
-      break;
-    }
-    if (n == 0) break;
-    result.Text.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return result;
-}
-
-// The number (from 1) of the first line that the settings file's reader cannot place: neither
-// blank, a comment (";" or "#"), a "[section]" nor a "key=value" line with a key.
-std::optional<std::size_t> FirstBrokenLine(const std::string& text) {
+std::optional<std::size_t> FirstBrokenSettingsLine(const std::string& text) {
   std::size_t number = 0;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -81,8 +42,6 @@ std::optional<std::size_t> FirstBrokenLine(const std::string& text) {
   }
   return std::nullopt;
 }
-
-}  // namespace
 
 std::string WindowSettingsPath(const std::string& programPath) {
   return SettingsFilesFor(FolderOfFile(programPath) + "Tarnwick").Read;
@@ -108,32 +67,33 @@ TConnectSource FindConnectString(
   const std::string hint =
       "; give the connection string with --connect or the environment variable "
       "TARNWICK_CONNECT, or name a settings file with --settings";
-  struct stat st {};
-  if (::stat(settingsPath.c_str(), &st) != 0 && errno == ENOENT) {
+  const TSettingsText file = ReadSettingsText(settingsPath);
+  if (file.Missing) {
     source.Error = named
                        ? "the settings file " + settingsPath + " does not exist"
                        : "no connection string: there is no settings file " + settingsPath +
                              " (the window writes it after its first successful connection)" + hint;
     return source;
   }
-  const TFileText file = ReadFile(settingsPath);
   if (file.Error) {
     source.Error = "cannot read the settings file " + settingsPath + ": " + *file.Error;
     return source;
   }
-  if (const auto line = FirstBrokenLine(file.Text)) {
+  if (const auto line = FirstBrokenSettingsLine(file.Text)) {
     source.Error = settingsPath + ":" + std::to_string(*line) +
                    ": broken line in the settings file: a line is blank, a comment (; or #), a "
                    "[section] or a key=value line";
     return source;
   }
-  if ((st.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+  struct stat st {};
+  if (::stat(settingsPath.c_str(), &st) == 0 && (st.st_mode & (S_IRGRP | S_IROTH)) != 0) {
     source.Warnings.push_back("warning: the settings file " + settingsPath +
                               " holds a password and other users may read it; make it private "
                               "with: chmod 600 " +
                               settingsPath);
   }
-  source.ConnectString = TIniFile(settingsPath).ReadString("Connect", "String", "");
+  // The text checked above is the text read: the file is opened once.
+  source.ConnectString = TIniFile::ValueIn(file.Text, "Connect", "String", "");
   if (source.ConnectString.empty()) {
     source.Error = "the settings file " + settingsPath +
                    " holds no connection string (section [Connect], key String)" + hint;

@@ -1,6 +1,7 @@
 #pragma once
 // Where tarnwick-export takes its connection string from: the command line, the environment, or
 // the window's settings file, which it reads with the window's own rules and never writes.
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,6 +14,11 @@ namespace tarnwick::batch {
 // folder, or the user's $XDG_CONFIG_HOME/tarnwick/Tarnwick.INI when that folder cannot be written
 // (the one beside the program while the user has none).
 std::string WindowSettingsPath(const std::string& programPath);
+
+// The number (from 1) of the first line of a settings file's text that the settings file's
+// reader cannot place: neither blank, a comment (";" or "#"), a "[section]" nor a "key=value"
+// line with a key. Nothing when every line has its place.
+std::optional<std::size_t> FirstBrokenSettingsLine(const std::string& text);
 
 // The result of looking for the connection string.
 struct TConnectSource {
@@ -27,7 +33,8 @@ struct TConnectSource {
 // (`settingsPath`, which the user named with --settings when `named` is true).
 //
 // The settings file is checked before it is used: a file that cannot be read (no permission, a
-// folder, missing when named) or that holds a line which is neither blank, a comment, a
+// folder, a FIFO or anything but a regular file, larger than 1 MiB, missing when named) or that
+// holds a line which is neither blank, a comment, a
 // "[section]" nor a "key=value" line is an error naming the file (and the line); a file that the
 // group or others may read gives a warning. A file without the key is an error as well, since
 // nothing else gives the string then.

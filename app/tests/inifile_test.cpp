@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <fstream>
@@ -215,6 +218,78 @@ TEST_F(IniFileTest, LongValueWrittenWholeAndReadBackCut) {
   TIniFile(path_).WriteString("Connect", "String", value);
   EXPECT_EQ(ReadFile(), "[Connect]\nString=" + value + "\n");
   EXPECT_EQ(TIniFile(path_).ReadString("Connect", "String", ""), Repeat("я", 2047));
+}
+
+// Whether `action` ends within `seconds` and returns true, run in a child process: an action
+// that blocks (a read of a FIFO without a writer) is ended by the alarm there.
+template <class Action>
+::testing::AssertionResult EndsWithin(int seconds, Action action) {
+  const pid_t child = ::fork();
+  if (child < 0) return ::testing::AssertionFailure() << "fork failed";
+  if (child == 0) {
+    ::alarm(static_cast<unsigned>(seconds));
+    ::_exit(action() ? 0 : 1);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFSIGNALED(status)) {
+    return ::testing::AssertionFailure() << "blocked, ended by signal " << WTERMSIG(status);
+  }
+  if (WEXITSTATUS(status) != 0) return ::testing::AssertionFailure() << "wrong result";
+  return ::testing::AssertionSuccess();
+}
+
+// Only a regular file of at most 1 MiB is read: a FIFO, a device, a folder or a larger file
+// gives the default at once (nothing blocks, nothing large is read), and a write refuses them.
+TEST_F(IniFileTest, OnlyAPlainFileOfAtMostOneMebibyteIsRead) {
+  const std::string fifo = (dir_ / "fifo.ini").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string link = (dir_ / "link.ini").string();
+  fs::create_symlink(fifo, link);
+  const std::string large = (dir_ / "large.ini").string();
+  std::ofstream(large, std::ios::binary) << "[Connect]\nString=v\n";
+  fs::resize_file(large, MaxSettingsFileSize + 1);  // the rest is zero bytes: no broken line
+  const std::string atLimit = (dir_ / "limit.ini").string();
+  fs::copy_file(large, atLimit);
+  fs::resize_file(atLimit, MaxSettingsFileSize);
+
+  struct Case {
+    std::string path;
+    std::string value;  // what ReadString gives with the default "d"
+    std::string error;  // the reason ReadSettingsText gives, empty when it reads the file
+  };
+  const Case cases[] = {
+      {fifo, "d", "it is a FIFO (named pipe), not a regular file"},
+      {link, "d", "it is a FIFO (named pipe), not a regular file"},
+      {"/dev/zero", "d", "it is a device, not a regular file"},
+      {dir_.string(), "d", "it is a folder"},
+      {large, "d",
+       "it is larger than 1 MiB (" + std::to_string(MaxSettingsFileSize + 1) +
+           " bytes); a settings file holds a few lines"},
+      {atLimit, "v", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_TRUE(EndsWithin(10, [&] {
+      const TSettingsText text = ReadSettingsText(c.path);
+      return TIniFile(c.path).ReadString("Connect", "String", "d") == c.value &&
+             text.Error.value_or("") == c.error && !text.Missing &&
+             text.Text.size() == (c.error.empty() ? MaxSettingsFileSize : 0);
+    }));
+    if (c.error.empty()) continue;
+    EXPECT_TRUE(EndsWithin(10, [&] {
+      try {
+        TIniFile(c.path).WriteString("Connect", "String", "w");
+      } catch (const Exception& e) {
+        return e.Message() == "Unable to write to " + c.path;
+      }
+      return false;
+    }));
+  }
+  EXPECT_EQ(fs::file_size(large), MaxSettingsFileSize + 1) << "a refused file is never replaced";
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(ReadSettingsText((dir_ / "none.ini").string()).Missing);
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 // road through the buttons, from the connection string to the DBF file.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include "app/CGauge.h"
 #include "app/ExportSession.h"
@@ -151,6 +153,76 @@ TEST_F(WindowOnStandinTest, ADatabaseErrorReachesTheErrorDisplay) {
   EXPECT_EQ(ui_->Calls()[0].text.rfind("ORA-00942", 0), 0u) << ui_->Calls()[0].text;
   EXPECT_FALSE(mf_->Button4->isEnabled());
   EXPECT_TRUE(mf_->isEnabled());
+}
+
+// Typed into the box and left with Tab, as a user does: the target always follows the text that
+// the analysis and the import then read, and a name stays in the case it was typed in, with
+// the completion of the box's list at work.
+TEST_F(WindowOnStandinTest, TheTargetFollowsTheTypedTableName) {
+  mf_->show();
+  mf_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(mf_.get()));
+  mf_->Edit1->setText("demo/demo@demo");
+  mf_->Button1->click();
+  ASSERT_EQ(mf_->StatusText(), "Приложение подключено к БД!");
+  const std::string notFound = " не найдена среди таблиц пользователя";
+  struct Case {
+    std::string typed;
+    std::string text;     // what the box holds after the exit
+    std::string message;  // a part of the analysis's one message, empty for none
+  };
+  const Case cases[] = {
+      {"emp", "emp", "Таблица emp" + notFound},
+      {"Dept", "Dept", "Таблица Dept" + notFound},
+      {"DEPT", "DEPT", ""},
+      {"LONG_C", "LONG_COLUMN_NAMES", ""},  // completed inline from the list
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    ui_->ClearCalls();
+    mf_->ComboBox1->setEditText("");
+    mf_->ComboBox1->setFocus(Qt::OtherFocusReason);
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(c.typed));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_NE(QApplication::focusWidget(), mf_->ComboBox1->lineEdit());
+    EXPECT_EQ(mf_->TableText(), c.text);
+    EXPECT_EQ(mf_->Edit2->text().toStdString(), scratch_.File(c.text.substr(0, 8) + ".dbf"));
+    mf_->Button2->click();
+    EXPECT_EQ(mf_->TableText(), c.text);
+    if (c.message.empty()) {
+      EXPECT_TRUE(ui_->Calls().empty());
+      ASSERT_TRUE(mf_->Button4->isEnabled());
+      mf_->Button4->click();
+      EXPECT_TRUE(ui_->Calls().empty());
+      EXPECT_TRUE(std::filesystem::exists(mf_->Edit2->text().toStdString()));
+    } else {
+      ASSERT_EQ(ui_->Calls().size(), 1u);
+      EXPECT_NE(ui_->Calls()[0].text.find(c.message), std::string::npos) << ui_->Calls()[0].text;
+      EXPECT_FALSE(mf_->Button4->isEnabled());
+    }
+  }
+}
+
+// A name that is no identifier, typed into the box, gets one message and reaches no SQL: the
+// report of the last analysis stays as it was.
+TEST_F(WindowOnStandinTest, ANameThatIsNoIdentifierGetsOneMessage) {
+  mf_->Edit1->setText("demo/demo@demo");
+  mf_->Button1->click();
+  mf_->ComboBox1->setEditText("DEPT");
+  mf_->Button2->click();
+  ASSERT_TRUE(mf_->Button4->isEnabled());
+  const std::vector<std::string> report = mf_->Memo1->Lines();
+  for (const char* name : {"EMP' or '1'='1", "EMP; drop table EMP", "DEMO.EMP", "\"EMP\""}) {
+    SCOPED_TRACE(name);
+    ui_->ClearCalls();
+    mf_->ComboBox1->setEditText(QString::fromUtf8(name));
+    mf_->Button2->click();
+    ASSERT_EQ(ui_->Calls().size(), 1u);
+    EXPECT_EQ(ui_->Calls()[0].kind, Kind::Message);
+    EXPECT_EQ(ui_->Calls()[0].text.rfind("Недопустимое имя таблицы!", 0), 0u);
+    EXPECT_EQ(mf_->Memo1->Lines(), report);
+    EXPECT_EQ(mf_->TableText(), name);
+  }
 }
 
 }  // namespace

@@ -274,6 +274,22 @@ TEST_F(MainWindowTest, StartRestoresTheConnectionString) {
   }
 }
 
+// A settings file that is a FIFO or too large starts the window at once with an empty
+// connection string, as a missing one does (nothing blocks on the FIFO, nothing large is read).
+TEST_F(MainWindowTest, StartWithASettingsFileThatIsNoPlainFile) {
+  ASSERT_EQ(::mkfifo(settings_.c_str(), 0600), 0);
+  auto mf = Start();
+  EXPECT_EQ(Text(mf->Edit1), "");
+  EXPECT_TRUE(ui_->Calls().empty());
+  mf.reset();
+  std::filesystem::remove(settings_);
+  WriteSettings("[Connect]\nString=scott/tiger@orcl\n");
+  std::filesystem::resize_file(settings_, 2 * 1024 * 1024);
+  mf = Start();
+  EXPECT_EQ(Text(mf->Edit1), "");
+  EXPECT_TRUE(ui_->Calls().empty());
+}
+
 TEST_F(MainWindowTest, WorkingDirectoryIsShownWithoutClosingSlash) {
   const std::pair<std::string, std::string> cases[] = {
       {"/srv/export", "/srv/export"}, {"/srv/export/", "/srv/export"}, {"/", "/"}};

@@ -132,6 +132,34 @@ TEST(BatchOptions, TableNamesAreUnquotedOracleIdentifiersInUpperCase) {
   }
 }
 
+// A connection string typed where an operand or an option belongs: the usage error shows it
+// without its password.
+TEST(BatchOptions, UsageErrorsNeverShowAPassword) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"demo/s3cretPW"}, "'demo/***' is not a table name"},
+      {{"demo/s3cretPW@demo", "EMP"}, "'demo/***@demo' is not a table name"},
+      {{"s3cretPW@demo"}, "'***@demo' is not a table name"},
+      {{"EMP", "out", "demo/s3cretPW@demo"}, "too many operands: 'demo/***@demo'"},
+      {{"--demo/s3cretPW", "EMP"}, "unrecognised option '--demo/***'"},
+      {{"--connect/s3cretPW@demo", "EMP"}, "unrecognised option '--connect/***@demo'"},
+      {{"--fetch-rows=demo/s3cretPW", "EMP"}, "not 'demo/***'"},
+  };
+  for (const auto& [args, shown] : cases) {
+    SCOPED_TRACE(args[0]);
+    const TCommand command = ParseCommandLine(args);
+    ASSERT_TRUE(std::holds_alternative<TUsageError>(command));
+    const std::string& message = std::get<TUsageError>(command).Message;
+    EXPECT_NE(message.find(shown), std::string::npos) << message;
+    EXPECT_EQ(message.find("s3cret"), std::string::npos) << message;
+  }
+  // Given as the table, it is also told where a connection string goes.
+  const TCommand command = ParseCommandLine({"demo/s3cretPW@demo"});
+  EXPECT_NE(std::get<TUsageError>(command).Message.find(
+                "a connection string is given with --connect, TARNWICK_CONNECT or the settings "
+                "file"),
+            std::string::npos);
+}
+
 TEST(BatchOptions, HelpNamesEveryExitStatusAndTheConnectionSources) {
   const std::string help = HelpText();
   for (int status : std::initializer_list<int>{

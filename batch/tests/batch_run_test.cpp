@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "app/IniFile.h"
+#include "app/ExportText.h"
 #include "app/tests/export/ExportFakes.h"
 #include "batch/BatchFetch.h"
 #include "batch/BatchOptions.h"
@@ -208,15 +209,16 @@ TEST_F(RunTest, FailuresOfTheServerAndTheTableHaveTheirOwnStatus) {
        "EMPLOYEES_HISTORY",
        kCannotConnect,
        {"tarnwick-export: Нет соединения с базой данных!\n",
-        "tarnwick-export: cannot connect as demo@demo (connection string from TARNWICK_CONNECT): "
+        "tarnwick-export: cannot connect as demo/***@demo (connection string from "
+        "TARNWICK_CONNECT): "
         "ORA-01017: invalid username/password; logon denied.\n"},
        false},
       {"a newer client, refused",
        [](TScriptedDatabase& d) { d.clientError = "OCI version 19.1 is not supported"; },
        "EMPLOYEES_HISTORY",
        kCannotConnect,
-       {"tarnwick-export: cannot connect as demo@demo (connection string from TARNWICK_CONNECT): "
-        "OCI version 19.1 is not supported.\n",
+       {"tarnwick-export: cannot connect as demo/***@demo (connection string from "
+        "TARNWICK_CONNECT): OCI version 19.1 is not supported.\n",
         "tarnwick-export: the program was made for Oracle clients 7.3 and 8 to 10; to use this "
         "newer one the way it uses those, give --accept-newer-client, set "
         "TARNWICK_ACCEPT_NEWER_CLIENT=1, or put AcceptNewerClient=1 in section [Client] of the "
@@ -407,6 +409,28 @@ TEST(FetchRowsForRecord, AboutOneMebibyteWithinTheLimits) {
       {20000, 52}, {40329, 26}, {40330, 25}, {41943, 25},  {41944, 25}, {65535, 25},
   };
   for (const auto& [length, rows] : cases) EXPECT_EQ(FetchRowsForRecord(length), rows) << length;
+}
+
+// A client whose error repeats the server text: without "@" the split takes the whole string for
+// the server, the password typed after the "/" included, and the message hides it there too.
+TEST_F(RunTest, TheClientsErrorTextShowsNoPasswordEither) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"demo/s3cretPW",
+       "cannot connect as demo/*** (connection string from TARNWICK_CONNECT): "
+       "ORA-12154: cannot resolve demo/***"},
+      {"demo/s3cretPW@srv",
+       "cannot connect as demo/***@srv (connection string from "
+       "TARNWICK_CONNECT): ORA-12154: cannot resolve srv."},
+  };
+  for (const auto& [connect, message] : cases) {
+    SCOPED_TRACE(connect);
+    variables["TARNWICK_CONNECT"] = connect;
+    const std::string server = SplitConnectString(connect).Server;
+    db.connectError = {12154, "ORA-12154: cannot resolve " + server};
+    EXPECT_EQ(Run({"EMPLOYEES_HISTORY", "out"}), kCannotConnect);
+    EXPECT_TRUE(Contains(stderrText, message)) << stderrText;
+    EXPECT_FALSE(Contains(stdoutText + stderrText, "s3cret")) << stderrText;
+  }
 }
 
 TEST_F(RunTest, ASignalStopsTheExportBetweenRecordsWithAConsistentFileAndALogLine) {

@@ -220,7 +220,7 @@ TEST_F(ProgramTest, EachFailureHasItsStatusAndMessageAndWritesNothing) {
        {.args = {"EMP", "sub"}, .env = {{"TARNWICK_CONNECT", "demo/wrong@demo"}}},
        4,
        "tarnwick-export: Нет соединения с базой данных!\ntarnwick-export: cannot connect as "
-       "demo@demo (connection string from TARNWICK_CONNECT): ORA-01017: invalid "
+       "demo/***@demo (connection string from TARNWICK_CONNECT): ORA-01017: invalid "
        "username/password; logon denied\n",
        true},
       {"unknown server",

@@ -7,6 +7,7 @@
 #include "app/ExportSession.h"
 #include "app/IniFile.h"
 #include "app/tests/export/ExportFakes.h"
+#include "oracle/Exception.h"
 
 namespace tarnwick::export_test {
 namespace {
@@ -220,6 +221,35 @@ TEST_F(SessionTest, EmptyTableNameAsksForOne) {
   session->Analyse(view, "");
   EXPECT_EQ(view.calls, (std::vector<std::string>{"message: Выберите таблицу для импорта "}));
   EXPECT_TRUE(db->calls.empty());
+}
+
+// A name that is no unquoted identifier never reaches the SQL: one message, no query, nothing
+// else changes (an earlier analysis stays, and its import stays enabled).
+TEST_F(SessionTest, ANameThatIsNoIdentifierGetsOneMessageAndNoQuery) {
+  const std::string refused =
+      "Недопустимое имя таблицы! Имя таблицы начинается с буквы, за которой следуют только "
+      "буквы, цифры и символы _ $ #, всего не более 30 байт; кавычки, пробелы, точки и точки с "
+      "запятой не допускаются. Чтение структуры невозможно!";
+  Connect();
+  db->AddTable("EMP", {{"EMPNO", "NUMBER", 22, 4, 0}}, {}, 14);
+  session->Analyse(view, "EMP");
+  ASSERT_TRUE(session->Analysed());
+  const std::string names[] = {"EMP' or '1'='1", "EMP'",  "EMP;", "EMP DEPT",          "DEMO.EMP",
+                               "\"EMP\"",        "EMP--", "1EMP", std::string(31, 'E')};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    view = TRecordingView();
+    view.importEnabled = true;
+    db->calls.clear();
+    session->Analyse(view, name);
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"message: " + refused}));
+    EXPECT_TRUE(db->calls.empty());
+    EXPECT_TRUE(session->Analysed());
+    EXPECT_EQ(session->OraNames, (std::vector<std::string>{"EMPNO"}));
+    // The import runs on the analysed table only, never on the refused text.
+    EXPECT_THROW(session->Import(view, dir.File("x.dbf"), name), Exception);
+    EXPECT_TRUE(db->calls.empty());
+  }
 }
 
 TEST_F(SessionTest, TableWithoutColumnsIsRefused) {

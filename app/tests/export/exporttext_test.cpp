@@ -45,6 +45,99 @@ TEST(SplitConnectStringTest, SplitsAtTheFirstSlashAndTheFirstAt) {
   }
 }
 
+// Every kind of connection string: the split, and the text shown for it, which hides what may be
+// a password (the split's password, or all after the "/" when no "@" follows it) as "***".
+TEST(ConnectDisplayTextTest, ShowsEveryKindOfStringWithoutItsPassword) {
+  struct Case {
+    const char* text;
+    TConnectParts parts;
+    const char* shown;
+    const char* secret;  // what is hidden
+  };
+  const Case cases[] = {
+      {"demo/demo@demo", {"demo", "demo", "demo"}, "demo/***@demo", "demo"},
+      {"scott/tiger@//dbhost:1521/ORCLPDB1",
+       {"scott", "tiger", "//dbhost:1521/ORCLPDB1"},
+       "scott/***@//dbhost:1521/ORCLPDB1",
+       "tiger"},
+      // no "@": the split takes the whole text for the server, the password typed included
+      {"demo/s3cretPW", {"demo", "", "demo/s3cretPW"}, "demo/***", "s3cretPW"},
+      {"demo/", {"demo", "", "demo/"}, "demo/***", ""},
+      // no "/": the text before the "@" is the password
+      {"s3cret@orcl", {"", "s3cret", "orcl"}, "***@orcl", "s3cret"},
+      {"@orcl", {"", "", "orcl"}, "***@orcl", ""},
+      // neither: all of it is the server, nothing to hide
+      {"orcl", {"", "", "orcl"}, "orcl", ""},
+      {"", {"", "", ""}, "", ""},
+      // empty parts
+      {"/@", {"", "", ""}, "/***@", ""},
+      {"u/@srv", {"u", "", "srv"}, "u/***@srv", ""},
+      {"/pw@srv", {"", "pw", "srv"}, "/***@srv", "pw"},
+      {"u/pw@", {"u", "pw", ""}, "u/***@", "pw"},
+      // "@" before "/": no password; what follows the "/" is hidden all the same
+      {"u@srv/tiger", {"u@srv", "", "srv/tiger"}, "u@srv/***", "tiger"},
+      {"u@a/b@c", {"u@a", "", "a/b@c"}, "u@a/***@c", "b"},
+      // several of each
+      {"u/p/q@s@t", {"u", "p/q", "s@t"}, "u/***@s@t", "p/q"},
+      {"u//p@@s", {"u", "/p", "@s"}, "u/***@@s", "/p"},
+      // a password with "/" stays whole; one with "@" is cut at its first "@" by the split
+      {"u/pa/ss@srv", {"u", "pa/ss", "srv"}, "u/***@srv", "pa/ss"},
+      {"u/p@ss@srv", {"u", "p", "ss@srv"}, "u/***@ss@srv", "p"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SplitConnectString(c.text), c.parts) << c.text;
+    const std::string shown = ConnectDisplayText(c.text);
+    EXPECT_EQ(shown, c.shown) << c.text;
+    const TSecretRange range = ConnectStringSecret(c.text);
+    if (std::string(c.shown) == c.text) {
+      EXPECT_FALSE(range.Present()) << c.text;
+    } else {
+      ASSERT_TRUE(range.Present()) << c.text;
+      EXPECT_EQ(std::string(c.text).substr(range.Begin, range.End - range.Begin), c.secret)
+          << c.text;
+    }
+    // A secret that the string holds once is never shown (demo/demo@demo shows demo anyway).
+    const std::string secret = c.secret;
+    const std::string text = c.text;
+    if (!secret.empty() && text.find(secret) == text.rfind(secret)) {
+      EXPECT_EQ(shown.find(secret), std::string::npos) << c.text;
+    }
+  }
+}
+
+// The table name rule shared by the window and tarnwick-export: an unquoted identifier, kept as
+// typed for the window, upper case for the server as tarnwick-export sends it.
+TEST(TableIdentifierTest, AcceptsUnquotedIdentifiersOnly) {
+  struct Case {
+    std::string text;
+    std::optional<std::string> upper;  // nothing: refused
+  };
+  const Case cases[] = {
+      {"EMP", "EMP"},
+      {"emp", "EMP"},
+      {"Long_Name$1#", "LONG_NAME$1#"},
+      {"сотрудники", "СОТРУДНИКИ"},
+      {std::string(30, 'x'), std::string(30, 'X')},
+      {std::string(31, 'x'), std::nullopt},
+      {"я" + std::string(29, 'z'), std::nullopt},  // 31 bytes
+      {"", std::nullopt},
+      {"EMP' or '1'='1", std::nullopt},
+      {"EMP'", std::nullopt},
+      {"EMP;", std::nullopt},
+      {"EMP --", std::nullopt},
+      {"SCOTT.EMP", std::nullopt},
+      {"\"EMP\"", std::nullopt},
+      {"1EMP", std::nullopt},
+      {"_EMP", std::nullopt},
+      {"EMP\n", std::nullopt},
+      {"A\xD0", std::nullopt},  // a sequence cut short
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsTableIdentifier(c.text), c.upper.has_value()) << "[" << c.text << "]";
+    EXPECT_EQ(UpperTableIdentifier(c.text), c.upper) << "[" << c.text << "]";
+  }
+}
+
 TEST(PadRightTest, FillsShortTextsAndKeepsLongOnes) {
   struct Case {
     const char* text;
