@@ -243,6 +243,11 @@ void TOCIConnection::Connect(const std::string&) {
     FCallStyle = OCICallStyle;
   FCommandCallStyle = FCallStyle;
   const bool oci73Possible = PossibleOCICallStyles.Contains(TOCICallStyle::OCI73);
+  // Wide fields are only filled with UTF-16 when the session's character set can be set to it,
+  // which needs a client without the version-7 calls; with any other client the fetched bytes
+  // would be narrow text in wide buffers, so the connect is refused before anything is sent.
+  if (FUseUnicode && !(PossibleOCICallStyles.Contains(TOCICallStyle::OCI80) && !oci73Possible))
+    RaiseError("Unicode (UTF-16) fields are not supported");
 
   if (FCallStyle == TOCICallStyle::OCI80) {
     FEnvHandle = hOCIEnv;

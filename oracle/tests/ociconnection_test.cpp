@@ -225,6 +225,17 @@ TEST_F(StandinConnection, VersionSevenStyleFailsWithoutTheCalls) {
   EXPECT_EQ(connection.GetLDA(), nullptr) << "the logon data area is freed after a failed logon";
 }
 
+TEST_F(StandinConnection, WideFieldsRefuseTheConnectWhenTheClientCannotGiveUTF16) {
+  connection.SetProp(prUseUnicode, true);
+  EXPECT_EQ(testsupport::PlainErrorOf([&] { connection.Connect(""); }),
+            "Unicode (UTF-16) fields are not supported");
+  EXPECT_FALSE(connection.GetConnected());
+  EXPECT_TRUE(TraceFrom("OCIServerAttach").empty()) << "nothing is sent to the server";
+  connection.SetProp(prUseUnicode, false);
+  connection.Connect("");
+  EXPECT_TRUE(connection.GetConnected());
+}
+
 TEST_F(StandinConnection, EmptyUserNameUsesExternalCredentials) {
   connection.SetUsername("");
   EXPECT_THROW(connection.Connect(""), EOraError);
