@@ -350,7 +350,8 @@ void TOCIConnection::ApplyNlsParams() {
 
 sb4 TOCIConnection::FailoverCallback(void*, void*, void* foCtx, ub4 foType, ub4 foEvent) {
   auto* self = static_cast<TOCIConnection*>(foCtx);
-  // Called from inside the client library: nothing may escape as an exception.
+  // Called from inside the client library: nothing may escape as an exception. The first one
+  // is kept and raised by the connection once the client call that called back has returned.
   try {
     if (foEvent == OCI_FO_END) self->ApplyNlsParams();
     if (self->OnFailover) {
@@ -359,6 +360,7 @@ sb4 TOCIConnection::FailoverCallback(void*, void*, void* foCtx, ub4 foType, ub4 
       return retry ? OCI_FO_RETRY : 0;
     }
   } catch (...) {
+    if (!self->FFailoverError) self->FFailoverError = std::current_exception();
   }
   return 0;
 }
