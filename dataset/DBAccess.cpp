@@ -338,6 +338,18 @@ void TDADataSetOptions::SetNumberRange(bool value) {
   if (value) NotAvailable("The option NumberRange", &FOwner);
 }
 
+void TDADataSetOptions::SetStrictUpdate(bool value) {
+  if (!value) NotAvailable("The option StrictUpdate = False", &FOwner);
+}
+
+void TDADataSetOptions::SetReturnParams(bool value) {
+  if (value) NotAvailable("The option ReturnParams", &FOwner);
+}
+
+void TDADataSetOptions::SetRemoveOnRefresh(bool value) {
+  if (!value) NotAvailable("The option RemoveOnRefresh = False", &FOwner);
+}
+
 void TDADataSetOptions::SetTrimFixedChar(bool value) {
   FTrimFixedChar = value;
   FOwner.Data().TrimFixedChar = value;

@@ -170,23 +170,25 @@ class TDADataSetOptions {
 
   bool RequiredFields() const { return FRequiredFields; }
   void SetRequiredFields(bool value);
-  bool StrictUpdate() const { return FStrictUpdate; }
-  void SetStrictUpdate(bool value) { FStrictUpdate = value; }
+  // StrictUpdate, ReturnParams and RemoveOnRefresh steer editing, which this build does not
+  // offer: their defaults are accepted, any other value raises.
+  bool StrictUpdate() const { return true; }
+  void SetStrictUpdate(bool value);
   bool NumberRange() const { return false; }
   // Number ranges are not available: true raises.
   void SetNumberRange(bool value);
   bool QueryRecCount() const { return FQueryRecCount; }
   void SetQueryRecCount(bool value) { FQueryRecCount = value; }
-  bool ReturnParams() const { return FReturnParams; }
-  void SetReturnParams(bool value) { FReturnParams = value; }
+  bool ReturnParams() const { return false; }
+  void SetReturnParams(bool value);
   bool TrimFixedChar() const { return FTrimFixedChar; }
   void SetTrimFixedChar(bool value);
   bool LongStrings() const { return FLongStrings; }
   void SetLongStrings(bool value);
   bool FlatBuffers() const { return FFlatBuffers; }
   void SetFlatBuffers(bool value);
-  bool RemoveOnRefresh() const { return FRemoveOnRefresh; }
-  void SetRemoveOnRefresh(bool value) { FRemoveOnRefresh = value; }
+  bool RemoveOnRefresh() const { return true; }
+  void SetRemoveOnRefresh(bool value);
   bool QuoteNames() const { return FQuoteNames; }
   void SetQuoteNames(bool value) { FQuoteNames = value; }
 
@@ -195,13 +197,10 @@ class TDADataSetOptions {
 
  private:
   bool FRequiredFields = true;
-  bool FStrictUpdate = true;
   bool FQueryRecCount = false;
-  bool FReturnParams = false;
   bool FTrimFixedChar = true;
   bool FLongStrings = true;
   bool FFlatBuffers = false;
-  bool FRemoveOnRefresh = true;
   bool FQuoteNames = false;
 };
 

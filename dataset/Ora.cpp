@@ -360,10 +360,7 @@ TOraDataSet::TOraDataSet(std::string name, const TOptionsFactory& createOptions)
     : TCustomDADataSet(
           std::move(name), std::make_unique<TOCIRecordSet>(),
           [](TCustomDADataSet& ds) { return std::make_unique<TOraSQL>(&ds); }, createOptions) {
-  FLockMode = TLockMode::lmNone;
-  FCheckMode = TCheckMode::cmNone;
   FHideRowId = true;
-  FSequenceMode = TSequenceMode::smPost;
   SetIRecordSet(&Data());
 }
 
@@ -417,6 +414,20 @@ void TOraDataSet::SetKeyFields(const std::string& value) {
   // The key fields decide which fields the smart query may edit: the definitions are made
   // again at the next open.
   FieldDefs().SetUpdated(false);
+}
+
+void TOraDataSet::SetSequenceMode(TSequenceMode value) {
+  if (value != TSequenceMode::smPost) NotAvailable("The option SequenceMode = smInsert");
+}
+
+void TOraDataSet::SetLockMode(TLockMode value) {
+  if (value == TLockMode::lmLockImmediate) NotAvailable("Row locks (LockMode = lmLockImmediate)");
+  if (value == TLockMode::lmLockDelayed) NotAvailable("Row locks (LockMode = lmLockDelayed)");
+}
+
+void TOraDataSet::SetCheckMode(TCheckMode value) {
+  if (value == TCheckMode::cmException) NotAvailable("Record checks (CheckMode = cmException)");
+  if (value == TCheckMode::cmRefresh) NotAvailable("Record checks (CheckMode = cmRefresh)");
 }
 
 void TOraDataSet::Lock() {

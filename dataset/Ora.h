@@ -139,12 +139,14 @@ class TOraDataSet : public TCustomDADataSet {
   const std::vector<std::string>& KeyFieldNames() const { return FKeyFieldNames; }
   const std::string& KeySequence() const { return FKeySequence; }
   void SetKeySequence(const std::string& value) { FKeySequence = value; }
-  TSequenceMode SequenceMode() const { return FSequenceMode; }
-  void SetSequenceMode(TSequenceMode value) { FSequenceMode = value; }
-  TLockMode LockMode() const { return FLockMode; }
-  void SetLockMode(TLockMode value) { FLockMode = value; }
-  TCheckMode CheckMode() const { return FCheckMode; }
-  void SetCheckMode(TCheckMode value) { FCheckMode = value; }
+  // SequenceMode, LockMode and CheckMode steer editing, which this build does not offer: the
+  // values that ask for nothing (smPost, lmNone, cmNone) are accepted, any other raises.
+  TSequenceMode SequenceMode() const { return TSequenceMode::smPost; }
+  void SetSequenceMode(TSequenceMode value);
+  TLockMode LockMode() const { return TLockMode::lmNone; }
+  void SetLockMode(TLockMode value);
+  TCheckMode CheckMode() const { return TCheckMode::cmNone; }
+  void SetCheckMode(TCheckMode value);
   // The field named ROWID after the last open, or null.
   TField* RowIdField() const { return FRowIdField; }
   // Row locks are not available.
@@ -176,9 +178,6 @@ class TOraDataSet : public TCustomDADataSet {
   std::string FKeyFields;
   std::vector<std::string> FKeyFieldNames;
   std::string FKeySequence;
-  TSequenceMode FSequenceMode = TSequenceMode::smPost;
-  TLockMode FLockMode = TLockMode::lmNone;
-  TCheckMode FCheckMode = TCheckMode::cmNone;
   bool FFetchCanceled = false;
 };
 

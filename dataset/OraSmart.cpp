@@ -8,7 +8,7 @@ TCustomSmartQuery::TCustomSmartQuery(std::string name)
     : TCustomOraQuery(std::move(name), [](TCustomDADataSet& ds) {
         return std::make_unique<TSmartQueryOptions>(ds);
       }) {
-  SetLockMode(TLockMode::lmLockImmediate);
+  // No immediate row locks: this build takes no row locks, so the lock mode stays lmNone.
   FTableDescribe = std::make_unique<TOCIRecordSet>();
   FTableDescribe->SetProp(prFetchRows, static_cast<int32_t>(1));
   SetRefreshOptions(0);

@@ -205,6 +205,7 @@ void TOCICommand::CheckOCI80() const {
 }
 
 void TOCICommand::Check(sword status) {
+  if (FOCIConnection) FOCIConnection->RethrowFailover();
   if (status == OCI_SUCCESS) return;
   // Execution always runs on the caller's thread, so the session's hook always sees the error.
   FOCIConnection->OraError(FCallStyle, status, true);
@@ -506,6 +507,7 @@ sword TOCICommand::InternalExecute(ub4 mode) {
         status = OCIStmtExecute(FOCIConnection->GetSvcCtx(), stmt, FErrorHandle, iterations, 0,
                                 nullptr, nullptr, mode);
       }
+      FOCIConnection->RethrowFailover();
       if (status != OCI_SUCCESS && status != OCI_NEED_DATA) {
         std::string message;
         if (GetOraError(status, message, FErrorHandle) == 3123)
@@ -853,6 +855,7 @@ int32_t TOCICommand::InternalFetch(int32_t rows, ub2 orientation) {
             : OCIStmtFetch2(stmt, FErrorHandle, static_cast<ub4>(rows), orientation, 0,
                             OCI_DEFAULT);
   }
+  FOCIConnection->RethrowFailover();
   int32_t fetched;
   if (status == OCI_SUCCESS) {
     ub4 total = 0;

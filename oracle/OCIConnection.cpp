@@ -249,6 +249,11 @@ void TOCIConnection::Connect(const std::string&) {
     FCallStyle = OCICallStyle;
   FCommandCallStyle = FCallStyle;
   const bool oci73Possible = PossibleOCICallStyles.Contains(TOCICallStyle::OCI73);
+  // Wide fields are only filled with UTF-16 when the session's character set can be set to it,
+  // which needs a client without the version-7 calls; with any other client the fetched bytes
+  // would be narrow text in wide buffers, so the connect is refused before anything is sent.
+  if (FUseUnicode && !(PossibleOCICallStyles.Contains(TOCICallStyle::OCI80) && !oci73Possible))
+    RaiseError("Unicode (UTF-16) fields are not supported");
 
   if (FCallStyle == TOCICallStyle::OCI80) {
     FEnvHandle = hOCIEnv;
@@ -351,7 +356,8 @@ void TOCIConnection::ApplyNlsParams() {
 
 sb4 TOCIConnection::FailoverCallback(void*, void*, void* foCtx, ub4 foType, ub4 foEvent) {
   auto* self = static_cast<TOCIConnection*>(foCtx);
-  // Called from inside the client library: nothing may escape as an exception.
+  // Called from inside the client library: nothing may escape as an exception. The first one
+  // is kept and raised by the connection once the client call that called back has returned.
   try {
     if (foEvent == OCI_FO_END) self->ApplyNlsParams();
     if (self->OnFailover) {
@@ -360,6 +366,7 @@ sb4 TOCIConnection::FailoverCallback(void*, void*, void* foCtx, ub4 foType, ub4 
       return retry ? OCI_FO_RETRY : 0;
     }
   } catch (...) {
+    if (!self->FFailoverError) self->FFailoverError = std::current_exception();
   }
   return 0;
 }

@@ -3,10 +3,12 @@
 // handles, its lock, its numbered properties and the turning of OCI statuses into exceptions.
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "oracle/CRConnection.h"
@@ -111,7 +113,14 @@ class TOCIConnection : public TCRConnection {
   void OraError(TOCICallStyle callStyle, sword& status, bool useHook);
   // OraError with the connection's own call style and the hook, for any status but OCI_SUCCESS.
   void Check(sword status) {
+    RethrowFailover();
     if (status != OCI_SUCCESS) OraError(FCallStyle, status, true);
+  }
+  // The failover hook runs inside a client call, where no exception may unwind: what it throws
+  // is kept and raised here, once the client call has returned. Every checked client call of the
+  // connection and its commands comes through here first.
+  void RethrowFailover() {
+    if (FFailoverError) std::rethrow_exception(std::exchange(FFailoverError, nullptr));
   }
   void CheckOCI();
   void CheckOCI73();
@@ -129,6 +138,7 @@ class TOCIConnection : public TCRConnection {
   void ApplyNlsParams();
   static sb4 FailoverCallback(void* svcctx, void* envctx, void* foCtx, ub4 foType, ub4 foEvent);
 
+  std::exception_ptr FFailoverError;  // thrown by the failover hook, not yet raised
   bool FThreadSafety = true;
   uint16_t FMaxStringSize = 0;
   TOCICallStyle FCallStyle = TOCICallStyle::None;

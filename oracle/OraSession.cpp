@@ -74,8 +74,9 @@ void TOraSessionOptions::SetCharset(const std::string& value) {
 }
 
 void TOraSessionOptions::SetUseUnicode(bool value) {
-  FUseUnicode = value;
-  if (auto* c = FOwner.GetIConnection()) c->SetProp(prUseUnicode, value);
+  if (value) RaiseError("Unicode (UTF-16) fields are not supported");
+  FUseUnicode = false;
+  if (auto* c = FOwner.GetIConnection()) c->SetProp(prUseUnicode, false);
 }
 
 void TOraSessionOptions::SetConvertEOL(bool value) {
@@ -133,6 +134,10 @@ void TOraSessionOptions::SetUseOCI7(bool value) {
   FUseOCI7 = value;
   FOwner.FCallStyle = value ? TOCICallStyle::OCI73 : OCICallStyle;
   if (auto* c = FOwner.GetIConnection()) c->SetOCICallStyle(FOwner.FCallStyle);
+}
+
+void TOraSessionOptions::SetNeverConnect(bool value) {
+  if (value) RaiseError("The option NeverConnect is not supported: no session is read from a form");
 }
 
 void TOraSessionOptions::SetNet(bool value) {
@@ -299,6 +304,13 @@ void TOraSession::SetConnectString(const std::string& value) {
 void TOraSession::SetAutoCommit(bool value) {
   FAutoCommit = value;
   if (FIConnection && FTransactionId.empty()) FIConnection->SetProp(prAutoCommit, value);
+}
+
+void TOraSession::SetConnectPrompt(bool value) {
+  if (!value)
+    RaiseError(
+        "The option ConnectPrompt = False is not supported: there is no login dialog, every "
+        "connect uses the user name, password and server as set");
 }
 
 void TOraSession::SetThreadSafety(bool value) {

@@ -44,6 +44,8 @@ class TOraSessionOptions {
   const std::string& Charset() const { return FCharset; }
   void SetCharset(const std::string& value);
   bool UseUnicode() const { return FUseUnicode; }
+  // UTF-16 fields need a client that takes the UTF-16 character set for the session, which no
+  // client this build loads does: true raises.
   void SetUseUnicode(bool value);
   bool ConvertEOL() const { return FConvertEOL; }
   void SetConvertEOL(bool value);
@@ -55,8 +57,9 @@ class TOraSessionOptions {
   void SetEnableIntegers(bool value);
   bool EnableNumbers() const { return FEnableNumbers; }
   void SetEnableNumbers(bool value);
-  bool NeverConnect() const { return FNeverConnect; }
-  void SetNeverConnect(bool value) { FNeverConnect = value; }
+  // Governs a Connected value read from a stored form; this build reads no forms: true raises.
+  bool NeverConnect() const { return false; }
+  void SetNeverConnect(bool value);
   bool UseOCI7() const { return FUseOCI7; }
   void SetUseOCI7(bool value);
   bool Net() const { return FNet; }
@@ -73,7 +76,6 @@ class TOraSessionOptions {
   std::string FDateLanguage;
   bool FEnableIntegers = true;
   bool FEnableNumbers = false;
-  bool FNeverConnect = false;
   bool FUseOCI7 = false;
   bool FNet = false;
 };
@@ -141,8 +143,10 @@ class TOraSession {
 
   bool AutoCommit() const { return FAutoCommit; }
   void SetAutoCommit(bool value);
-  bool ConnectPrompt() const { return FLoginPrompt; }
-  void SetConnectPrompt(bool value) { FLoginPrompt = value; }
+  // The login prompt flag. This build has no login dialog, so connecting always uses the user
+  // name, password and server as set; the flag keeps its default, and false raises.
+  bool ConnectPrompt() const { return true; }
+  void SetConnectPrompt(bool value);
   bool ThreadSafety() const { return FThreadSafety; }
   void SetThreadSafety(bool value);
   TConnectMode ConnectMode() const { return FConnectMode; }
@@ -200,7 +204,6 @@ class TOraSession {
   std::unique_ptr<TOraSessionOptions> FOptions;
   std::string FUsername, FPassword, FServer;
   bool FAutoCommit = true;
-  bool FLoginPrompt = true;
   bool FThreadSafety = true;
   TConnectMode FConnectMode = TConnectMode::cmNormal;
   TPoolingOptions FPoolingOptions;

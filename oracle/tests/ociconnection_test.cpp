@@ -3,6 +3,7 @@
 #include "oracle/OCIConnection.h"
 
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 #include <cstdio>
 #include <cstring>
@@ -223,6 +224,17 @@ TEST_F(StandinConnection, VersionSevenStyleFailsWithoutTheCalls) {
       << "the stand-in has no version-7 calls; the failure is a plain exception";
   EXPECT_FALSE(connection.GetConnected());
   EXPECT_EQ(connection.GetLDA(), nullptr) << "the logon data area is freed after a failed logon";
+}
+
+TEST_F(StandinConnection, WideFieldsRefuseTheConnectWhenTheClientCannotGiveUTF16) {
+  connection.SetProp(prUseUnicode, true);
+  EXPECT_EQ(testsupport::PlainErrorOf([&] { connection.Connect(""); }),
+            "Unicode (UTF-16) fields are not supported");
+  EXPECT_FALSE(connection.GetConnected());
+  EXPECT_TRUE(TraceFrom("OCIServerAttach").empty()) << "nothing is sent to the server";
+  connection.SetProp(prUseUnicode, false);
+  connection.Connect("");
+  EXPECT_TRUE(connection.GetConnected());
 }
 
 TEST_F(StandinConnection, EmptyUserNameUsesExternalCredentials) {
@@ -714,6 +726,51 @@ TEST_F(StandinConnection, FailoverInsideAnInternalStatementAppliesTheSettingsAsi
   EXPECT_EQ(executes.back().find(handle), executes.back().find("stmt#")) << executes.back();
   EXPECT_EQ(connection.CheckCommand().GetCursorState(), csInactive);
   EXPECT_EQ(connection.CheckCommand().GetSQL(), "ALTER SESSION SET NLS_NUMERIC_CHARACTERS='. '");
+}
+
+// A failover hook that throws: the exception is kept while the client is inside its call (no
+// unwinding through the client's frames) and raised once that call has returned, once.
+TEST_F(StandinConnection, AnExceptionOfTheFailoverHookIsRaisedWhenTheClientCallHasReturned) {
+  connection.Connect("");
+  int hookCalls = 0;
+  connection.OnFailover = [&](ub4, ub4, bool&) {
+    ++hookCalls;
+    throw std::runtime_error("the failover handler failed");
+  };
+  g_realExecute = OCIStmtExecute;
+  OCIStmtExecute = &ExecuteWithFailover;
+  g_failingOver = &connection;
+  const size_t mark = trace.Mark();
+  std::string error = "<no error>";
+  try {
+    connection.SetProp(prNumericCharacters, std::string(". "));
+  } catch (const std::runtime_error& e) {
+    error = e.what();
+  }
+  OCIStmtExecute = g_realExecute;
+  EXPECT_EQ(hookCalls, 1);
+  EXPECT_EQ(error, "the failover handler failed");
+  // The interrupted execute went on in the client and returned normally.
+  const auto lines = trace.Since(mark);
+  const auto executes = testsupport::Trace::Starting(lines, "OCIStmtExecute(");
+  ASSERT_FALSE(executes.empty()) << testsupport::Trace::Joined(lines);
+  EXPECT_NE(executes.back().find("= OCI_SUCCESS"), std::string::npos) << executes.back();
+
+  // Raised once: the next call of the connection works.
+  connection.OnFailover = nullptr;
+  EXPECT_EQ(testsupport::PlainErrorOf(
+                [&] { connection.SetProp(prNumericCharacters, std::string(", ")); }),
+            "<no error>");
+  EXPECT_TRUE(connection.GetConnected());
+
+  // A callback made outside any call of this program returns normally; its exception is
+  // raised by the connection's next checked call.
+  connection.OnFailover = [](ub4, ub4, bool&) { throw std::logic_error("late handler failure"); };
+  const OCIFocbkStruct& reg = connection.FailoverRegistration();
+  EXPECT_EQ(reg.callback_function(nullptr, nullptr, reg.fo_ctx, OCI_FO_SESSION, OCI_FO_BEGIN), 0);
+  connection.OnFailover = nullptr;
+  EXPECT_THROW(connection.Commit(), std::logic_error);
+  EXPECT_NO_THROW(connection.Commit());
 }
 
 }  // namespace

@@ -53,6 +53,21 @@ TEST(OraSessionDefaults, FeaturesThatAreNotAvailableSaySo) {
   EXPECT_EQ(message([&] { s.Options().SetNet(true); }),
             "The direct network transport is not supported");
   EXPECT_EQ(message([&] { s.Options().SetCharLength(7); }), "CharLength must be 0..6");
+  EXPECT_EQ(message([&] { s.Options().SetUseUnicode(true); }),
+            "Unicode (UTF-16) fields are not supported");
+  EXPECT_EQ(message([&] { s.Options().SetNeverConnect(true); }),
+            "The option NeverConnect is not supported: no session is read from a form");
+  EXPECT_EQ(message([&] { s.SetConnectPrompt(false); }),
+            "The option ConnectPrompt = False is not supported: there is no login dialog, every "
+            "connect uses the user name, password and server as set");
+  // Their defaults are what this build does.
+  EXPECT_EQ(message([&] {
+              s.Options().SetUseUnicode(false);
+              s.Options().SetNeverConnect(false);
+              s.SetConnectPrompt(true);
+            }),
+            "");
+  EXPECT_FALSE(s.Options().UseUnicode());
   EXPECT_EQ(message([&] { s.SetDebug(false); }), "");
   EXPECT_EQ(message([&] { s.Commit(); }), "Operation is not allowed when the connection is closed");
 }

@@ -126,6 +126,9 @@ class Session {
   virtual std::unique_ptr<Cursor> prepare(std::string_view sql) = 0;
   virtual void commit() = 0;
   virtual void rollback() = 0;
+  // Ends the session as a log-off does: commits its open work. The session is ended either way
+  // (later calls raise ORA-01012); a commit that fails is rolled back and raises OraError.
+  virtual void end() = 0;
   // NLS parameters of the session (NLS_DATE_FORMAT, NLS_NUMERIC_CHARACTERS, ...), upper-case names.
   virtual std::string nls(const std::string& name) const = 0;
   virtual const std::string& user() const = 0;
@@ -148,7 +151,8 @@ class Server {
 // How the engine fills in the interface above (notes, no new declarations):
 // - A Session and its Cursors are used by one thread at a time. A Cursor may outlive its Session;
 //   execute() and step() then raise ORA-01012. Destroying a Session commits its open work, as an
-//   Oracle log-off does; call rollback() first for a connection that is to look broken.
+//   Oracle log-off does (end() does the same and reports a failed commit); call rollback() first
+//   for a connection that is to look broken.
 // - kind(): NUMBER values are Integer when integral and within 64 bits, else Real. asInteger()
 //   drops a fraction and raises ORA-01455 beyond 64 bits; asReal() is the nearest double;
 //   numberText() is the exact plain decimal ("-0.5", "120", never an exponent).

@@ -1,8 +1,10 @@
 // The ORA_* SQL functions that give SQLite Oracle's rules: value checks on store, conversions,
 // NULL-for-empty text, date arithmetic, exact NUMBER rounding.
 //
-// Every function catches OraError and reports it as an SQLite error whose message is the full
-// "ORA-nnnnn: ..." text; the session turns such messages back into OraError.
+// Every function catches whatever it throws, so that no exception unwinds through SQLite's C
+// frames: an OraError becomes an SQLite error whose message is the full "ORA-nnnnn: ..." text
+// (the session turns such messages back into OraError), std::bad_alloc SQLite's out-of-memory
+// error, any other exception an ORA-00600 naming it.
 #include <cmath>
 #include <cstring>
 
@@ -682,10 +684,8 @@ template <Fn F>
 void guarded(sqlite3_context* ctx, int n, sqlite3_value** a) {
   try {
     F(ctx, n, a);
-  } catch (const OraError& e) {
-    sqlite3_result_error(ctx, e.message.c_str(), static_cast<int>(e.message.size()));
-  } catch (const std::exception& e) {
-    sqlite3_result_error(ctx, e.what(), -1);
+  } catch (...) {
+    resultFromException(ctx);
   }
 }
 
@@ -698,12 +698,42 @@ template <void (*F)(sqlite3_context*)>
 void guardedFinal(sqlite3_context* ctx) {
   try {
     F(ctx);
-  } catch (const OraError& e) {
-    sqlite3_result_error(ctx, e.message.c_str(), static_cast<int>(e.message.size()));
+  } catch (...) {
+    resultFromException(ctx);
   }
 }
 
+void checkRegistered(sqlite3* db, int rc, const char* name) {
+  if (rc != SQLITE_OK)
+    raise(600, {"sqlite", std::string("cannot register ") + name + ": " + sqlite3_errmsg(db)});
+}
+
 }  // namespace
+
+namespace {
+void resultInternalError(sqlite3_context* ctx, const char* what) noexcept {
+  try {
+    const std::string m = oraMessage(600, {"standin function", what});
+    sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+  } catch (...) {
+    sqlite3_result_error_nomem(ctx);
+  }
+}
+}  // namespace
+
+void resultFromException(sqlite3_context* ctx) noexcept {
+  try {
+    throw;
+  } catch (const OraError& e) {
+    sqlite3_result_error(ctx, e.message.c_str(), static_cast<int>(e.message.size()));
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(ctx);
+  } catch (const std::exception& e) {
+    resultInternalError(ctx, e.what());
+  } catch (...) {
+    resultInternalError(ctx, "unknown exception");
+  }
+}
 
 std::string formatNumber(const Decimal& value, std::string_view format,
                          const std::string& nlsChars) {
@@ -852,13 +882,22 @@ void registerFunctions(sqlite3* db, const NlsSettings* nls) {
   };
   for (const Entry& e : entries) {
     int flags = SQLITE_UTF8 | (e.deterministic ? SQLITE_DETERMINISTIC : 0);
-    sqlite3_create_function_v2(db, e.name, e.args, flags, const_cast<NlsSettings*>(nls), e.fn,
-                               nullptr, nullptr, nullptr);
+    checkRegistered(
+        db,
+        sqlite3_create_function_v2(db, e.name, e.args, flags, const_cast<NlsSettings*>(nls), e.fn,
+                                   nullptr, nullptr, nullptr),
+        e.name);
   }
-  sqlite3_create_function_v2(db, "ORA_SUM", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
-                             guardedStep<sumStep>, guardedFinal<sumFinal>, nullptr);
-  sqlite3_create_function_v2(db, "ORA_AVG", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
-                             guardedStep<sumStep>, guardedFinal<avgFinal>, nullptr);
+  checkRegistered(
+      db,
+      sqlite3_create_function_v2(db, "ORA_SUM", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                 nullptr, guardedStep<sumStep>, guardedFinal<sumFinal>, nullptr),
+      "ORA_SUM");
+  checkRegistered(
+      db,
+      sqlite3_create_function_v2(db, "ORA_AVG", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                 nullptr, guardedStep<sumStep>, guardedFinal<avgFinal>, nullptr),
+      "ORA_AVG");
 }
 
 }  // namespace standin

@@ -252,7 +252,13 @@ class NlsSettings {
   std::map<std::string, std::string> values_;
 };
 
+// Registers the ORA_* functions on db; a registration that SQLite refuses raises ORA-00600
+// naming the function.
 void registerFunctions(sqlite3* db, const NlsSettings* nls);
+// Called inside a catch block of an SQLite callback: sets the callback's error result from the
+// exception being handled (OraError: its text; std::bad_alloc: out of memory; anything else:
+// ORA-00600 with its what() text). Never throws.
+void resultFromException(sqlite3_context* ctx) noexcept;
 // TO_CHAR of a number with an Oracle number format model (9 0 . , D G FM); ORA-01481 otherwise.
 std::string formatNumber(const Decimal& v, std::string_view format, const std::string& nlsChars);
 

@@ -191,12 +191,26 @@ class Connection final : public std::enable_shared_from_this<Connection> {
     registerFunctions(db, &nls_);
   }
 
-  // A session that ends normally commits its work, as an Oracle log-off does.
+  // A session that ends normally commits its work, as an Oracle log-off does. The session is
+  // ended either way; a commit that fails leaves the work rolled back and raises ORA-00600 with
+  // SQLite's text. STANDIN_FAULT_LOGOFF_COMMIT (any non-empty value) makes SQLite refuse that
+  // commit through its commit hook, so that callers can be tested against the failure.
   void end() {
     if (ended_) return;
-    if (inTransaction_) sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
-    inTransaction_ = false;
     ended_ = true;
+    if (!inTransaction_) return;
+    inTransaction_ = false;
+    sqlite3* db = db_.get();
+    const char* fault = std::getenv("STANDIN_FAULT_LOGOFF_COMMIT");
+    if (fault && *fault)
+      sqlite3_commit_hook(
+          db, [](void*) { return 1; }, nullptr);
+    const int rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_commit_hook(db, nullptr, nullptr);
+    if (rc == SQLITE_OK) return;
+    const std::string message = sqlite3_errmsg(db);
+    if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    raise(600, {"sqlite", "log-off commit failed: " + message});
   }
   bool ended() const { return ended_; }
 
@@ -443,7 +457,14 @@ class Connection final : public std::enable_shared_from_this<Connection> {
 class SessionImpl final : public Session {
  public:
   explicit SessionImpl(std::shared_ptr<Connection> c) : c_(std::move(c)) {}
-  ~SessionImpl() override { c_->end(); }
+  // A destructor cannot report a failed log-off commit: callers that need to know call end().
+  ~SessionImpl() override {
+    try {
+      c_->end();
+    } catch (...) {
+    }
+  }
+  void end() override { c_->end(); }
   std::unique_ptr<Cursor> prepare(std::string_view sql) override { return c_->prepare(sql); }
   void commit() override { c_->commit(); }
   void rollback() override { c_->rollback(); }

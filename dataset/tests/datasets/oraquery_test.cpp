@@ -41,7 +41,7 @@ TEST(OraQuery, ConstructionPushesTheDefaultsIntoRecordSetAndCommand) {
   EXPECT_FALSE(q.ReadOnly());
   EXPECT_EQ(q.RowsAffected(), -1);
   EXPECT_EQ(q.RefreshOptions(), 0);
-  EXPECT_EQ(q.LockMode(), TLockMode::lmLockImmediate);
+  EXPECT_EQ(q.LockMode(), TLockMode::lmNone);  // this build takes no row locks
   EXPECT_EQ(q.CheckMode(), TCheckMode::cmNone);
   EXPECT_EQ(q.SequenceMode(), TSequenceMode::smPost);
   EXPECT_EQ(q.KeyFields(), "");
@@ -132,6 +132,21 @@ TEST(OraQuery, FacilitiesThisBuildLacksSaySoWhenSwitchedOn) {
       {"FullRefresh", [&] { q.SetFullRefresh(true); }, "Full refresh"},
       {"CachedUpdates", [&] { q.SetCachedUpdates(true); }, "Cached updates"},
       {"Lock", [&] { q.Lock(); }, "Row locks"},
+      {"StrictUpdate", [&] { q.Options().SetStrictUpdate(false); },
+       "The option StrictUpdate = False"},
+      {"ReturnParams", [&] { q.Options().SetReturnParams(true); }, "The option ReturnParams"},
+      {"RemoveOnRefresh", [&] { q.Options().SetRemoveOnRefresh(false); },
+       "The option RemoveOnRefresh = False"},
+      {"smInsert", [&] { q.SetSequenceMode(TSequenceMode::smInsert); },
+       "The option SequenceMode = smInsert"},
+      {"lmLockImmediate", [&] { q.SetLockMode(TLockMode::lmLockImmediate); },
+       "Row locks (LockMode = lmLockImmediate)"},
+      {"lmLockDelayed", [&] { q.SetLockMode(TLockMode::lmLockDelayed); },
+       "Row locks (LockMode = lmLockDelayed)"},
+      {"cmException", [&] { q.SetCheckMode(TCheckMode::cmException); },
+       "Record checks (CheckMode = cmException)"},
+      {"cmRefresh", [&] { q.SetCheckMode(TCheckMode::cmRefresh); },
+       "Record checks (CheckMode = cmRefresh)"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ErrorOf(c.use),
@@ -144,6 +159,23 @@ TEST(OraQuery, FacilitiesThisBuildLacksSaySoWhenSwitchedOn) {
   q.SetMasterSource(nullptr);
   EXPECT_FALSE(q.Debug());
   EXPECT_EQ(q.FilterSQL(), "");
+}
+
+TEST(OraQuery, EditingOptionsAcceptTheValuesThatAskForNothing) {
+  TSmartQuery q("SmartQuery1");
+  TOraQuery plain("OraQuery1");
+  for (TOraDataSet* ds : {static_cast<TOraDataSet*>(&q), static_cast<TOraDataSet*>(&plain)}) {
+    EXPECT_EQ(ErrorOf([&] {
+                ds->SetLockMode(TLockMode::lmNone);
+                ds->SetCheckMode(TCheckMode::cmNone);
+                ds->SetSequenceMode(TSequenceMode::smPost);
+                ds->Options().SetStrictUpdate(true);
+                ds->Options().SetReturnParams(false);
+                ds->Options().SetRemoveOnRefresh(true);
+              }),
+              "<no error>")
+        << ds->Name();
+  }
 }
 
 TEST(OraQuery, OpeningOrExecutingWithoutAnyConnectionIsAnError) {
