@@ -8,8 +8,8 @@
 #include <csignal>
 #include <fstream>
 
-#include "app/IniFile.h"
 #include "app/ExportText.h"
+#include "app/IniFile.h"
 #include "app/tests/export/ExportFakes.h"
 #include "batch/BatchFetch.h"
 #include "batch/BatchOptions.h"
