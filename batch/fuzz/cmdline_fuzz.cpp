@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(batch::NormaliseTableName(*name) == name);
   for (char c : *name) FUZZ_CHECK(!(c >= 'a' && c <= 'z'));
   FUZZ_CHECK(EndsAnArgument(args, options->Table));
-  FUZZ_CHECK(options->FetchRows >= 1 && options->FetchRows <= 10000);
+  // Absent means the rows per fetch follow the record length.
+  FUZZ_CHECK(!options->FetchRows || (*options->FetchRows >= 1 && *options->FetchRows <= 10000));
   FUZZ_CHECK(!(options->Folder && options->Output));
   for (const auto* value :
        {&options->Folder, &options->Output, &options->Connect, &options->Settings}) {
