@@ -8,7 +8,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   libgtest-dev
   clang libclang-rt-14-dev
-  python3 python3-dbf gdal-bin
+  python3 python3-dbf gdal-bin python3-gdal
   locales
   dpkg-dev help2man  # scripts/package: the Debian package and tarnwick-export's manual page
   xvfb xdotool x11-apps x11-utils imagemagick  # scripts/xvfb-demo: display, input, xwd, xwininfo, screenshots
