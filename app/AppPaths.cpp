@@ -28,6 +28,12 @@ std::string SettingsPathFor(const std::string& executablePath) {
   return executablePath + ".INI";
 }
 
+std::optional<std::string> EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
 TSettingsFiles SettingsFilesFor(const std::string& executablePath) {
   const std::string beside = SettingsPathFor(executablePath);
   auto absolute = [](const char* name) -> std::optional<std::string> {

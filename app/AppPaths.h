@@ -3,6 +3,7 @@
 // directory and the texts of the main window. All texts are UTF-8; "character" means a Unicode
 // code point.
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace tarnwick {
@@ -41,6 +42,9 @@ struct TSettingsFiles {
 // first file that exists of user and beside (one the administrator put beside the programs for
 // everyone), user when neither does. The environment is read when this is called.
 TSettingsFiles SettingsFilesFor(const std::string& executablePath);
+
+// The value of the process's environment variable `name`, or nothing when it is not set.
+std::optional<std::string> EnvironmentValue(const char* name);
 
 // Makes the folder of a settings file and the missing folders above it, each readable by its
 // owner only (mode 0700): the file holds a password. True when the folder is there afterwards.

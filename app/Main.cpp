@@ -260,13 +260,8 @@ void TMF::ComboBox1Exit() {
 void TMF::Button1Click() {
   // The opt-in to newer clients is read at every connect, so that a changed settings file counts
   // without a restart (until a client has been loaded).
-  const TClientOptIn optIn = FindClientOptIn(false,
-                                             [](const char* name) -> std::optional<std::string> {
-                                               const char* value = std::getenv(name);
-                                               if (value == nullptr) return std::nullopt;
-                                               return std::string(value);
-                                             },
-                                             {settings_.Read, settings_.Beside});
+  const TClientOptIn optIn =
+      FindClientOptIn(false, EnvironmentValue, {settings_.Read, settings_.Beside});
   if (optIn.Error) {
     ShowMessage(*optIn.Error);
     return;

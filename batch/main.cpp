@@ -52,11 +52,7 @@ int main(int argc, char** argv) {
   tarnwick::batch::TBatchEnvironment environment;
   environment.ProgramPath = ProgramPath(argv[0]);
   environment.WorkingDirectory = tarnwick::CurrentWorkingDirectory();
-  environment.GetEnv = [](const char* name) -> std::optional<std::string> {
-    const char* value = std::getenv(name);
-    if (value == nullptr) return std::nullopt;
-    return std::string(value);
-  };
+  environment.GetEnv = tarnwick::EnvironmentValue;
   environment.ErrIsTerminal = ::isatty(STDERR_FILENO) == 1;
   environment.MakeDatabase = [](int fetchRows) -> std::unique_ptr<tarnwick::IExportDatabase> {
     auto database = std::make_unique<tarnwick::TOraExportDatabase>();
