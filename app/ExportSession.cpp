@@ -400,6 +400,14 @@ void TExportSession::Analyse(IExportView& view, const std::string& table) {
   view.AddMemoLine(EstimateLine(EstimateSeconds(TableRowCount, ColumnCount)));
 }
 
+int64_t TExportSession::RecordLength() const {
+  int64_t length = 1;  // the deletion flag
+  for (std::size_t i = 0; i < DbfLengths.size(); ++i) {
+    if (!DbfTypes[i].empty()) length += Number(DbfLengths[i]).value_or(0);
+  }
+  return length;
+}
+
 // What a DBF file can hold: at least one and at most 255 fields, records of at most 65535 bytes.
 bool TExportSession::CheckLimits(IExportView& view, const std::string& table) {
   if (ColumnCount == 0) {
@@ -411,10 +419,7 @@ bool TExportSession::CheckLimits(IExportView& view, const std::string& table) {
     view.ShowMessage(TooManyFieldsText(ColumnCount));
     ok = false;
   }
-  int64_t recordLength = 1;  // the deletion flag
-  for (std::size_t i = 0; i < DbfLengths.size(); ++i) {
-    if (!DbfTypes[i].empty()) recordLength += Number(DbfLengths[i]).value_or(0);
-  }
+  const int64_t recordLength = RecordLength();
   if (recordLength > 65535) {
     view.ShowMessage(RecordTooLongText(recordLength));
     ok = false;

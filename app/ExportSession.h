@@ -94,6 +94,9 @@ class TExportSession {
   int32_t TableRowCount = 0;
   // The last analysis accepted the table; the import may run.
   bool Analysed() const noexcept { return analysed_; }
+  // The length of the DBF record of the last analysis: the deletion flag and every field whose
+  // type it accepted.
+  int64_t RecordLength() const;
 
   IExportDatabase& Database() noexcept { return *database_; }
 

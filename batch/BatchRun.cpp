@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -163,22 +162,6 @@ std::string WriterCause() {
   return cause;
 }
 
-int64_t Number(const std::string& text) {
-  int64_t value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
-
-// The length of the DBF record that the analysis found: the deletion flag and every field.
-int64_t RecordLength(const TExportSession& session) {
-  int64_t length = 1;
-  for (int i = 0;
-       i < session.ColumnCount && static_cast<std::size_t>(i) < session.DbfLengths.size(); ++i) {
-    length += Number(session.DbfLengths[static_cast<std::size_t>(i)]);
-  }
-  return length;
-}
-
 // The client's error text with every copy of the connection string's secret part (a server
 // name that the client repeats may hold the password typed after a "/") replaced by "***".
 std::string WithoutSecret(std::string message, const std::string& connectString) {
@@ -287,7 +270,7 @@ class TRun {
         return kTableRefused;
       }
       if (Stopped()) return Interrupted("after the structure analysis; no file was written");
-      db.SetFetchRows(options_.FetchRows.value_or(FetchRowsForRecord(RecordLength(session))));
+      db.SetFetchRows(options_.FetchRows.value_or(FetchRowsForRecord(session.RecordLength())));
     } catch (const EDatabaseError& e) {
       view_.Note(ErrorText(e.Message()));
       return kDatabaseError;
