@@ -180,7 +180,10 @@ std::string releaseText(std::string_view release) {
     if (parts[0] != k.major || !minorMatches) continue;
     if (count <= 2 && !(k.major >= 18 && count == 2)) return k.full;
     std::string out;
-    for (int i = 0; i < 5; ++i) out += (i ? "." : "") + std::to_string(parts[i]);
+    for (int i = 0; i < 5; ++i) {
+      if (i) out += '.';
+      out += std::to_string(parts[i]);
+    }
     return out;
   }
   throw std::runtime_error("unknown release \"" + std::string(release) +
