@@ -2,19 +2,15 @@
 // The default error display: what the user sees of an error that leaves a handler.
 #include <string>
 
+#include "app/ErrorText.h"
 #include "app/ModalUi.h"
 
 namespace tarnwick {
 
-// The message as shown: a "." is added when the message is not empty and its last character has
-// a code greater than that of "." (a letter or a digit, not "!", ")" or a line break). Texts are
-// UTF-8, and every character outside ASCII has a code above ".", so a message ending in a
-// multi-byte character (a Cyrillic letter, say) gets the full stop too.
-std::string ErrorDisplayText(const std::string& message);
-
 // Shows the exception being handled (call only inside a catch block) with the error icon,
-// captioned with the application title. The silent EAbort shows nothing; an exception of no known
-// type is named by a generic text that mentions the action it ended.
+// captioned with the application title, its text as ErrorDisplayText makes it. The silent EAbort
+// shows nothing; an exception of no known type is named by a generic text that mentions the action
+// it ended.
 void ShowCurrentException(IModalUi& ui, const std::string& title, const std::string& action);
 
 // Runs one handler to its end; whatever escapes it goes to the default error display, so the

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "app/ErrorText.h"
+
 namespace tarnwick::batch {
 
 namespace {
@@ -37,8 +39,7 @@ std::size_t TerminalWidth(std::FILE* file) {
 }  // namespace
 
 std::string ErrorText(const std::string& message) {
-  std::string text = message;
-  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+  std::string text = ErrorDisplayText(message);
   // The client's texts end in a line break, which a line of standard error has already.
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text;

@@ -69,9 +69,9 @@ class TBatchView : public IExportView {
   bool barShown_ = false;
 };
 
-// The message of an error as the window's default error display shows it: a full stop is added
-// when the text is not empty and its last character's code is above that of ".". Line breaks
-// at its end are dropped.
+// The message of an error for a line of standard error: the window's text of it (ErrorDisplayText,
+// whose full-stop rule sees the message as it comes), without the line breaks at its end, since
+// the line has its own. The window's box keeps them: the difference is this front end's.
 std::string ErrorText(const std::string& message);
 
 }  // namespace tarnwick::batch

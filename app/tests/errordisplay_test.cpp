@@ -1,4 +1,5 @@
-// The default error display: the full-stop rule, the silent abort and errors of every kind.
+// The default error display: the silent abort and errors of every kind, with the texts of
+// ErrorDisplayText (errortext_test).
 #include "app/ErrorDisplay.h"
 
 #include <gtest/gtest.h>
@@ -13,24 +14,6 @@ namespace {
 
 using Call = TScriptedModalUi::Call;
 using Kind = TScriptedModalUi::Kind;
-
-TEST(ErrorDisplayTest, FullStopIsAddedAfterCharactersAboveTheFullStop) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"Division by zero", "Division by zero."},
-      {"List index out of bounds (3)", "List index out of bounds (3)"},
-      {"Stop!", "Stop!"},
-      {"ORA-00942: table or view does not exist\n", "ORA-00942: table or view does not exist\n"},
-      {"", ""},
-      {"Value 42", "Value 42."},
-      {"Already ends.", "Already ends."},
-      {"dash -", "dash -"},
-      {"slash /", "slash /."},
-      {"blank ", "blank "},
-      {"Нет соединения", "Нет соединения."},
-      {"Ошибка»", "Ошибка»."},
-  };
-  for (const auto& [message, shown] : cases) EXPECT_EQ(ErrorDisplayText(message), shown) << message;
-}
 
 TEST(ErrorDisplayTest, EveryKindOfErrorIsShownOnceWithTheErrorBox) {
   struct Case {

@@ -521,6 +521,8 @@ TEST(ErrorText, AddsTheWindowsFullStopAndDropsTrailingLineBreaks) {
       {"List index out of bounds (3)", "List index out of bounds (3)"},
       {"Нет таблицы", "Нет таблицы."},
       {"ORA-00942: table or view does not exist\n", "ORA-00942: table or view does not exist"},
+      // The rule sees the message as it comes: a closing line break gets no full stop.
+      {"Нет соединения\r\n", "Нет соединения"},
       {"", ""},
   };
   for (const auto& [message, shown] : cases) EXPECT_EQ(ErrorText(message), shown);
