@@ -1,6 +1,5 @@
 #include "app/ExportSession.h"
 
-#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 
 #include "app/AppPaths.h"
 #include "app/IniFile.h"
+#include "app/TargetState.h"
 #include "dataset/FieldText.h"
 #include "dataset/FormatSettings.h"
 #include "dataset/NumberText.h"
@@ -90,12 +90,6 @@ std::optional<int> Number(const std::string& text) {
   const auto result = std::from_chars(text.data(), end, value);
   if (text.empty() || result.ec != std::errc() || result.ptr != end) return std::nullopt;
   return value;
-}
-
-// A file, not a folder, is at path.
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 // The log's date and time: the date in the form dd.mm.yyyy; the short date format is "yyyymmdd"
@@ -178,10 +172,10 @@ class TSubstitutions {
 // values that lost digits on the way.
 class TRoundings {
  public:
-  TRoundings(const std::vector<std::string>& types, const std::vector<std::string>& lengths) {
-    for (std::size_t i = 0; i < types.size(); ++i) {
-      if (types[i] == "N")
-        numbers_.push_back({i, static_cast<std::size_t>(Number(lengths[i]).value_or(0))});
+  explicit TRoundings(const std::vector<TImportField>& layout) {
+    for (const TImportField& field : layout) {
+      if (field.Type == 'N')
+        numbers_.push_back({field.Column, static_cast<std::size_t>(std::max(field.Length, 0))});
     }
   }
 
@@ -222,8 +216,44 @@ TDateTime LocalNow() {
                         static_cast<int>(now.tv_nsec / 1000000));
 }
 
+std::vector<TImportField> ImportLayout(int columns, const std::vector<std::string>& oraNames,
+                                       const std::vector<std::string>& dbfNames,
+                                       const std::vector<std::string>& dbfTypes,
+                                       const std::vector<std::string>& dbfLengths,
+                                       const std::vector<std::string>& dbfDecimals) {
+  const auto count = static_cast<std::size_t>(columns);
+  if (columns < 0 || oraNames.size() < count || dbfNames.size() < count ||
+      dbfTypes.size() < count || dbfLengths.size() < count || dbfDecimals.size() < count) {
+    std::string message = "The field lists of the analysis do not hold its ";
+    message += std::to_string(columns);
+    message += " columns";
+    throw Exception(message);
+  }
+  std::vector<TImportField> layout(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    TImportField& field = layout[i];
+    field.Column = i;
+    field.OraName = oraNames[i];
+    field.DbfName = dbfNames[i];
+    field.Type = dbfTypes[i].empty() ? '\0' : dbfTypes[i][0];
+    field.Length = Number(dbfLengths[i]).value_or(0);
+    field.Decimals = Number(dbfDecimals[i]).value_or(0);
+    field.LengthText = dbfLengths[i];
+  }
+  return layout;
+}
+
+void UseExportFormatSettings() {
+  TFormatSettings& settings = FormatSettings();
+  settings.DateSeparator = '.';
+  settings.ShortDateFormat = "dd.mm.yyyy";
+  settings.DecimalSeparator = '.';
+}
+
 TExportSession::TExportSession(std::string settingsPath, std::unique_ptr<IExportDatabase> database)
-    : Now(LocalNow), settingsPath_(std::move(settingsPath)), database_(std::move(database)) {}
+    : Now(LocalNow), settingsPath_(std::move(settingsPath)), database_(std::move(database)) {
+  UseExportFormatSettings();
+}
 
 TExportSession::~TExportSession() = default;
 
@@ -434,11 +464,14 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
   if (!analysed_ || table != analysedTable_) {
     throw Exception("The import needs a successful structure analysis of the table first");
   }
+  // The lists are read once; the records are written from what they give.
+  const std::vector<TImportField> layout =
+      ImportLayout(ColumnCount, OraNames, DbfNames, DbfTypes, DbfLengths, DbfDecimals);
   RecordsWritten = 0;
   RoundingLine.clear();
   const bool ownFile = !WorkFile.empty();
   const std::string file = ownFile ? WorkFile : path;
-  if (!ownFile && FileExists(path)) {
+  if (!ownFile && TargetState(path).HoldsFile()) {
     if (!view.AskYesNo(kFileExistsCaption, OverwriteQuestion(path))) return TImportResult::Declined;
     // Only a file that is really gone is reported deleted; one that stays makes the creation
     // below fail with its own message.
@@ -448,26 +481,26 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
   // The field lists for dbf_create. Names go into the header in code page 866, like the records,
   // so that a name of ten characters takes ten bytes.
   TCp866 cp866;
-  const auto columns = static_cast<std::size_t>(ColumnCount);
-  std::vector<std::array<char, 12>> nameBuffers(columns);
+  std::vector<std::array<char, 12>> nameBuffers(layout.size());
   std::vector<const char*> names;
   std::string types;
   std::vector<int32_t> lengths;
   std::vector<int32_t> decimals;
-  for (std::size_t i = 0; i < columns; ++i) {
-    nameBuffers[i].fill('\0');
-    const std::string name = cp866.Convert(DbfNames[i]).substr(0, 11);
-    std::copy(name.begin(), name.end(), nameBuffers[i].begin());
-    names.push_back(nameBuffers[i].data());
-    types += DbfTypes[i].empty() ? '\0' : DbfTypes[i][0];
-    lengths.push_back(Number(DbfLengths[i]).value_or(0));
-    decimals.push_back(DbfDecimals[i].empty() ? 0 : Number(DbfDecimals[i]).value_or(0));
+  for (const TImportField& field : layout) {
+    std::array<char, 12>& buffer = nameBuffers[field.Column];
+    buffer.fill('\0');
+    const std::string name = cp866.Convert(field.DbfName).substr(0, 11);
+    std::copy(name.begin(), name.end(), buffer.begin());
+    names.push_back(buffer.data());
+    types += field.Type;
+    lengths.push_back(field.Length);
+    decimals.push_back(field.Decimals);
   }
   names.push_back(nullptr);
   lengths.push_back(0);
   decimals.push_back(-1);
 
-  FormatSettings().ShortDateFormat = "dd.mm.yyyy";
+  UseExportFormatSettings();
   const bool created = ownFile ? dbf_create_new(file.c_str(), names.data(), types.c_str(),
                                                 lengths.data(), decimals.data())
                                : dbf_create(file.c_str(), names.data(), types.c_str(),
@@ -485,11 +518,14 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
   view.AddMemoLine("Начало импорта: " + LogDateTime(Now()));
 
   TSubstitutions substitutions;
-  // The fields of every row, read in the order of the analysis, and their DBF lengths.
-  const std::vector<std::string> fieldNames(OraNames.begin(), OraNames.begin() + columns);
-  const std::vector<std::string> lengthTexts(DbfLengths.begin(), DbfLengths.begin() + columns);
-  TRoundings roundings(std::vector<std::string>(DbfTypes.begin(), DbfTypes.begin() + columns),
-                       lengthTexts);
+  // The fields of every row, read in the order of the layout, and their DBF lengths.
+  std::vector<std::string> fieldNames;
+  std::vector<std::string> lengthTexts;
+  for (const TImportField& field : layout) {
+    fieldNames.push_back(field.OraName);
+    lengthTexts.push_back(field.LengthText);
+  }
+  TRoundings roundings(layout);
   auto logCounts = [&] {
     if (const std::string line = substitutions.LogLine(DbfNames); !line.empty()) {
       view.AddMemoLine(line);

@@ -30,9 +30,39 @@ enum class TImportResult {
   NotFinished,   // every row was written, but FinishFile found the file unsound or not on disk
 };
 
+// Sets the process's value-text settings that an export is made with: "." as the date separator
+// and the decimal separator, and short dates as dd.mm.yyyy (the window's start-up settings).
+// Numbers are written into the DBF file with the decimal separator and dates with the short date
+// format, so a front end that left other settings would write wrong values: the session makes
+// them itself, when it is made and when an import begins, and no front end has to.
+void UseExportFormatSettings();
+
+// One DBF field of an import, its texts in the analysis lists read once.
+struct TImportField {
+  std::size_t Column = 0;  // its entry in the analysis lists; its place in every row read
+  std::string OraName;     // the query field whose text it gets (OraNames)
+  std::string DbfName;     // its name in the DBF header (DbfNames)
+  char Type = '\0';        // the first letter of its DbfTypes entry; 0 for a type refused
+  int32_t Length = 0;      // the value of its DbfLengths entry
+  int32_t Decimals = 0;    // the value of its DbfDecimals entry; 0 when that is empty
+  std::string LengthText;  // the DbfLengths entry as it is: dbf_append takes the lengths as text
+};
+
+// The fields of an import, from the first `columns` entries of the analysis lists. A length or a
+// decimals entry that is not a whole decimal number that fits 32 bits (blanks, signs other than
+// a leading "-", other characters) counts 0; the DBF writer refuses a field of length 0 or less,
+// so the import reports that it cannot create its file. Throws Exception when columns is
+// negative or a list has fewer entries.
+std::vector<TImportField> ImportLayout(int columns, const std::vector<std::string>& oraNames,
+                                       const std::vector<std::string>& dbfNames,
+                                       const std::vector<std::string>& dbfTypes,
+                                       const std::vector<std::string>& dbfLengths,
+                                       const std::vector<std::string>& dbfDecimals);
+
 class TExportSession {
  public:
-  // settingsPath: the settings file that a successful connection writes.
+  // settingsPath: the settings file that a successful connection writes. Applies
+  // UseExportFormatSettings.
   TExportSession(std::string settingsPath, std::unique_ptr<IExportDatabase> database);
   ~TExportSession();
 
@@ -50,7 +80,9 @@ class TExportSession {
 
   // Writes every row of the table into a new DBF file at path, with a log and the gauge. Raises
   // Exception unless the last analysis accepted this very table (so a name that the analysis
-  // refused, an identifier check among its reasons, never reaches the import's SQL).
+  // refused, an identifier check among its reasons, never reaches the import's SQL). Begins with
+  // UseExportFormatSettings; the rows are read with the short date format yyyymmdd, which stays
+  // set after the import's file was made.
   TImportResult Import(IExportView& view, const std::string& path, const std::string& table);
 
   // Whether a successful Connect writes the connection string into the settings file, as the
@@ -81,7 +113,8 @@ class TExportSession {
   // written whole.
   std::string RoundingLine;
 
-  // The results of the last analysis, entry i of each list for the table's i-th column.
+  // The results of the last analysis, entry i of each list for the table's i-th column. The
+  // import reads them once into its field layout (ImportLayout).
   std::vector<std::string> OraNames;     // COLUMN_NAME
   std::vector<std::string> OraTypes;     // DATA_TYPE
   std::vector<std::string> OraSizes;     // DATA_LENGTH for DATE; DATA_PRECISION, else DATA_LENGTH

@@ -23,7 +23,6 @@
 #include "app/IniFile.h"
 #include "app/Memo.h"
 #include "app/OraExportDatabase.h"
-#include "dataset/FormatSettings.h"
 #include "oracle/Exception.h"
 #include "oracle/Oracall.h"
 
@@ -237,11 +236,10 @@ std::string TMF::TargetFolder() const {
 }
 
 void TMF::FormCreate() {
-  FormatSettings().DateSeparator = '.';
-  FormatSettings().ShortDateFormat = "dd.mm.yyyy";
+  // The value texts' settings of the export were made by the export session (see
+  // UseExportFormatSettings).
   SetStatusText("Нет подключения к базе данных!");
   Edit1->setText(Q(TIniFile(settings_.Read).ReadString("Connect", "String", "")));
-  FormatSettings().DecimalSeparator = '.';
   Edit2->setText(Q(workingDirectory_));
   OpenDialog1.FileName = workingDirectory_;
 }

@@ -15,11 +15,11 @@
 #include "app/ClientOptIn.h"
 #include "app/ExportSession.h"
 #include "app/ExportText.h"
+#include "app/TargetState.h"
 #include "batch/BatchFetch.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchSettings.h"
 #include "batch/BatchView.h"
-#include "dataset/FormatSettings.h"
 #include "dbf/dbf.h"
 #include "oracle/Exception.h"
 #include "oracle/Oracall.h"
@@ -55,8 +55,7 @@ std::string PartialPath(const std::string& path) {
 }
 
 bool NameTaken(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
+  return TargetState(path).Present();
 }
 
 // The lock of a target: the file "<target>.lock", held with flock while the export runs, so that
@@ -230,11 +229,6 @@ class TRun {
     }
     if (Stopped()) return Interrupted("before connecting; no file was written");
 
-    // The window's start-up settings of the value texts.
-    FormatSettings().DateSeparator = '.';
-    FormatSettings().ShortDateFormat = "dd.mm.yyyy";
-    FormatSettings().DecimalSeparator = '.';
-
     // The listing and the analysis read as the window does; the rows of the table are read in
     // blocks chosen for its records once the analysis knows them.
     std::unique_ptr<IExportDatabase> database =
@@ -329,10 +323,11 @@ class TRun {
         status_ = kWriteFailed;
         return std::nullopt;
     }
-    struct stat st {};
-    if (::lstat(target.Path.c_str(), &st) == 0) {
+    // A symbolic link is replaced by the new file, whatever it leads to.
+    if (const TTargetState state = TargetState(target.Path); state.Present()) {
+      using TKind = TTargetState::TKind;
       target.Existed = true;
-      if (S_ISDIR(st.st_mode)) {
+      if (state.Kind == TKind::Folder && !state.Link) {
         view_.Note("the target " + target.Path + " is a folder");
         status_ = kWriteFailed;
         return std::nullopt;
@@ -342,7 +337,7 @@ class TRun {
         status_ = kTargetExists;
         return std::nullopt;
       }
-      if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+      if (state.Kind != TKind::File && !state.Link) {
         view_.Note("the target " + target.Path + " is not a regular file; it is not replaced");
         status_ = kWriteFailed;
         return std::nullopt;
