@@ -1,6 +1,11 @@
 #include "batch/BatchOptions.h"
 
+#include <getopt.h>
+
+#include <algorithm>
 #include <charconv>
+#include <mutex>
+#include <string_view>
 
 #include "app/ExportText.h"
 
@@ -10,31 +15,100 @@ namespace {
 
 constexpr int kMaxFetchRows = 10000;
 
-// The options that take a value, by their long name; the short names map to them.
+// The options of the long name only have numbers above those of characters.
+enum TOptionId : int {
+  kConnectOption = 'c',
+  kOutputOption = 'o',
+  kOverwriteOption = 'f',
+  kHelpOption = 'h',
+  kVersionOption = 'V',
+  kSettingsOption = 256,
+  kFetchRowsOption,
+  kAcceptNewerClientOption,
+  kNoProgressOption,
+};
+
+// Every option once: the parser's tables for getopt_long and the Options section of --help are
+// made from this list, in its order.
 struct TOptionSpec {
   const char* longName;
-  char shortName;
-  bool takesValue;
+  int id;             // the short name's character, or a TOptionId above 255 for none
+  const char* value;  // the value's name in the help; nullptr for an option without a value
+  // The help's description, broken into lines where the help breaks it; the lines after the
+  // first start at the description column.
+  const char* help;
 };
 
 constexpr TOptionSpec kOptions[] = {
-    {"connect", 'c', true},    {"settings", 0, true},   {"output", 'o', true},
-    {"overwrite", 'f', false}, {"fetch-rows", 0, true}, {"no-progress", 0, false},
-    {"help", 'h', false},      {"version", 'V', false}, {"accept-newer-client", 0, false},
+    {"connect", kConnectOption, "USER/PASSWORD@SERVER", "the connection string (see below)"},
+    {"settings", kSettingsOption, "FILE",
+     "read the connection string from FILE instead of the\n"
+     "window's settings file"},
+    {"output", kOutputOption, "FILE", "write FILE instead of FOLDER/<TABLE>.dbf"},
+    {"overwrite", kOverwriteOption, nullptr,
+     "replace an existing target file once the new export\n"
+     "is complete (it is refused otherwise: the program\n"
+     "never asks)"},
+    {"fetch-rows", kFetchRowsOption, "N",
+     "rows per fetch from the server, 1 to 10000; by default\n"
+     "as many as make about 1 MiB of records (the DBF\n"
+     "record length found by the structure analysis), from\n"
+     "25 (the window's rows per fetch) to 10000"},
+    {"accept-newer-client", kAcceptNewerClientOption, nullptr,
+     "use an Oracle client of version 11 or later (the\n"
+     "program was made for clients 7.3 and 8 to 10 and\n"
+     "refuses newer ones otherwise) the way it uses a\n"
+     "client 8 to 10; see Environment for setting it once"},
+    {"no-progress", kNoProgressOption, nullptr, "no progress bar, even on a terminal"},
+    {"help", kHelpOption, nullptr, "display this help and exit"},
+    {"version", kVersionOption, nullptr, "output version information and exit"},
 };
 
-const TOptionSpec* FindLong(const std::string& name) {
+// The column where the help's descriptions start.
+constexpr std::size_t kHelpColumn = 25;
+
+bool HasShortName(const TOptionSpec& spec) {
+  return spec.id < 256;
+}
+
+const TOptionSpec* FindId(int id) {
   for (const TOptionSpec& spec : kOptions) {
-    if (name == spec.longName) return &spec;
+    if (spec.id == id) return &spec;
   }
   return nullptr;
 }
 
-const TOptionSpec* FindShort(char name) {
+// The Options section of --help: "  -c, --connect=VALUE" (six blanks in place of a missing short
+// name), the description from kHelpColumn on, on the next line when the name leaves no room.
+std::string OptionsHelp() {
+  std::string text;
   for (const TOptionSpec& spec : kOptions) {
-    if (spec.shortName != 0 && spec.shortName == name) return &spec;
+    std::string head(6, ' ');
+    if (HasShortName(spec)) {
+      head[2] = '-';
+      head[3] = static_cast<char>(spec.id);
+      head[4] = ',';
+    }
+    head += "--";
+    head += spec.longName;
+    if (spec.value != nullptr) {
+      head += '=';
+      head += spec.value;
+    }
+    text += head;
+    if (head.size() + 2 <= kHelpColumn) {
+      text.append(kHelpColumn - head.size(), ' ');
+    } else {
+      text += '\n';
+      text.append(kHelpColumn, ' ');
+    }
+    for (const char* c = spec.help; *c != '\0'; ++c) {
+      text += *c;
+      if (*c == '\n') text.append(kHelpColumn, ' ');
+    }
+    text += '\n';
   }
-  return nullptr;
+  return text;
 }
 
 // An argument as a message may show it: a connection string typed in its place (given as the
@@ -43,8 +117,96 @@ std::string Shown(const std::string& arg) {
   return ConnectDisplayText(arg);
 }
 
-std::string TryHelp() {
-  return "\nTry 'tarnwick-export --help' for more information.";
+// A usage error: the message, then where to read more.
+TUsageError Usage(std::string message) {
+  message += "\nTry 'tarnwick-export --help' for more information.";
+  return TUsageError{std::move(message)};
+}
+
+// The arguments as getopt_long takes them: argv[0] the program's name, then copies of `args`,
+// then a null pointer.
+class TArgv {
+ public:
+  explicit TArgv(const std::vector<std::string>& args) {
+    strings_.reserve(args.size() + 1);
+    strings_.emplace_back("tarnwick-export");
+    strings_.insert(strings_.end(), args.begin(), args.end());
+    for (std::string& arg : strings_) pointers_.push_back(arg.data());
+    pointers_.push_back(nullptr);
+  }
+  int Count() const { return static_cast<int>(strings_.size()); }
+  char** Data() { return pointers_.data(); }
+  const std::string& operator[](int i) const { return strings_[static_cast<std::size_t>(i)]; }
+
+ private:
+  std::vector<std::string> strings_;
+  std::vector<char*> pointers_;
+};
+
+// "--" and the long name of an option.
+std::string LongName(const TOptionSpec& spec) {
+  std::string name(2, '-');
+  name += spec.longName;
+  return name;
+}
+
+// "-" and the character of a short option.
+std::string ShortName(int id) {
+  std::string name(2, '-');
+  name[1] = static_cast<char>(id);
+  return name;
+}
+
+// head + "'" + name + "'" + tail. (Built by appending: GCC 12 at -O3 warns falsely about
+// the concatenations of a literal with a string temporary.)
+std::string Quoted(const char* head, const std::string& name, const std::string& tail = "") {
+  std::string text = head;
+  text += '\'';
+  text += name;
+  text += '\'';
+  text += tail;
+  return text;
+}
+
+// The message of what getopt_long refused: `result` is its "?" or ":", `refused` its optopt and
+// `argument` the argument it stepped past last (the one refused when that holds a long name).
+std::string RefusedOption(int result, int refused, const std::string& argument) {
+  const TOptionSpec* spec = FindId(refused);
+  if (result == ':' && spec != nullptr) {
+    const bool typedShort = HasShortName(*spec) && !argument.starts_with("--");
+    return Quoted("option ", typedShort ? ShortName(refused) : LongName(*spec), " needs a value");
+  }
+  // An option of the table is refused otherwise only when its long name is given a value.
+  if (spec != nullptr) return Quoted("option ", LongName(*spec), " takes no value");
+  if (refused != 0) return Quoted("invalid option ", ShortName(refused));
+  // A long name that is no option, or the beginning of more than one.
+  const std::size_t end = argument.find('=');
+  const std::string name = argument.starts_with("--")
+                               ? argument.substr(2, end == std::string::npos ? end : end - 2)
+                               : argument;
+  std::string candidates;
+  int matches = 0;
+  for (const TOptionSpec& candidate : kOptions) {
+    if (!name.empty() && std::string_view(candidate.longName).starts_with(name)) {
+      candidates += Quoted(" ", LongName(candidate));
+      ++matches;
+    }
+  }
+  std::string typed(2, '-');
+  typed += name;
+  const std::string shown = Shown(typed);
+  if (matches > 1) {
+    std::string tail = " is ambiguous; possibilities:";
+    tail += candidates;
+    return Quoted("option ", shown, tail);
+  }
+  return Quoted("unrecognised option ", shown);
+}
+
+// getopt_long keeps its place in global variables: one parse at a time.
+std::mutex& ParseMutex() {
+  static std::mutex mutex;
+  return mutex;
 }
 
 }  // namespace
@@ -56,124 +218,127 @@ std::optional<std::string> NormaliseTableName(const std::string& text) {
 TCommand ParseCommandLine(const std::vector<std::string>& args) {
   TBatchOptions options;
   std::vector<std::string> operands;
-  bool optionsEnded = false;
   bool help = false;
   bool version = false;
 
   // Applies one option with its value (empty for options without one).
-  auto apply = [&](const TOptionSpec& spec,
-                   const std::string& value) -> std::optional<std::string> {
-    const std::string name = spec.longName;
-    if (name == "connect") {
-      if (value.empty()) return "the connection string of --connect is empty";
-      options.Connect = value;
-    } else if (name == "settings") {
-      if (value.empty()) return "the file name of --settings is empty";
-      options.Settings = value;
-    } else if (name == "output") {
-      if (value.empty()) return "the file name of --output is empty";
-      options.Output = value;
-    } else if (name == "overwrite") {
-      options.Overwrite = true;
-    } else if (name == "fetch-rows") {
-      int rows = 0;
-      const char* end = value.data() + value.size();
-      const auto result = std::from_chars(value.data(), end, rows);
-      if (value.empty() || result.ec != std::errc() || result.ptr != end || rows < 1 ||
-          rows > kMaxFetchRows) {
-        return "--fetch-rows takes a whole number from 1 to " + std::to_string(kMaxFetchRows) +
-               ", not '" + Shown(value) + "'";
+  auto apply = [&](int id, const std::string& value) -> std::optional<std::string> {
+    switch (id) {
+      case kConnectOption:
+        if (value.empty()) return "the connection string of --connect is empty";
+        options.Connect = value;
+        break;
+      case kSettingsOption:
+        if (value.empty()) return "the file name of --settings is empty";
+        options.Settings = value;
+        break;
+      case kOutputOption:
+        if (value.empty()) return "the file name of --output is empty";
+        options.Output = value;
+        break;
+      case kOverwriteOption:
+        options.Overwrite = true;
+        break;
+      case kFetchRowsOption: {
+        int rows = 0;
+        const char* end = value.data() + value.size();
+        const auto result = std::from_chars(value.data(), end, rows);
+        if (value.empty() || result.ec != std::errc() || result.ptr != end || rows < 1 ||
+            rows > kMaxFetchRows) {
+          std::string head = "--fetch-rows takes a whole number from 1 to ";
+          head += std::to_string(kMaxFetchRows);
+          head += ", not ";
+          return Quoted(head.c_str(), Shown(value));
+        }
+        options.FetchRows = rows;
+        break;
       }
-      options.FetchRows = rows;
-    } else if (name == "accept-newer-client") {
-      options.AcceptNewerClient = true;
-    } else if (name == "no-progress") {
-      options.Progress = false;
-    } else if (name == "help") {
-      help = true;
-    } else if (name == "version") {
-      version = true;
+      case kAcceptNewerClientOption:
+        options.AcceptNewerClient = true;
+        break;
+      case kNoProgressOption:
+        options.Progress = false;
+        break;
+      case kHelpOption:
+        help = true;
+        break;
+      case kVersionOption:
+        version = true;
+        break;
     }
     return std::nullopt;
   };
 
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-      operands.push_back(arg);
-      continue;
+  // "-" first: every operand is returned in its place (options and operands mix, whatever
+  // POSIXLY_CORRECT says, and nothing is permuted); ":" next: getopt_long prints nothing and
+  // tells a missing value apart.
+  std::string shortOptions = "-:";
+  std::vector<option> longOptions;
+  for (const TOptionSpec& spec : kOptions) {
+    if (HasShortName(spec)) {
+      shortOptions += static_cast<char>(spec.id);
+      if (spec.value != nullptr) shortOptions += ':';
     }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    const TOptionSpec* spec = nullptr;
-    std::optional<std::string> value;
-    std::string shown;
-    if (arg.starts_with("--")) {
-      const std::size_t eq = arg.find('=');
-      const std::string name = arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-      shown = Shown("--" + name);
-      spec = FindLong(name);
-      if (spec == nullptr) return TUsageError{"unrecognised option '" + shown + "'" + TryHelp()};
-      if (eq != std::string::npos) {
-        if (!spec->takesValue) {
-          return TUsageError{"option '" + shown + "' takes no value" + TryHelp()};
-        }
-        value = arg.substr(eq + 1);
-      }
-    } else {
-      shown = arg.substr(0, 2);
-      spec = FindShort(arg[1]);
-      if (spec == nullptr) return TUsageError{"invalid option '" + shown + "'" + TryHelp()};
-      if (arg.size() > 2) {
-        if (!spec->takesValue) {
-          return TUsageError{"option '" + shown +
-                             "' takes no value (options are given one by one)" + TryHelp()};
-        }
-        value = arg.substr(2);
-      }
-    }
-    if (spec->takesValue && !value) {
-      if (i + 1 >= args.size()) {
-        return TUsageError{"option '" + shown + "' needs a value" + TryHelp()};
-      }
-      value = args[++i];
-    }
-    if (auto error = apply(*spec, value.value_or(""))) return TUsageError{*error + TryHelp()};
+    longOptions.push_back(
+        {spec.longName, spec.value != nullptr ? required_argument : no_argument, nullptr, spec.id});
   }
+  longOptions.push_back({nullptr, 0, nullptr, 0});
+
+  TArgv argv(args);
+  const std::lock_guard<std::mutex> lock(ParseMutex());
+  opterr = 0;
+  // 0, not 1: glibc then starts a new scan, forgetting where an earlier one stopped (within a
+  // bundle of short options, too).
+  optind = 0;
+  for (;;) {
+    const int result =
+        getopt_long(argv.Count(), argv.Data(), shortOptions.c_str(), longOptions.data(), nullptr);
+    if (result == -1) break;
+    if (result == 1) {
+      operands.emplace_back(optarg);
+      continue;
+    }
+    if (result == '?' || result == ':') {
+      return Usage(RefusedOption(result, optopt, argv[std::max(optind, 1) - 1]));
+    }
+    if (auto error = apply(result, optarg != nullptr ? optarg : "")) {
+      return Usage(std::move(*error));
+    }
+  }
+  // What follows "--".
+  for (int i = optind; i < argv.Count(); ++i) operands.push_back(argv[i]);
 
   if (help) return THelpRequest{};
   if (version) return TVersionRequest{};
-  if (operands.empty()) return TUsageError{"no table name given" + TryHelp()};
+  if (operands.empty()) return Usage("no table name given");
   if (operands.size() > 2) {
-    return TUsageError{"too many operands: '" + Shown(operands[2]) +
-                       "' (a table and a folder at most)" + TryHelp()};
+    return Usage(
+        Quoted("too many operands: ", Shown(operands[2]), " (a table and a folder at most)"));
   }
   if (operands.size() == 2 && options.Output) {
-    return TUsageError{"give either a target folder or --output, not both" + TryHelp()};
+    return Usage("give either a target folder or --output, not both");
   }
   options.Table = operands[0];
   if (!NormaliseTableName(options.Table)) {
-    return TUsageError{"'" + Shown(options.Table) +
-                       "' is not a table name: an unquoted Oracle identifier is a letter, then "
-                       "letters, digits, '_', '$' or '#', at most 30 bytes (no quotes, blanks, "
-                       "dots or semicolons)" +
-                       (ConnectStringSecret(options.Table).Present()
-                            ? "; a connection string is given with --connect, TARNWICK_CONNECT "
-                              "or the settings file"
-                            : "") +
-                       TryHelp()};
+    std::string message = Quoted("", Shown(options.Table),
+                                 " is not a table name: an unquoted Oracle identifier is a letter, "
+                                 "then letters, digits, '_', '$' or '#', at most 30 bytes (no "
+                                 "quotes, blanks, dots or semicolons)");
+    if (ConnectStringSecret(options.Table).Present()) {
+      message +=
+          "; a connection string is given with --connect, TARNWICK_CONNECT or the settings file";
+    }
+    return Usage(std::move(message));
   }
   if (operands.size() == 2) {
-    if (operands[1].empty()) return TUsageError{"the target folder is empty" + TryHelp()};
+    if (operands[1].empty()) return Usage("the target folder is empty");
     options.Folder = operands[1];
   }
   return options;
 }
 
 std::string HelpText() {
-  return R"(Usage: tarnwick-export [OPTION]... TABLE [FOLDER]
+  std::string text = R"(Usage: tarnwick-export [OPTION]... TABLE [FOLDER]
   or:  tarnwick-export [OPTION]... -o FILE TABLE
 Export one Oracle table to a dBASE III (DBF) file the way the Tarnwick window
 does: connect, check the table's structure, then write every row, in code
@@ -192,27 +357,9 @@ at most 30 bytes. It is turned to upper case, as Oracle turns unquoted names
 other characters are refused before anything is sent to the server.
 
 Options:
-  -c, --connect=USER/PASSWORD@SERVER
-                         the connection string (see below)
-      --settings=FILE    read the connection string from FILE instead of the
-                         window's settings file
-  -o, --output=FILE      write FILE instead of FOLDER/<TABLE>.dbf
-  -f, --overwrite        replace an existing target file once the new export
-                         is complete (it is refused otherwise: the program
-                         never asks)
-      --fetch-rows=N     rows per fetch from the server, 1 to 10000; by default
-                         as many as make about 1 MiB of records (the DBF
-                         record length found by the structure analysis), from
-                         25 (the window's rows per fetch) to 10000
-      --accept-newer-client
-                         use an Oracle client of version 11 or later (the
-                         program was made for clients 7.3 and 8 to 10 and
-                         refuses newer ones otherwise) the way it uses a
-                         client 8 to 10; see Environment for setting it once
-      --no-progress      no progress bar, even on a terminal
-  -h, --help             display this help and exit
-  -V, --version          output version information and exit
-
+)";
+  text += OptionsHelp();
+  text += R"(
 The connection string USER/PASSWORD@SERVER comes from the first of:
   1. --connect (the process list shows a command line to other users: prefer
      2 or 3 when the string holds a password);
@@ -290,6 +437,7 @@ Environment:
                      program's folder); the window reads both the same way.
                      Any other value is an error.
 )";
+  return text;
 }
 
 std::string VersionText() {

@@ -2,9 +2,11 @@
 // and the help and version texts.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 
 #include "batch/BatchOptions.h"
+#include "testsupport/ScopedEnvVar.h"
 
 namespace tarnwick::batch {
 namespace {
@@ -25,6 +27,47 @@ std::string Describe(const TBatchOptions& o) {
          " progress=" + (o.Progress ? "1" : "0") + " newer=" + (o.AcceptNewerClient ? "1" : "0");
 }
 
+void ExpectParses(const std::vector<ParseCase>& cases) {
+  for (const ParseCase& c : cases) {
+    std::string joined;
+    for (const std::string& a : c.args) joined += "[" + a + "]";
+    SCOPED_TRACE(joined);
+    const TCommand command = ParseCommandLine(c.args);
+    if (c.options.empty()) {
+      const auto* error = std::get_if<TUsageError>(&command);
+      ASSERT_NE(error, nullptr);
+      EXPECT_NE(error->Message.find(c.error), std::string::npos) << error->Message;
+      EXPECT_NE(error->Message.find("Try 'tarnwick-export --help'"), std::string::npos);
+    } else {
+      const auto* options = std::get_if<TBatchOptions>(&command);
+      ASSERT_NE(options, nullptr) << std::get<TUsageError>(command).Message;
+      EXPECT_EQ(Describe(*options), c.options);
+    }
+  }
+}
+
+// The line of Describe for `table`, with the options of `changed` and the others at their
+// defaults.
+std::string Options(const std::string& table,
+                    const std::map<std::string, std::string>& changed = {}) {
+  const std::pair<std::string, std::string> defaults[] = {
+      {"folder", "-"},    {"output", "-"},  {"connect", "-"},  {"settings", "-"},
+      {"overwrite", "0"}, {"rows", "auto"}, {"progress", "1"}, {"newer", "0"}};
+  std::string line = "table=";
+  line += table;
+  std::size_t used = 0;
+  for (const auto& [key, value] : defaults) {
+    const auto it = changed.find(key);
+    used += it != changed.end() ? 1 : 0;
+    line += ' ';
+    line += key;
+    line += '=';
+    line += it != changed.end() ? it->second : value;
+  }
+  EXPECT_EQ(used, changed.size()) << "a key that Describe does not write";
+  return line;
+}
+
 TEST(BatchOptions, ParsesOperandsAndOptionsInAnyOrder) {
   const std::vector<ParseCase> cases = {
       {{"EMP"},
@@ -40,6 +83,9 @@ TEST(BatchOptions, ParsesOperandsAndOptionsInAnyOrder) {
        "newer=0"},
       {{"-ox.dbf", "EMP"},
        "table=EMP folder=- output=x.dbf connect=- settings=- overwrite=0 rows=auto progress=1 "
+       "newer=0"},
+      {{"-fo", "x", "EMP"},
+       "table=EMP folder=- output=x connect=- settings=- overwrite=1 rows=auto progress=1 "
        "newer=0"},
       {{"--connect=demo/demo@demo", "--settings", "my.ini", "EMP"},
        "table=EMP folder=- output=- connect=demo/demo@demo settings=my.ini overwrite=0 rows=auto "
@@ -61,28 +107,150 @@ TEST(BatchOptions, ParsesOperandsAndOptionsInAnyOrder) {
       {{"EMP", "--fetch-rows"}, "", "option '--fetch-rows' needs a value"},
       {{"--frobnicate", "EMP"}, "", "unrecognised option '--frobnicate'"},
       {{"-x", "EMP"}, "", "invalid option '-x'"},
-      {{"-fo", "x", "EMP"}, "", "option '-f' takes no value"},
       {{"--overwrite=yes", "EMP"}, "", "option '--overwrite' takes no value"},
       {{"--accept-newer-client=1", "EMP"}, "", "option '--accept-newer-client' takes no value"},
       {{"--connect=", "EMP"}, "", "the connection string of --connect is empty"},
       {{"EMP; drop table EMP"}, "", "is not a table name"},
       {{"EMP", ""}, "", "the target folder is empty"},
   };
-  for (const ParseCase& c : cases) {
-    std::string joined;
-    for (const std::string& a : c.args) joined += "[" + a + "]";
-    SCOPED_TRACE(joined);
-    const TCommand command = ParseCommandLine(c.args);
-    if (c.options.empty()) {
-      const auto* error = std::get_if<TUsageError>(&command);
-      ASSERT_NE(error, nullptr);
-      EXPECT_NE(error->Message.find(c.error), std::string::npos) << error->Message;
-      EXPECT_NE(error->Message.find("Try 'tarnwick-export --help'"), std::string::npos);
-    } else {
-      const auto* options = std::get_if<TBatchOptions>(&command);
-      ASSERT_NE(options, nullptr) << std::get<TUsageError>(command).Message;
-      EXPECT_EQ(Describe(*options), c.options);
+  ExpectParses(cases);
+}
+
+TEST(BatchOptions, BundledShortOptions) {
+  ExpectParses({
+      {{"-fo", "x.dbf", "EMP"}, Options("EMP", {{"output", "x.dbf"}, {"overwrite", "1"}})},
+      {{"-fox.dbf", "EMP"}, Options("EMP", {{"output", "x.dbf"}, {"overwrite", "1"}})},
+      {{"EMP", "-fc", "a/b@c"}, Options("EMP", {{"connect", "a/b@c"}, {"overwrite", "1"}})},
+      {{"-ff", "EMP"}, Options("EMP", {{"overwrite", "1"}})},
+      // The value takes the rest of the argument, option letters too.
+      {{"-of", "EMP"}, Options("EMP", {{"output", "f"}})},
+      {{"-cfo", "EMP"}, Options("EMP", {{"connect", "fo"}})},
+      {{"-fx", "EMP"}, "", "invalid option '-x'"},
+      {{"-xf", "EMP"}, "", "invalid option '-x'"},
+      {{"-f:", "EMP"}, "", "invalid option '-:'"},
+      {{"-f-", "EMP"}, "", "invalid option '--'"},
+      {{"EMP", "-fo"}, "", "option '-o' needs a value"},
+  });
+  EXPECT_TRUE(std::holds_alternative<THelpRequest>(ParseCommandLine({"-fh"})));
+  EXPECT_TRUE(std::holds_alternative<TVersionRequest>(ParseCommandLine({"-fV", "EMP"})));
+}
+
+TEST(BatchOptions, LongOptionsWithEqualsOrTheNextArgument) {
+  ExpectParses({
+      {{"--output=x.dbf", "EMP"}, Options("EMP", {{"output", "x.dbf"}})},
+      {{"--output", "x.dbf", "EMP"}, Options("EMP", {{"output", "x.dbf"}})},
+      {{"--connect=a/b@c=d", "EMP"}, Options("EMP", {{"connect", "a/b@c=d"}})},
+      {{"--settings=my.ini", "--fetch-rows=25", "EMP"},
+       Options("EMP", {{"settings", "my.ini"}, {"rows", "25"}})},
+      // A value may look like an option, or be "--".
+      {{"--output", "-f", "EMP"}, Options("EMP", {{"output", "-f"}})},
+      {{"-o", "--", "EMP"}, Options("EMP", {{"output", "--"}})},
+      // An unambiguous beginning of a long name stands for it.
+      {{"--over", "--fetch=7", "--no-p", "EMP"},
+       Options("EMP", {{"overwrite", "1"}, {"rows", "7"}, {"progress", "0"}})},
+      {{"--o", "EMP"}, "", "option '--o' is ambiguous; possibilities: '--output' '--overwrite'"},
+      {{"--settings=", "EMP"}, "", "the file name of --settings is empty"},
+      {{"--output=", "EMP"}, "", "the file name of --output is empty"},
+      {{"-o", "", "EMP"}, "", "the file name of --output is empty"},
+      {{"--help=yes"}, "", "option '--help' takes no value"},
+      {{"--no-progress=", "EMP"}, "", "option '--no-progress' takes no value"},
+      {{"--over=1", "EMP"}, "", "option '--overwrite' takes no value"},
+  });
+}
+
+TEST(BatchOptions, MissingValuesAndUnknownOptions) {
+  ExpectParses({
+      {{"EMP", "--output"}, "", "option '--output' needs a value"},
+      {{"EMP", "--out"}, "", "option '--output' needs a value"},
+      {{"EMP", "-o"}, "", "option '-o' needs a value"},
+      {{"EMP", "-c"}, "", "option '-c' needs a value"},
+      {{"EMP", "--connect"}, "", "option '--connect' needs a value"},
+      {{"EMP", "--settings"}, "", "option '--settings' needs a value"},
+      {{"--frobnicate=1", "EMP"}, "", "unrecognised option '--frobnicate'"},
+      {{"---f", "EMP"}, "", "unrecognised option '---f'"},
+      {{"--overwritex", "EMP"}, "", "unrecognised option '--overwritex'"},
+      {{"-\xFF", "EMP"}, "", "invalid option '-\xFF'"},
+      {{"-Z", "EMP"}, "", "invalid option '-Z'"},
+  });
+}
+
+TEST(BatchOptions, DoubleDashEndsTheOptions) {
+  ExpectParses({
+      {{"--", "EMP", "-o"}, Options("EMP", {{"folder", "-o"}})},
+      {{"-f", "--", "EMP", "--"}, Options("EMP", {{"folder", "--"}, {"overwrite", "1"}})},
+      {{"EMP", "--", "out"}, Options("EMP", {{"folder", "out"}})},
+      {{"EMP", "--"}, Options("EMP")},
+      {{"--", "-f"}, "", "'-f' is not a table name"},
+      {{"--", "--", "EMP"}, "", "'--' is not a table name"},
+      {{"-f", "--"}, "", "no table name given"},
+      // "-" alone is an operand.
+      {{"-"}, "", "'-' is not a table name"},
+  });
+}
+
+// The parser's place is kept in global variables: a parse that stopped within a bundle, or
+// before the end of its arguments, leaves nothing to the next one.
+TEST(BatchOptions, EveryParseStartsAfresh) {
+  const std::vector<std::vector<std::string>> first = {
+      {"-xf", "EMP"}, {"-fxo", "EMP"}, {"-cf"}, {"--bad", "-f", "EMP"}, {"-h", "-f"}, {"EMP"},
+  };
+  for (const auto& args : first) {
+    SCOPED_TRACE(args[0]);
+    ParseCommandLine(args);
+    ExpectParses(
+        {{{"EMP"}, Options("EMP")}, {{"EMP", "-o", "x"}, Options("EMP", {{"output", "x"}})}});
+  }
+}
+
+// Options and operands mix even when POSIXLY_CORRECT asks getopt to stop at the first operand.
+TEST(BatchOptions, OptionsAfterOperandsWhateverPosixlyCorrectSays) {
+  testsupport::ScopedEnvVar posix("POSIXLY_CORRECT", "1");
+  ExpectParses({{{"EMP", "out", "-f"}, Options("EMP", {{"folder", "out"}, {"overwrite", "1"}})}});
+}
+
+// help2man makes the manual page from --help: its Options section names every option, each of
+// them is the parser's in both its forms, and no line is wider than a terminal's 80 columns.
+TEST(BatchOptions, HelpListsTheParsersOptions) {
+  const std::string help = HelpText();
+  const std::size_t from = help.find("\nOptions:\n");
+  const std::size_t to = help.find("\n\n", from + 1);
+  ASSERT_NE(from, std::string::npos);
+  ASSERT_NE(to, std::string::npos);
+  const std::string section = help.substr(from, to - from);
+  const std::regex head("\n  (?:-(.), |    )--([a-z-]+)(=\\S+)?");
+  std::vector<std::string> names;
+  for (auto it = std::sregex_iterator(section.begin(), section.end(), head);
+       it != std::sregex_iterator(); ++it) {
+    const std::smatch& m = *it;
+    SCOPED_TRACE(m.str());
+    names.push_back(m[2].str());
+    const bool value = m[3].matched;
+    std::string longForm = "--";
+    longForm += m[2].str();
+    if (value) longForm += "=x";
+    std::vector<std::vector<std::string>> forms = {{longForm, "EMP"}};
+    if (m[1].matched) {
+      std::string shortForm = "-";
+      shortForm += m[1].str();
+      if (value) shortForm += 'x';
+      forms.push_back({shortForm, "EMP"});
     }
+    for (const auto& args : forms) {
+      const TCommand command = ParseCommandLine(args);
+      if (const auto* error = std::get_if<TUsageError>(&command)) {
+        EXPECT_EQ(error->Message.find("option '"), std::string::npos) << error->Message;
+      }
+    }
+  }
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"connect", "settings", "output", "overwrite", "fetch-rows",
+                                      "accept-newer-client", "no-progress", "help", "version"}));
+  std::size_t start = 0;
+  while (start < help.size()) {
+    std::size_t end = help.find('\n', start);
+    if (end == std::string::npos) end = help.size();
+    EXPECT_LE(end - start, 80u) << help.substr(start, end - start);
+    start = end + 1;
   }
 }
 
