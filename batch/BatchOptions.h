@@ -46,9 +46,12 @@ struct TUsageError {
 };
 using TCommand = std::variant<TBatchOptions, THelpRequest, TVersionRequest, TUsageError>;
 
-// Parses the arguments after the program name. Options may come before, between or after the
-// operands; "--" ends the options; "--name=value" and "--name value" are both accepted, as are
-// "-o FILE" and "-oFILE".
+// Parses the arguments after the program name, with getopt_long. Options may come before,
+// between or after the operands; "--" ends the options; "--name=value" and "--name value" are
+// both accepted, as are "-o FILE" and "-oFILE"; short options may be bundled ("-fo FILE"), and a
+// long name may be shortened to a beginning that no other option has ("--over"). getopt_long
+// keeps its place in global variables: every call starts a new scan, and calls are serialised,
+// but nothing else in the process may use getopt while one runs.
 TCommand ParseCommandLine(const std::vector<std::string>& args);
 
 // The table name as the program sends it to the server, or nothing when the text is not an
