@@ -34,7 +34,7 @@ enum class TImportResult {
 // and the decimal separator, and short dates as dd.mm.yyyy (the window's start-up settings).
 // Numbers are written into the DBF file with the decimal separator and dates with the short date
 // format, so a front end that left other settings would write wrong values: the session makes
-// them itself, when it is made and when an import begins, and no front end has to.
+// them itself, when it is made and before an import makes its file, and no front end has to.
 void UseExportFormatSettings();
 
 // One DBF field of an import, its texts in the analysis lists read once.
@@ -80,9 +80,9 @@ class TExportSession {
 
   // Writes every row of the table into a new DBF file at path, with a log and the gauge. Raises
   // Exception unless the last analysis accepted this very table (so a name that the analysis
-  // refused, an identifier check among its reasons, never reaches the import's SQL). Begins with
-  // UseExportFormatSettings; the rows are read with the short date format yyyymmdd, which stays
-  // set after the import's file was made.
+  // refused, an identifier check among its reasons, never reaches the import's SQL). Applies
+  // UseExportFormatSettings before it makes its file; the rows are read with the short date
+  // format yyyymmdd, which stays set once the file was made.
   TImportResult Import(IExportView& view, const std::string& path, const std::string& table);
 
   // Whether a successful Connect writes the connection string into the settings file, as the
