@@ -19,9 +19,9 @@
 #include "batch/BatchOptions.h"
 #include "batch/BatchSettings.h"
 #include "batch/BatchView.h"
-#include "dataset/FormatSettings.h"
+#include "dataset/text/FormatSettings.h"
 #include "dbf/dbf.h"
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 #include "oracle/Oracall.h"
 
 namespace tarnwick::batch {
