@@ -8,11 +8,6 @@
 
 namespace tarnwick {
 
-// The executable's file name up to its first ".", every character after the first in lower case
-// ("/opt/bin/Tarnwick" and "TARNWICK.BIN" give "Tarnwick"). Captions the message boxes. Part of
-// the window library (it lowers the case with Qt); everything else here is in the export library.
-std::string ApplicationTitleFromPath(const std::string& executablePath);
-
 // The executable's path with its extension replaced by ".INI", or ".INI" appended when the file
 // name has none. A leading "." of a file name does not start an extension.
 std::string SettingsPathFor(const std::string& executablePath);

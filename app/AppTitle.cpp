@@ -1,5 +1,5 @@
-// The application title needs Unicode case rules, which the window library has in Qt; the other
-// paths of AppPaths.h are plain text work in the export library.
+#include "app/AppTitle.h"
+
 #include <QString>
 
 #include "app/AppPaths.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 
 namespace tarnwick {
 

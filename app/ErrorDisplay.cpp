@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 
 namespace tarnwick {
 

@@ -12,11 +12,11 @@
 #include "app/AppPaths.h"
 #include "app/IniFile.h"
 #include "app/TargetState.h"
-#include "dataset/FieldText.h"
-#include "dataset/FormatSettings.h"
-#include "dataset/NumberText.h"
+#include "base/Exception.h"
+#include "dataset/text/FieldText.h"
+#include "dataset/text/FormatSettings.h"
+#include "dataset/text/NumberText.h"
 #include "dbf/dbf.h"
-#include "oracle/Exception.h"
 #include "oracle/Oracall.h"
 
 // Sections: texts; small helpers; Connect; Analyse; Import.

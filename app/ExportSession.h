@@ -14,7 +14,7 @@
 
 #include "app/ExportDatabase.h"
 #include "app/ExportView.h"
-#include "dataset/DateTimeUtils.h"
+#include "dataset/text/DateTimeUtils.h"
 
 namespace tarnwick {
 

@@ -8,7 +8,7 @@
 #include <set>
 #include <utility>
 
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 
 namespace tarnwick {
 

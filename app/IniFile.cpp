@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/AppPaths.h"
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 
 namespace tarnwick {
 

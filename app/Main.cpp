@@ -16,6 +16,7 @@
 
 #include "app/Aboutfrm.h"
 #include "app/AppPaths.h"
+#include "app/AppTitle.h"
 #include "app/CGauge.h"
 #include "app/ClientOptIn.h"
 #include "app/ExportSession.h"
@@ -23,7 +24,7 @@
 #include "app/IniFile.h"
 #include "app/Memo.h"
 #include "app/OraExportDatabase.h"
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 #include "oracle/Oracall.h"
 
 namespace tarnwick {

@@ -16,12 +16,12 @@
 #include "app/ExportSession.h"
 #include "app/ExportText.h"
 #include "app/TargetState.h"
+#include "base/Exception.h"
 #include "batch/BatchFetch.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchSettings.h"
 #include "batch/BatchView.h"
 #include "dbf/dbf.h"
-#include "oracle/Exception.h"
 #include "oracle/Oracall.h"
 
 namespace tarnwick::batch {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/ExportDatabase.h"
-#include "dataset/DateTimeUtils.h"
+#include "dataset/text/DateTimeUtils.h"
 
 namespace tarnwick::batch {
 

@@ -1,6 +1,6 @@
 #include "dataset/DBAccess.h"
 
-#include "dataset/FieldText.h"
+#include "dataset/text/FieldText.h"
 #include "oracle/OraError.h"
 #include "oracle/OraSession.h"
 

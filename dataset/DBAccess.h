@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dataset/CRParser.h"
+#include "dataset/text/CRParser.h"
 #include "dataset/MemDS.h"
 #include "oracle/CRCommand.h"
 #include "recordset/CRRecordSet.h"

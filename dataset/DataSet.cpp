@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "dataset/FieldText.h"
-#include "dataset/FormatSettings.h"
+#include "dataset/text/FieldText.h"
+#include "dataset/text/FormatSettings.h"
 
 namespace tarnwick {
 

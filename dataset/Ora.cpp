@@ -4,7 +4,7 @@
 #include <charconv>
 #include <limits>
 
-#include "dataset/FieldText.h"
+#include "dataset/text/FieldText.h"
 #include "oracle/OCICommand.h"
 #include "oracle/OraError.h"
 

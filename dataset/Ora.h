@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "dataset/DBAccess.h"
-#include "dataset/NumberText.h"
-#include "dataset/OraParser.h"
+#include "dataset/text/NumberText.h"
+#include "dataset/text/OraParser.h"
 #include "oracle/OraSession.h"
 #include "recordset/OCIRecordSet.h"
 

@@ -1,6 +1,6 @@
 #include "oracle/CRCommand.h"
 
-#include "dataset/CRParser.h"
+#include "dataset/text/CRParser.h"
 
 namespace tarnwick {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <variant>
 
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 
 namespace tarnwick {
 

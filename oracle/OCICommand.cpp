@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "dataset/OraParser.h"
+#include "dataset/text/OraParser.h"
 #include "oracle/OraError.h"
-#include "recordset/DataTypes.h"
+#include "base/DataTypes.h"
 
 namespace tarnwick {
 

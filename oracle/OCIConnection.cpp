@@ -8,7 +8,7 @@
 
 #include "oracle/OCICommand.h"
 #include "oracle/OraError.h"
-#include "recordset/DataTypes.h"
+#include "base/DataTypes.h"
 
 namespace tarnwick {
 

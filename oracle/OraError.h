@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 
 namespace tarnwick {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 #include "oracle/OCIEntryPoints.h"
 #include "oracle/oci.h"
 

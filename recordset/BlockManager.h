@@ -6,7 +6,7 @@
 // flFree); items in use carry flUsed. A broken flag raises EAssertionFailed.
 #include <cstdint>
 
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 #include "recordset/ChunkArena.h"
 
 namespace tarnwick {

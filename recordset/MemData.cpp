@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "dataset/DateTimeUtils.h"
+#include "dataset/text/DateTimeUtils.h"
 #include "oracle/OraError.h"
 #include "recordset/RecordBytes.h"
 

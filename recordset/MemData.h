@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "recordset/BlockManager.h"
-#include "recordset/DataTypes.h"
+#include "base/DataTypes.h"
 #include "recordset/StringHeap.h"
 
 namespace tarnwick {

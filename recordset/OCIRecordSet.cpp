@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "dataset/DateTimeUtils.h"
-#include "dataset/NumberText.h"
+#include "dataset/text/DateTimeUtils.h"
+#include "dataset/text/NumberText.h"
 #include "oracle/OraError.h"
 #include "recordset/RecordBytes.h"
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <unordered_set>
 
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 #include "recordset/ChunkArena.h"
 
 namespace tarnwick {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 #include "oracle/OraError.h"
 
 namespace tarnwick::testsupport {

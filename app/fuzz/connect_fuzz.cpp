@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/ExportText.h"
-#include "dataset/fuzz/FuzzCheck.h"
+#include "fuzz/FuzzCheck.h"
 
 using tarnwick::ConnectDisplayText;
 using tarnwick::ConnectStringSecret;

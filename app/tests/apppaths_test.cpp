@@ -1,5 +1,6 @@
 // Names and paths derived from the executable, the working directory and the table name.
 #include "app/AppPaths.h"
+#include "app/AppTitle.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <climits>
 
 #include "app/tests/QtTestEnvironment.h"
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 
 namespace tarnwick {
 namespace {

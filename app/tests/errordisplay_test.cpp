@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "app/ScriptedModalUi.h"
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 
 namespace tarnwick {
 namespace {

@@ -14,7 +14,7 @@
 #include <optional>
 #include <sstream>
 
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 #include "testsupport/ScratchDir.h"
 
 namespace tarnwick {

@@ -18,7 +18,7 @@
 #include "app/ScriptedModalUi.h"
 #include "app/tests/QtTestEnvironment.h"
 #include "app/tests/export/ExportFakes.h"
-#include "dataset/FormatSettings.h"
+#include "dataset/text/FormatSettings.h"
 #include "oracle/Oracall.h"
 #include "testsupport/ScopedEnvVar.h"
 #include "testsupport/ScratchDir.h"

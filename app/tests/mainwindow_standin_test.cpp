@@ -2,6 +2,8 @@
 // road through the buttons, from the connection string to the DBF file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -57,6 +59,15 @@ class WindowOnStandinTest : public ::testing::Test {
     return items;
   }
 
+  // Runs one statement on the scratch copy of the demo server, as its owner.
+  void Sql(const std::string& sql) {
+    const testsupport::CommandResult r = testsupport::RunCommand(
+        testsupport::ShellQuote((testsupport::BinDir() / "standin-admin").string()) + " sql " +
+        testsupport::ShellQuote((scratch_.Path() / "servers" / "demo").string()) + " demo " +
+        testsupport::ShellQuote(sql) + " 2>&1");
+    ASSERT_EQ(r.status, 0) << r.output;
+  }
+
   testsupport::ScratchDir scratch_{"tarnwick-window-standin"};
   testsupport::ScopedEnvVar servers_{"STANDIN_SERVERS", (scratch_.Path() / "servers").string()};
   TScriptedModalUi* ui_ = nullptr;
@@ -98,16 +109,11 @@ TEST_F(WindowOnStandinTest, FromTheConnectionStringToTheFile) {
 // The window reads the same exact numbers as every front end: every digit of NUMBER(18) and
 // NUMBER(38,10), and a line after the end line for the value of a NUMBER that was rounded.
 TEST_F(WindowOnStandinTest, WideNumbersKeepEveryDigit) {
-  const std::string admin =
-      testsupport::ShellQuote((testsupport::BinDir() / "standin-admin").string()) + " sql " +
-      testsupport::ShellQuote((scratch_.Path() / "servers" / "demo").string()) + " demo ";
   for (const char* sql :
        {"CREATE TABLE WIDE (K NUMBER(18), P NUMBER(38,10), F NUMBER)",
         "INSERT INTO WIDE VALUES (-999999999999999999, 1234567890123456789012345678.0123456789, "
         "1/3)"}) {
-    const testsupport::CommandResult r =
-        testsupport::RunCommand(admin + testsupport::ShellQuote(sql) + " 2>&1");
-    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_NO_FATAL_FAILURE(Sql(sql));
   }
   mf_->Edit1->setText("demo/demo@demo");
   mf_->Button1->click();
@@ -130,6 +136,42 @@ TEST_F(WindowOnStandinTest, WideNumbersKeepEveryDigit) {
             " -999999999999999999"
             "1234567890123456789012345678.0123456789 " +
                 ("0." + std::string(37, '3')));
+}
+
+// A view is not in the box's list (the list names tables), yet typed into the box it is analysed
+// and exported like a table: its columns, cast to the types a DBF file holds, become the fields.
+TEST_F(WindowOnStandinTest, AViewTypedIntoTheBoxIsExportedLikeATable) {
+  ASSERT_NO_FATAL_FAILURE(
+      Sql("CREATE VIEW DEPT_CODES AS SELECT DEPTNO, CAST(DEPTNO * 1.5 AS NUMBER(6,1)) AS HALF, "
+          "CAST(LOC AS VARCHAR2(20 CHAR)) AS PLACE FROM DEPT WHERE DEPTNO >= 20"));
+  mf_->Edit1->setText("demo/demo@demo");
+  mf_->Button1->click();
+  ASSERT_EQ(mf_->StatusText(), "Приложение подключено к БД!");
+  const std::vector<std::string> items = Items();
+  EXPECT_EQ(std::count(items.begin(), items.end(), "DEPT_CODES"), 0);
+
+  mf_->ComboBox1->setEditText("DEPT_CODES");
+  mf_->ComboBox1Exit();
+  const std::string path = scratch_.File("DEPT_COD.dbf");
+  EXPECT_EQ(mf_->Edit2->text().toStdString(), path);
+  mf_->Button2->click();
+  EXPECT_TRUE(ui_->Calls().empty());
+  ASSERT_TRUE(mf_->Button4->isEnabled());
+  const std::vector<std::string> report = mf_->Memo1->Lines();
+  ASSERT_GE(report.size(), 2u);
+  EXPECT_EQ(report[report.size() - 2], "В таблице  3  записей!");
+
+  mf_->Button4->click();
+  EXPECT_TRUE(ui_->Calls().empty());
+  EXPECT_EQ(mf_->Memo1->Lines().back().rfind("Конец импорта: ", 0), 0u);
+  const export_test::TDbfFile file = export_test::ReadDbf(path);
+  EXPECT_EQ(file.fields, (std::vector<export_test::TDbfField>{
+                             {"DEPTNO", 'N', 3, 0}, {"HALF", 'N', 8, 1}, {"PLACE", 'C', 20, 0}}));
+  ASSERT_EQ(file.records.size(), 3u);
+  // The deletion flag, then each value left-aligned in its field as the writer stores numbers.
+  EXPECT_EQ(file.records[0].substr(0, 12), " 20 30      ");
+  EXPECT_EQ(file.records[1].substr(0, 12), " 30 45      ");
+  EXPECT_EQ(file.records[2].substr(0, 12), " 40 60      ");
 }
 
 TEST_F(WindowOnStandinTest, AFailedConnectionIsAMessageBoxAndTheStatus) {

@@ -23,9 +23,9 @@
 #include "app/Memo.h"
 #include "app/ScriptedModalUi.h"
 #include "app/tests/QtTestEnvironment.h"
-#include "dataset/FormatSettings.h"
+#include "dataset/text/FormatSettings.h"
 #include "dbf/dbf.h"
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 #include "testsupport/ScopedEnvVar.h"
 
 namespace tarnwick {

@@ -12,7 +12,7 @@
 
 #include "app/ExportText.h"
 #include "batch/BatchOptions.h"
-#include "dataset/fuzz/FuzzCheck.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace batch = tarnwick::batch;
 

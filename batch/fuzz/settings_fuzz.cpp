@@ -9,7 +9,7 @@
 
 #include "app/IniFile.h"
 #include "batch/BatchSettings.h"
-#include "dataset/fuzz/FuzzCheck.h"
+#include "fuzz/FuzzCheck.h"
 
 using tarnwick::TIniFile;
 using tarnwick::batch::FirstBrokenSettingsLine;

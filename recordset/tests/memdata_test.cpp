@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 #include "recordset/MemData.h"
 
 namespace tarnwick {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dataset/DateTimeUtils.h"
+#include "dataset/text/DateTimeUtils.h"
 #include "recordset/tests/RecordSetFixture.h"
 
 namespace tarnwick::recordset_test {

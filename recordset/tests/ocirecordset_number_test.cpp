@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "dataset/NumberText.h"
+#include "dataset/text/NumberText.h"
 #include "recordset/tests/RecordSetFixture.h"
 
 namespace tarnwick::recordset_test {

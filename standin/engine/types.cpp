@@ -127,7 +127,10 @@ std::string typeSpec(const ColType& t) {
   if (t.charSemantics) s += 'c';
   if (t.national) s += 'w';
   // A limit in characters carries its byte limit as a sixth field.
-  if (t.charSemantics || t.national) s += ":" + std::to_string(t.bytes);
+  if (t.charSemantics || t.national) {
+    s += ':';
+    s += std::to_string(t.bytes);
+  }
   return s;
 }
 

@@ -19,8 +19,8 @@
 
 #include "app/ExportDatabase.h"
 #include "app/ExportView.h"
-#include "dataset/FieldText.h"
-#include "oracle/Exception.h"
+#include "dataset/text/FieldText.h"
+#include "base/Exception.h"
 #include "oracle/Oracall.h"
 #include "testsupport/ScratchDir.h"
 

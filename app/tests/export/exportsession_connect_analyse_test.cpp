@@ -7,7 +7,7 @@
 #include "app/ExportSession.h"
 #include "app/IniFile.h"
 #include "app/tests/export/ExportFakes.h"
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 
 namespace tarnwick::export_test {
 namespace {

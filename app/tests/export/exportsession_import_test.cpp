@@ -7,7 +7,7 @@
 
 #include "app/ExportSession.h"
 #include "app/tests/export/ExportFakes.h"
-#include "dataset/FormatSettings.h"
+#include "dataset/text/FormatSettings.h"
 #include "dbf/dbf.h"
 
 namespace tarnwick::export_test {

@@ -4,8 +4,8 @@
 
 #include "app/ExportSession.h"
 #include "app/tests/export/ExportFakes.h"
-#include "dataset/FormatSettings.h"
-#include "oracle/Exception.h"
+#include "base/Exception.h"
+#include "dataset/text/FormatSettings.h"
 
 namespace tarnwick::export_test {
 namespace {

@@ -9,8 +9,8 @@
 #include <random>
 #include <set>
 
-#include "dataset/FieldText.h"
-#include "dataset/NumberText.h"
+#include "dataset/text/FieldText.h"
+#include "dataset/text/NumberText.h"
 
 namespace tarnwick {
 namespace {

@@ -13,7 +13,7 @@
 #include "app/ExportSession.h"
 #include "app/IniFile.h"
 #include "app/tests/export/ExportFakes.h"
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 #include "testsupport/ScopedEnvVar.h"
 #include "testsupport/ScratchDir.h"
 

@@ -2,7 +2,7 @@
 // that are read back byte by byte and by python3-dbf, its log and gauge, a lost connection, a
 // full disk, and the memory of a long import.
 #include "app/tests/standin/StandinExportFixture.h"
-#include "dataset/FormatSettings.h"
+#include "dataset/text/FormatSettings.h"
 #include "dbf/dbf.h"
 
 namespace tarnwick::export_test {

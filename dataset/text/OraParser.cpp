@@ -1,4 +1,4 @@
-#include "dataset/OraParser.h"
+#include "dataset/text/OraParser.h"
 
 #include <set>
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "dataset/FieldText.h"
+#include "dataset/text/FieldText.h"
 
 namespace tarnwick {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "dataset/FieldText.h"
-#include "dataset/FormatSettings.h"
+#include "dataset/text/FieldText.h"
+#include "dataset/text/FormatSettings.h"
 #include "testsupport/ScopedEnvVar.h"
 #include "testsupport/ScratchDir.h"
 

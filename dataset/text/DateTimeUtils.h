@@ -5,7 +5,7 @@
 // arithmetic is proleptic Gregorian over the years 1..9999.
 #include <cstdint>
 
-#include "dataset/ConvertError.h"
+#include "dataset/text/ConvertError.h"
 
 namespace tarnwick {
 

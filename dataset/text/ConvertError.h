@@ -1,7 +1,7 @@
 #pragma once
 // Raised when a value cannot be turned into another form: a date or time that does not exist,
 // a date-time outside the years 1..9999, a float that does not fit the integer asked for.
-#include "oracle/Exception.h"
+#include "base/Exception.h"
 
 namespace tarnwick {
 

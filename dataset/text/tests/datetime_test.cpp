@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "dataset/DateTimeUtils.h"
-#include "dataset/FieldText.h"
-#include "dataset/FormatSettings.h"
+#include "dataset/text/DateTimeUtils.h"
+#include "dataset/text/FieldText.h"
+#include "dataset/text/FormatSettings.h"
 #include "testsupport/ScopedEnvVar.h"
 #include "testsupport/ScratchDir.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "dataset/ConvertError.h"
-#include "dataset/FormatSettings.h"
+#include "dataset/text/ConvertError.h"
+#include "dataset/text/FormatSettings.h"
 
 namespace tarnwick {
 

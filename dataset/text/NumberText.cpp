@@ -1,4 +1,4 @@
-#include "dataset/NumberText.h"
+#include "dataset/text/NumberText.h"
 
 #include <charconv>
 

@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "dataset/CRParser.h"
-#include "dataset/FormatSettings.h"
-#include "dataset/OraParser.h"
-#include "oracle/Exception.h"
+#include "dataset/text/CRParser.h"
+#include "dataset/text/FormatSettings.h"
+#include "dataset/text/OraParser.h"
+#include "base/Exception.h"
 
 namespace tarnwick {
 namespace {

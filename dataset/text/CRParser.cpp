@@ -1,11 +1,11 @@
-#include "dataset/CRParser.h"
+#include "dataset/text/CRParser.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <set>
 
-#include "dataset/FormatSettings.h"
-#include "oracle/Exception.h"
+#include "dataset/text/FormatSettings.h"
+#include "base/Exception.h"
 
 namespace tarnwick {
 

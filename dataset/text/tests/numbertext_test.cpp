@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "dataset/NumberText.h"
+#include "dataset/text/NumberText.h"
 
 namespace tarnwick {
 namespace {

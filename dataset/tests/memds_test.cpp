@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dataset/DataSet.h"
-#include "dataset/FormatSettings.h"
+#include "dataset/text/FormatSettings.h"
 #include "dataset/MemDS.h"
 
 namespace tarnwick {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dataset/CRParser.h"
+#include "dataset/text/CRParser.h"
 
 namespace tarnwick {
 

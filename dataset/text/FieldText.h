@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "dataset/ConvertError.h"
-#include "dataset/DateTimeUtils.h"
-#include "dataset/FormatSettings.h"
+#include "dataset/text/ConvertError.h"
+#include "dataset/text/DateTimeUtils.h"
+#include "dataset/text/FormatSettings.h"
 
 namespace tarnwick {
 

@@ -1,4 +1,4 @@
-#include "dataset/DateTimeUtils.h"
+#include "dataset/text/DateTimeUtils.h"
 
 #include <charconv>
 #include <chrono>

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "dataset/FormatSettings.h"
-#include "dataset/tests/datasets/SmartQueryFixture.h"
+#include "dataset/text/FormatSettings.h"
+#include "dataset/tests/SmartQueryFixture.h"
 
 namespace tarnwick::dataset_test {
 namespace {

@@ -1,4 +1,4 @@
-#include "dataset/FieldText.h"
+#include "dataset/text/FieldText.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "dataset/FormatSettings.h"
+#include "dataset/text/FormatSettings.h"
 
 #include <langinfo.h>
 #include <locale.h>

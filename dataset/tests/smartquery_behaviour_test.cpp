@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dataset/tests/datasets/SmartQueryFixture.h"
+#include "dataset/tests/SmartQueryFixture.h"
 #include "oracle/OCICommand.h"
 
 namespace tarnwick::dataset_test {
