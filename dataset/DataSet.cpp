@@ -458,9 +458,7 @@ TDataSet::TDataSet(std::string name) : FName(std::move(name)) {
   ClearBuffers();
 }
 
-TDataSet::~TDataSet() {
-  BeginDestroy();
-}
+TDataSet::~TDataSet() = default;
 
 void TDataSet::BeginDestroy() noexcept {
   FDestroying = true;
@@ -805,24 +803,21 @@ void TDataSet::SetBufferCount(int count) {
 
 void TDataSet::SetBufListSize(int size) {
   while (static_cast<int>(FBuffers.size()) > size) {
-    uint8_t* buffer = FBuffers.back();
+    TRecordBuffer buffer = std::move(FBuffers.back());
     FBuffers.pop_back();
     FreeRecordBuffer(buffer);
   }
-  while (static_cast<int>(FBuffers.size()) < size) {
-    FBuffers.push_back(nullptr);
-    FBuffers.back() = AllocRecordBuffer();
-  }
+  while (static_cast<int>(FBuffers.size()) < size) FBuffers.push_back(AllocRecordBuffer());
 }
 
 uint8_t* TDataSet::ActiveBuffer() const {
   if (FRecordCount == 0 || FBuffers.empty()) return nullptr;
-  return FBuffers[static_cast<size_t>(FActiveRecord)];
+  return FBuffers[static_cast<size_t>(FActiveRecord)].get();
 }
 
 void TDataSet::SetCurrentRecord(int index) {
   if (FCurrentRecord == index) return;
-  uint8_t* buffer = FBuffers.at(static_cast<size_t>(index));
+  uint8_t* buffer = FBuffers.at(static_cast<size_t>(index)).get();
   switch (GetBookmarkFlag(buffer)) {
     case bfCurrent:
     case bfInserted:
@@ -845,7 +840,7 @@ void TDataSet::UpdateCursorPos() {
 bool TDataSet::GetNextRecord() {
   if (FRecordCount > 0) SetCurrentRecord(FRecordCount - 1);
   const bool result =
-      GetRecord(FBuffers.at(static_cast<size_t>(FRecordCount)), gmNext, true) == grOK;
+      GetRecord(FBuffers.at(static_cast<size_t>(FRecordCount)).get(), gmNext, true) == grOK;
   if (result) {
     if (FRecordCount == 0) {
       ActivateBuffers();
@@ -853,9 +848,7 @@ bool TDataSet::GetNextRecord() {
       ++FRecordCount;
     } else {
       // The work buffer becomes the last buffer, the first buffer the work buffer.
-      uint8_t* first = FBuffers.front();
-      FBuffers.erase(FBuffers.begin());
-      FBuffers.insert(FBuffers.begin() + FRecordCount, first);
+      std::rotate(FBuffers.begin(), FBuffers.begin() + 1, FBuffers.begin() + FRecordCount + 1);
     }
     FCurrentRecord = FRecordCount - 1;
   } else {
@@ -867,15 +860,14 @@ bool TDataSet::GetNextRecord() {
 bool TDataSet::GetPriorRecord() {
   if (FRecordCount > 0) SetCurrentRecord(0);
   const bool result =
-      GetRecord(FBuffers.at(static_cast<size_t>(FRecordCount)), gmPrior, true) == grOK;
+      GetRecord(FBuffers.at(static_cast<size_t>(FRecordCount)).get(), gmPrior, true) == grOK;
   if (result) {
     if (FRecordCount == 0) {
       ActivateBuffers();
     } else {
       // The work buffer becomes the first buffer; a full ring gives up its last one.
-      uint8_t* work = FBuffers[static_cast<size_t>(FRecordCount)];
-      FBuffers.erase(FBuffers.begin() + FRecordCount);
-      FBuffers.insert(FBuffers.begin(), work);
+      std::rotate(FBuffers.begin(), FBuffers.begin() + FRecordCount,
+                  FBuffers.begin() + FRecordCount + 1);
       if (FRecordCount < FBufferCount) ++FRecordCount;
     }
     FCurrentRecord = 0;
@@ -898,15 +890,15 @@ int TDataSet::GetPriorRecords() {
 }
 
 void TDataSet::Resync() {
-  uint8_t* work = FBuffers.at(static_cast<size_t>(FRecordCount));
+  uint8_t* work = FBuffers.at(static_cast<size_t>(FRecordCount)).get();
   if (GetRecord(work, gmCurrent, false) != grOK && GetRecord(work, gmNext, false) != grOK &&
       GetRecord(work, gmPrior, false) != grOK) {
     ClearBuffers();
     return;
   }
   int count = FActiveRecord;
-  FBuffers.erase(FBuffers.begin() + FRecordCount);
-  FBuffers.insert(FBuffers.begin(), work);
+  std::rotate(FBuffers.begin(), FBuffers.begin() + FRecordCount,
+              FBuffers.begin() + FRecordCount + 1);
   ActivateBuffers();
   FCurrentRecord = 0;
   while (count > 0 && GetPriorRecord()) --count;

@@ -412,8 +412,13 @@ class TDataSet {
   using TDataSetNotifyEvent = std::function<void(TDataSet& dataSet)>;
   // Makes a field object for a field type.
   using TFieldFactory = std::function<std::unique_ptr<TField>()>;
+  // A record buffer of the ring. The dataset owns its storage.
+  using TRecordBuffer = std::unique_ptr<uint8_t[]>;
 
   explicit TDataSet(std::string name = {});
+  // Frees the ring's storage without a call to the subclass, whose part of the object is gone
+  // by now. A subclass that must close (its store, its statement) while its overrides still
+  // exist calls BeginDestroy in its own destructor.
   virtual ~TDataSet();
   TDataSet(const TDataSet&) = delete;
   TDataSet& operator=(const TDataSet&) = delete;
@@ -483,8 +488,12 @@ class TDataSet {
 
  protected:
   // ---- Hooks of the subclass ----
-  virtual uint8_t* AllocRecordBuffer() = 0;
-  virtual void FreeRecordBuffer(uint8_t*& buffer) = 0;
+  // A new buffer for the ring, sized and set up by the subclass. Its storage is the dataset's
+  // from then on and is freed with the dataset however the subclass ends.
+  virtual TRecordBuffer AllocRecordBuffer() = 0;
+  // Releases what a buffer refers to and frees it (buffer is empty afterwards, also when this
+  // raises). Called for each buffer the ring gives up while the dataset is alive, at close.
+  virtual void FreeRecordBuffer(TRecordBuffer& buffer) = 0;
   virtual TGetResult GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck) = 0;
   virtual int GetRecordSize() const = 0;
   virtual void InternalOpen() = 0;
@@ -544,7 +553,7 @@ class TDataSet {
   int BufferCount() const { return FBufferCount; }
   void SetBufListSize(int size);
   uint8_t* ActiveBuffer() const;
-  uint8_t* Buffer(int index) const { return FBuffers.at(static_cast<size_t>(index)); }
+  uint8_t* Buffer(int index) const { return FBuffers.at(static_cast<size_t>(index)).get(); }
   int BufferRecordCount() const { return FRecordCount; }
   int ActiveRecord() const { return FActiveRecord; }
   int CurrentRecord() const { return FCurrentRecord; }
@@ -554,7 +563,8 @@ class TDataSet {
   void SetDefaultFields(bool value) { FDefaultFields = value; }
   bool Destroying() const { return FDestroying; }
   // The most derived destructor calls this first: it closes the dataset while every override
-  // still exists, without the close events.
+  // still exists, without the close events. Only the closing depends on it: the buffers' storage
+  // is freed by the base in any case.
   void BeginDestroy() noexcept;
 
   // Operations that reach the record store run inside this bracket. A subclass is told when the
@@ -593,7 +603,7 @@ class TDataSet {
   bool FDestroying = false;
   int FOperationDepth = 0;
 
-  std::vector<uint8_t*> FBuffers;
+  std::vector<TRecordBuffer> FBuffers;
   int FBufferCount = 0;
   int FRequestedBufferCount = 1;
   int FRecordCount = 0;

@@ -231,26 +231,18 @@ int TMemDataSet::GetRecordSize() const {
 
 // ---- Record buffers ----
 
-uint8_t* TMemDataSet::AllocRecordBuffer() {
-  auto* buffer = new uint8_t[static_cast<size_t>(FRecBufSize)];
+TDataSet::TRecordBuffer TMemDataSet::AllocRecordBuffer() {
+  auto buffer = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(FRecBufSize));
   buffer[FRecInfoOfs + kInfoComplexRefs] = 0;
   return buffer;
 }
 
-void TMemDataSet::FreeRecordBuffer(uint8_t*& buffer) {
-  if (!buffer) return;
-  if (buffer[FRecInfoOfs + kInfoComplexRefs]) {
-    buffer[FRecInfoOfs + kInfoComplexRefs] = 0;
-    try {
-      FData->FreeComplexFields(buffer, true);
-    } catch (...) {
-      delete[] buffer;
-      buffer = nullptr;
-      throw;
-    }
-  }
-  delete[] buffer;
-  buffer = nullptr;
+void TMemDataSet::FreeRecordBuffer(TRecordBuffer& buffer) {
+  // Taken over first, so that the storage goes also when releasing its references raises.
+  const TRecordBuffer owned = std::move(buffer);
+  if (!owned || !owned[FRecInfoOfs + kInfoComplexRefs]) return;
+  owned[FRecInfoOfs + kInfoComplexRefs] = 0;
+  FData->FreeComplexFields(owned.get(), true);
 }
 
 TGetResult TMemDataSet::GetRecord(uint8_t* buffer, TGetMode mode, bool) {

@@ -70,8 +70,8 @@ class TMemDataSet : public TDataSet {
   // Remembers the store; cached updates stay off (this build has none).
   virtual void SetIRecordSet(TData* store);
 
-  uint8_t* AllocRecordBuffer() override;
-  void FreeRecordBuffer(uint8_t*& buffer) override;
+  TRecordBuffer AllocRecordBuffer() override;
+  void FreeRecordBuffer(TRecordBuffer& buffer) override;
   TGetResult GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck) override;
   int GetRecordSize() const override;
   void InternalOpen() override;

@@ -149,8 +149,8 @@ void TCustomSmartQuery::InternalClose() {
   FMadeRowIdField = nullptr;
 }
 
-uint8_t* TCustomSmartQuery::AllocRecordBuffer() {
-  uint8_t* buffer = TCustomOraQuery::AllocRecordBuffer();
+TDataSet::TRecordBuffer TCustomSmartQuery::AllocRecordBuffer() {
+  TRecordBuffer buffer = TCustomOraQuery::AllocRecordBuffer();
   buffer[FExpandFlagOffset] = ExpandFlagNone;
   return buffer;
 }

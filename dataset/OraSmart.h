@@ -56,7 +56,7 @@ class TCustomSmartQuery : public TCustomOraQuery {
   void CreateFieldDefs() override;
   void InternalOpen() override;
   void InternalClose() override;
-  uint8_t* AllocRecordBuffer() override;
+  TRecordBuffer AllocRecordBuffer() override;
   TGetResult GetRecord(uint8_t* buffer, TGetMode mode, bool doCheck) override;
   const uint8_t* GetActiveRecBuf() const override;
 

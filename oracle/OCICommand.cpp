@@ -5,9 +5,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "dataset/text/OraParser.h"
-#include "oracle/OraError.h"
 #include "base/DataTypes.h"
+#include "dataset/text/OraParser.h"
+#include "oracle/OCIHandle.h"
+#include "oracle/OraError.h"
 
 namespace tarnwick {
 
@@ -563,24 +564,14 @@ void TOCICommand::ReadRowId() {
     FRowId.clear();
     return;
   }
-  struct Rowid {
-    void* handle = nullptr;
-    ~Rowid() {
-      if (handle) {
-        try {
-          OCIDescriptorFree(handle, OCI_DTYPE_ROWID);
-        } catch (...) {
-        }
-      }
-    }
-  } rowid;
+  TOCIDescriptor<OCIRowid, OCI_DTYPE_ROWID> rowid;
   OCIEnv* env = Cursor().EnvHandle ? Cursor().EnvHandle : hOCIEnv;
-  Check(OCIDescriptorAlloc(env, &rowid.handle, OCI_DTYPE_ROWID, 0, nullptr));
-  Check(OCIAttrGet(Cursor().GetOCIStmt(), OCI_HTYPE_STMT, rowid.handle, nullptr, OCI_ATTR_ROWID,
+  Check(rowid.Alloc(env));
+  Check(OCIAttrGet(Cursor().GetOCIStmt(), OCI_HTYPE_STMT, rowid.get(), nullptr, OCI_ATTR_ROWID,
                    FErrorHandle));
   OraText buffer[64] = {};
   ub2 length = sizeof buffer;
-  Check(OCIRowidToChar(static_cast<OCIRowid*>(rowid.handle), buffer, &length, FErrorHandle));
+  Check(OCIRowidToChar(rowid.get(), buffer, &length, FErrorHandle));
   FRowId.assign(reinterpret_cast<const char*>(buffer), std::min<size_t>(length, sizeof buffer));
 }
 

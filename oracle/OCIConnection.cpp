@@ -229,12 +229,13 @@ void TOCIConnection::CheckOCI80() {
 // ---- Connect ----
 
 void TOCIConnection::FreeSessionHandles() {
-  if (FSessionHandle) OCIHandleFree(FSessionHandle, OCI_HTYPE_SESSION);
-  if (FServerHandle) OCIHandleFree(FServerHandle, OCI_HTYPE_SERVER);
-  if (FSvcCtx && FOwnsHandles) OCIHandleFree(FSvcCtx, OCI_HTYPE_SVCCTX);
-  FSessionHandle = nullptr;
-  FServerHandle = nullptr;
-  FSvcCtx = nullptr;
+  // In the reverse order of their making, as the members' destruction would free them.
+  FSessionHandle.reset();
+  FServerHandle.reset();
+  if (FOwnsHandles)
+    FSvcCtx.reset();
+  else
+    FSvcCtx.release();
   FErrorHandle = nullptr;
   FEnvHandle = nullptr;
 }
@@ -259,31 +260,28 @@ void TOCIConnection::Connect(const std::string&) {
     FEnvHandle = hOCIEnv;
     FErrorHandle = hOCIError;
     // A failed allocation keeps the handles already made for the next attempt.
-    auto alloc = [&](auto*& handle, ub4 type) {
-      if (handle) return;
-      void* h = nullptr;
-      Check(OCIHandleAlloc(FEnvHandle, &h, type, 0, nullptr));
-      handle = static_cast<std::remove_reference_t<decltype(handle)>>(h);
+    auto alloc = [&](auto& handle) {
+      if (!handle) Check(handle.Alloc(FEnvHandle));
     };
-    alloc(FSvcCtx, OCI_HTYPE_SVCCTX);
-    alloc(FServerHandle, OCI_HTYPE_SERVER);
-    alloc(FSessionHandle, OCI_HTYPE_SESSION);
+    alloc(FSvcCtx);
+    alloc(FServerHandle);
+    alloc(FSessionHandle);
     try {
-      Check(OCIServerAttach(FServerHandle, FErrorHandle,
+      Check(OCIServerAttach(FServerHandle.get(), FErrorHandle,
                             reinterpret_cast<const OraText*>(FServer.c_str()),
                             static_cast<sb4>(FServer.size()), OCI_DEFAULT));
       // Once attached, any later failure detaches again before the handles go.
       try {
         if (oci73Possible)
-          Check(OCIAttrSet(FServerHandle, OCI_HTYPE_SERVER, FInternalName.data(), 0,
+          Check(OCIAttrSet(FServerHandle.get(), OCI_HTYPE_SERVER, FInternalName.data(), 0,
                            OCI_ATTR_INTERNAL_NAME, FErrorHandle));
-        Check(
-            OCIAttrSet(FSvcCtx, OCI_HTYPE_SVCCTX, FServerHandle, 0, OCI_ATTR_SERVER, FErrorHandle));
+        Check(OCIAttrSet(FSvcCtx.get(), OCI_HTYPE_SVCCTX, FServerHandle.get(), 0, OCI_ATTR_SERVER,
+                         FErrorHandle));
         ub4 credentials = OCI_CRED_EXT;
         if (!FUsername.empty()) {
-          Check(OCIAttrSet(FSessionHandle, OCI_HTYPE_SESSION, FUsername.data(),
+          Check(OCIAttrSet(FSessionHandle.get(), OCI_HTYPE_SESSION, FUsername.data(),
                            static_cast<ub4>(FUsername.size()), OCI_ATTR_USERNAME, FErrorHandle));
-          Check(OCIAttrSet(FSessionHandle, OCI_HTYPE_SESSION, FPassword.data(),
+          Check(OCIAttrSet(FSessionHandle.get(), OCI_HTYPE_SESSION, FPassword.data(),
                            static_cast<ub4>(FPassword.size()), OCI_ATTR_PASSWORD, FErrorHandle));
           credentials = OCI_CRED_RDBMS;
         }
@@ -293,19 +291,21 @@ void TOCIConnection::Connect(const std::string&) {
         if (PossibleOCICallStyles.Contains(TOCICallStyle::OCI80) && !oci73Possible) {
           if (FUseUnicode) {
             ub2 id = OCI_UTF16ID;
-            Check(OCIAttrSet(FSvcCtx, OCI_HTYPE_SVCCTX, &id, 0, OCI_ATTR_CHARSET_ID, FErrorHandle));
+            Check(OCIAttrSet(FSvcCtx.get(), OCI_HTYPE_SVCCTX, &id, 0, OCI_ATTR_CHARSET_ID,
+                             FErrorHandle));
           } else if (!FCharset.empty()) {
-            Check(OCIAttrSet(FSvcCtx, OCI_HTYPE_SVCCTX, FCharset.data(),
+            Check(OCIAttrSet(FSvcCtx.get(), OCI_HTYPE_SVCCTX, FCharset.data(),
                              static_cast<ub4>(FCharset.size()), OCI_ATTR_CHARSET, FErrorHandle));
           }
         }
-        Check(OCISessionBegin(FSvcCtx, FErrorHandle, FSessionHandle, credentials, mode));
-        Check(OCIAttrSet(FSvcCtx, OCI_HTYPE_SVCCTX, FSessionHandle, 0, OCI_ATTR_SESSION,
+        Check(
+            OCISessionBegin(FSvcCtx.get(), FErrorHandle, FSessionHandle.get(), credentials, mode));
+        Check(OCIAttrSet(FSvcCtx.get(), OCI_HTYPE_SVCCTX, FSessionHandle.get(), 0, OCI_ATTR_SESSION,
                          FErrorHandle));
         if (oci73Possible && GetOracleVersion() < 8000) FCommandCallStyle = TOCICallStyle::OCI73;
       } catch (...) {
         // The detach's own failure replaces the first error.
-        Check(OCIServerDetach(FServerHandle, FErrorHandle, OCI_DEFAULT));
+        Check(OCIServerDetach(FServerHandle.get(), FErrorHandle, OCI_DEFAULT));
         throw;
       }
     } catch (...) {
@@ -343,7 +343,8 @@ void TOCIConnection::Connect(const std::string&) {
   if (oci73Possible && FCallStyle == TOCICallStyle::OCI80 && GetOracleVersion() >= 8000) {
     FFocbk.callback_function = &TOCIConnection::FailoverCallback;
     FFocbk.fo_ctx = this;
-    Check(OCIAttrSet(FServerHandle, OCI_HTYPE_SERVER, &FFocbk, 0, OCI_ATTR_FOCBK, FErrorHandle));
+    Check(OCIAttrSet(FServerHandle.get(), OCI_HTYPE_SERVER, &FFocbk, 0, OCI_ATTR_FOCBK,
+                     FErrorHandle));
   }
   ApplyNlsParams();
   if (!FCharset.empty() || FAskCharLength) GetSessionParameters();
@@ -389,8 +390,8 @@ void TOCIConnection::Disconnect() {
   };
   if (FCallStyle == TOCICallStyle::OCI80) {
     if (FOwnsHandles) {
-      attempt(OCISessionEnd(FSvcCtx, FErrorHandle, FSessionHandle, OCI_DEFAULT));
-      attempt(OCIServerDetach(FServerHandle, FErrorHandle, OCI_DEFAULT));
+      attempt(OCISessionEnd(FSvcCtx.get(), FErrorHandle, FSessionHandle.get(), OCI_DEFAULT));
+      attempt(OCIServerDetach(FServerHandle.get(), FErrorHandle, OCI_DEFAULT));
     }
     FreeSessionHandles();
     if (FOwnsHandles) FLDA.reset();
@@ -430,7 +431,7 @@ void TOCIConnection::Commit() {
       OraError(TOCICallStyle::OCI73, code, true);
     }
   } else {
-    Check(OCITransCommit(FSvcCtx, FErrorHandle, OCI_DEFAULT));
+    Check(OCITransCommit(FSvcCtx.get(), FErrorHandle, OCI_DEFAULT));
   }
 }
 
@@ -442,7 +443,7 @@ void TOCIConnection::Rollback() {
       OraError(TOCICallStyle::OCI73, code, true);
     }
   } else {
-    Check(OCITransRollback(FSvcCtx, FErrorHandle, OCI_DEFAULT));
+    Check(OCITransRollback(FSvcCtx.get(), FErrorHandle, OCI_DEFAULT));
   }
 }
 
@@ -464,7 +465,7 @@ std::string TOCIConnection::GetOracleVersionSt() {
   if (FCallStyle == TOCICallStyle::OCI80 && PossibleOCICallStyles.Contains(TOCICallStyle::OCI73)) {
     OraText buffer[255];
     buffer[0] = 0;
-    OCIServerVersion(FSvcCtx, FErrorHandle, buffer, sizeof buffer, OCI_HTYPE_SVCCTX);
+    OCIServerVersion(FSvcCtx.get(), FErrorHandle, buffer, sizeof buffer, OCI_HTYPE_SVCCTX);
     buffer[sizeof buffer - 1] = 0;
     version = VersionFromBanner(reinterpret_cast<const char*>(buffer));
   } else {
@@ -616,7 +617,7 @@ void TOCIConnection::BreakExec() {
   if (FCallStyle == TOCICallStyle::OCI73) {
     obreak(FLDA.get());
   } else {
-    Check(OCIBreak(FSvcCtx, FErrorHandle));
+    Check(OCIBreak(FSvcCtx.get(), FErrorHandle));
   }
 }
 
@@ -631,7 +632,7 @@ void TOCIConnection::SetNonBlocking(bool) {
 Lda_Def* TOCIConnection::GetLDA() {
   if (FCallStyle == TOCICallStyle::OCI80 && FConnected) {
     if (!FLDA) FLDA = std::make_unique<Lda_Def>();
-    Check(OCISvcCtxToLda(FSvcCtx, FErrorHandle, FLDA.get()));
+    Check(OCISvcCtxToLda(FSvcCtx.get(), FErrorHandle, FLDA.get()));
   }
   return FLDA.get();
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "oracle/CRConnection.h"
+#include "oracle/OCIHandle.h"
 #include "oracle/Oracall.h"
 #include "oracle/oci.h"
 
@@ -81,9 +82,9 @@ class TOCIConnection : public TCRConnection {
   int32_t GetLastError() const { return FLastError; }
   void SetLastError(int32_t value) { FLastError = value; }
 
-  OCISvcCtx* GetSvcCtx() const { return FSvcCtx; }
-  OCIServer* GetServerHandle() const { return FServerHandle; }
-  OCISession* GetSessionHandle() const { return FSessionHandle; }
+  OCISvcCtx* GetSvcCtx() const { return FSvcCtx.get(); }
+  OCIServer* GetServerHandle() const { return FServerHandle.get(); }
+  OCISession* GetSessionHandle() const { return FSessionHandle.get(); }
   OCIError* GetErrorHandle() const { return FErrorHandle; }
   OCIEnv* GetEnvHandle() const { return FEnvHandle; }
   Lda_Def* GetLDA();
@@ -162,9 +163,11 @@ class TOCIConnection : public TCRConnection {
   std::array<TNlsParam, 5> FNlsParams;
   std::unique_ptr<Lda_Def> FLDA;
   std::unique_ptr<std::array<ub1, HDA_SIZE>> FHDA;
-  OCISvcCtx* FSvcCtx = nullptr;
-  OCIServer* FServerHandle = nullptr;
-  OCISession* FSessionHandle = nullptr;
+  // Made in this order at the connect, so freed in the reverse one. The error and environment
+  // handles are the process-wide ones (hOCIError, hOCIEnv): borrowed, never freed here.
+  TOCIHandle<OCISvcCtx, OCI_HTYPE_SVCCTX> FSvcCtx;
+  TOCIHandle<OCIServer, OCI_HTYPE_SERVER> FServerHandle;
+  TOCIHandle<OCISession, OCI_HTYPE_SESSION> FSessionHandle;
   OCIError* FErrorHandle = nullptr;
   OCIEnv* FEnvHandle = nullptr;
   OCIFocbkStruct FFocbk{};

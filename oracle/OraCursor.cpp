@@ -6,22 +6,6 @@ namespace tarnwick {
 
 TOraCursor::TOraCursor() : FCallStyle(OCICallStyle) {}
 
-TOraCursor::~TOraCursor() {
-  Release();
-}
-
-void TOraCursor::Release() noexcept {
-  if (FStmt) {
-    // After the client library was unloaded the entry point raises; the handle went with it.
-    try {
-      OCIHandleFree(FStmt, OCI_HTYPE_STMT);
-    } catch (...) {
-    }
-    FStmt = nullptr;
-  }
-  FCDA.reset();
-}
-
 void TOraCursor::AllocCursor() {
   if (FCallStyle == TOCICallStyle::OCI73) {
     if (!FCDA) {
@@ -32,37 +16,29 @@ void TOraCursor::AllocCursor() {
   }
   if (FStmt) return;
   OCIEnv* env = EnvHandle ? EnvHandle : hOCIEnv;
-  void* handle = nullptr;
-  Check(OCIHandleAlloc(env, &handle, OCI_HTYPE_STMT, 0, nullptr), ErrorHandle);
-  FStmt = static_cast<OCIStmt*>(handle);
-  if (OCIVersion / 10 == 816) return;
-  try {
+  // Made in a local owner and kept only once it is set up, so that a failure leaves no handle.
+  TOCIHandle<OCIStmt, OCI_HTYPE_STMT> stmt;
+  Check(stmt.Alloc(env), ErrorHandle);
+  if (OCIVersion / 10 != 816) {
     // The record set fetches in arrays itself, so the client's own prefetching stays off.
     ub4 zero = 0;
-    Check(OCIAttrSet(FStmt, OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_ROWS, ErrorHandle),
+    Check(OCIAttrSet(stmt.get(), OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_ROWS, ErrorHandle),
           ErrorHandle);
-    Check(OCIAttrSet(FStmt, OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_MEMORY, ErrorHandle),
+    Check(OCIAttrSet(stmt.get(), OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_MEMORY, ErrorHandle),
           ErrorHandle);
-  } catch (...) {
-    OCIHandleFree(FStmt, OCI_HTYPE_STMT);
-    FStmt = nullptr;
-    throw;
   }
+  FStmt = std::move(stmt);
 }
 
 void TOraCursor::FreeCursor() {
   if (RefCount() > 1) return;
   FCDA.reset();
-  if (FStmt) {
-    OCIStmt* stmt = FStmt;
-    FStmt = nullptr;
-    Check(OCIHandleFree(stmt, OCI_HTYPE_STMT), ErrorHandle);
-  }
+  Check(FStmt.Free(), ErrorHandle);
 }
 
 OCIStmt* TOraCursor::GetOCIStmt() {
   if (!FStmt) AllocCursor();
-  return FStmt;
+  return FStmt.get();
 }
 
 Cda_Def* TOraCursor::GetCDA() {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "oracle/CRCommand.h"
+#include "oracle/OCIHandle.h"
 #include "oracle/Oracall.h"
 #include "oracle/oci.h"
 
@@ -15,7 +16,6 @@ namespace tarnwick {
 class TOraCursor : public std::enable_shared_from_this<TOraCursor> {
  public:
   TOraCursor();
-  ~TOraCursor();
   TOraCursor(const TOraCursor&) = delete;
   TOraCursor& operator=(const TOraCursor&) = delete;
 
@@ -28,8 +28,8 @@ class TOraCursor : public std::enable_shared_from_this<TOraCursor> {
   // The statement handle, allocated when missing.
   OCIStmt* GetOCIStmt();
   Cda_Def* GetCDA();
-  OCIStmt* StmtHandle() const { return FStmt; }
-  bool HasHandle() const { return FStmt != nullptr || FCDA != nullptr; }
+  OCIStmt* StmtHandle() const { return FStmt.get(); }
+  bool HasHandle() const { return FStmt || FCDA; }
   // Fetching is possible: state csExecuted to csFetchingAll.
   bool CanFetch() const { return State >= csExecuted && State <= csFetchingAll; }
   TOCICallStyle GetOCICallStyle() const { return FCallStyle; }
@@ -44,9 +44,7 @@ class TOraCursor : public std::enable_shared_from_this<TOraCursor> {
   bool Scrollable = false;
 
  private:
-  void Release() noexcept;
-
-  OCIStmt* FStmt = nullptr;
+  TOCIHandle<OCIStmt, OCI_HTYPE_STMT> FStmt;
   std::unique_ptr<Cda_Def> FCDA;
   TOCICallStyle FCallStyle;
 };

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <type_traits>
 
+#include "oracle/OCIHandle.h"
 #include "oracle/OraError.h"
 
 namespace tarnwick {
@@ -48,6 +50,14 @@ std::mutex OCIInitLock;
 bool AcceptNewerClient = false;
 
 namespace {
+std::atomic<uint64_t> environmentEpoch{0};
+
+// The owners of the process-wide handles that hOCIEnv and hOCIError show. Defined before the
+// shutdown object below so that they outlive it: it frees them while the library is still
+// loaded, and they are empty by the time they are destroyed.
+TOCIHandle<OCIEnv, OCI_HTYPE_ENV> ownedEnv;
+TOCIHandle<OCIError, OCI_HTYPE_ERROR> ownedError;
+
 // The library is unloaded when the program ends; its addresses are cleared with it.
 struct OracallShutdown {
   ~OracallShutdown() {
@@ -92,6 +102,11 @@ void ResetOCIEntryPoints() {
 #define TARNWICK_OCI_RESET(group, name, ret, params) name = StartValue<p##name>(#name);
   TARNWICK_OCI_ENTRY_POINTS(TARNWICK_OCI_RESET)
 #undef TARNWICK_OCI_RESET
+  environmentEpoch.fetch_add(1, std::memory_order_relaxed);
+}
+
+uint64_t OCIEnvironmentEpoch() noexcept {
+  return environmentEpoch.load(std::memory_order_relaxed);
 }
 
 std::vector<OCIEntryPointInfo> OCIEntryPoints() {
@@ -550,28 +565,28 @@ void InitOCI() {
     if (OCIThreaded && OCIVersion > 8040) mode |= OCI_THREADED;
     if (OCIShared && OCIVersion >= 8140) mode |= OCI_SHARED;
     if (OCIEvents && OCIVersion >= 8140) mode |= OCI_EVENTS;
-    OCIEnv* env = nullptr;
+    OCIEnv* created = nullptr;
     sword status;
     if (OCIVersion >= 8100) {
       if (OCIThreaded && !OCIMutexed) mode |= OCI_NO_MUTEX;
-      status = OCIEnvCreate(&env, mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+      status = OCIEnvCreate(&created, mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
     } else {
       status = OCIInitialize(mode, nullptr, nullptr, nullptr, nullptr);
       if (status == OCI_SUCCESS) {
         const ub4 envMode =
             OCIThreaded && !OCIMutexed && OCIVersion <= 8140 ? OCI_ENV_NO_MUTEX : OCI_DEFAULT;
-        status = OCIEnvInit(&env, envMode, 0, nullptr);
+        status = OCIEnvInit(&created, envMode, 0, nullptr);
       }
     }
-    OCIError* err = nullptr;
-    if (status == OCI_SUCCESS)
-      status = OCIHandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
-    if (status != OCI_SUCCESS) {
-      if (env) OCIHandleFree(env, OCI_HTYPE_ENV);
-      ClientError("Can't initialize OCI. Error " + std::to_string(status));
-    }
-    hOCIEnv = env;
-    hOCIError = err;
+    // An environment the client handed out is freed if anything below fails.
+    TOCIHandle<OCIEnv, OCI_HTYPE_ENV> env(created);
+    TOCIHandle<OCIError, OCI_HTYPE_ERROR> err;
+    if (status == OCI_SUCCESS) status = err.Alloc(env.get());
+    if (status != OCI_SUCCESS) ClientError("Can't initialize OCI. Error " + std::to_string(status));
+    ownedEnv = std::move(env);
+    ownedError = std::move(err);
+    hOCIEnv = ownedEnv.get();
+    hOCIError = ownedError.get();
     OCIInited = true;
   }
   if (PossibleOCICallStyles.Contains(TOCICallStyle::OCI73)) {
@@ -584,10 +599,13 @@ void InitOCI() {
 
 void FinishOCI() {
   if (!OCIInited || !PossibleOCICallStyles.Contains(TOCICallStyle::OCI80)) return;
-  if (hOCIError) OCIHandleFree(hOCIError, OCI_HTYPE_ERROR);
-  if (hOCIEnv) OCIHandleFree(hOCIEnv, OCI_HTYPE_ENV);
+  // The error handle first, then its environment; every other handle made under the environment
+  // ends with it, and the next epoch tells their owners so.
+  ownedError.reset();
+  ownedEnv.reset();
   hOCIError = nullptr;
   hOCIEnv = nullptr;
+  environmentEpoch.fetch_add(1, std::memory_order_relaxed);
   OCIInited = false;
 }
 

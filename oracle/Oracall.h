@@ -98,8 +98,13 @@ struct OCIEntryPointInfo {
 };
 // The table in resolution order, with the current state of each entry.
 std::vector<OCIEntryPointInfo> OCIEntryPoints();
-// Points every entry back to UnlinkedEntryPoint (sqllda and sqlld2 to nothing).
+// Points every entry back to UnlinkedEntryPoint (sqllda and sqlld2 to nothing). The handles of
+// the library that was linked are gone with it: the environment epoch moves on.
 void ResetOCIEntryPoints();
+// The environment epoch: a number that moves on whenever the process-wide environment is freed
+// (FinishOCI) or the entry points are reset (an unload). A handle made in one epoch no longer
+// exists in a later one; the handle owners of OCIHandle.h free nothing then.
+uint64_t OCIEnvironmentEpoch() noexcept;
 
 // ---- Discovery inputs ----
 // Everything DetectOCI reads from the machine comes through here, so that tests can describe an

@@ -565,6 +565,209 @@ TEST(MemDataSet, EditingFilteringAndCachedUpdatesSaySoWhenAskedFor) {
   EXPECT_EQ(Id(ds), 1);
 }
 
+// ---- Ownership of the ring's buffers ----
+//
+// The subclasses below clean nothing up in their destructors. The base frees the storage of the
+// ring by itself, without a call to the subclass: in the sanitizer build a buffer left behind is
+// a leak report, and a call into the destroyed part of the object is counted here (or, for a
+// hook the base cannot run without, ends the program with a pure virtual call).
+
+// What the subclasses saw, kept outside them so that it can be read once they are gone.
+struct Journal {
+  int allocated = 0;
+  int released = 0;
+  int callsAfterDestruction = 0;
+  bool destroyed = false;
+};
+Journal journal;
+
+void Enter() {
+  if (journal.destroyed) ++journal.callsAfterDestruction;
+}
+
+// A dataset straight on the base, over `rows` numbered records without fields. A buffer holds
+// the record number and the bookmark flag.
+class BareDataSet : public TDataSet {
+ public:
+  explicit BareDataSet(int rows) : TDataSet("Bare"), FRows(rows) {}
+  ~BareDataSet() override { journal.destroyed = true; }
+  using TDataSet::SetBufferCount;
+
+  int GetRecordCount() const override {
+    Enter();
+    return FRows;
+  }
+  bool GetFieldData(const TField&, void*) const override {
+    Enter();
+    return false;
+  }
+  int Current() const {
+    int no = 0;
+    std::memcpy(&no, ActiveBuffer(), sizeof no);
+    return no;
+  }
+
+ protected:
+  static constexpr int kSize = sizeof(int) + 1;
+  TRecordBuffer AllocRecordBuffer() override {
+    Enter();
+    ++journal.allocated;
+    return std::make_unique<uint8_t[]>(kSize);
+  }
+  void FreeRecordBuffer(TRecordBuffer& buffer) override {
+    Enter();
+    ++journal.released;
+    buffer.reset();
+  }
+  TGetResult GetRecord(uint8_t* buffer, TGetMode mode, bool) override {
+    Enter();
+    const int next = FPos + (mode == gmNext ? 1 : mode == gmPrior ? -1 : 0);
+    if (next < 1) return grBOF;
+    if (next > FRows) return grEOF;
+    FPos = next;
+    std::memcpy(buffer, &FPos, sizeof FPos);
+    buffer[sizeof FPos] = bfCurrent;
+    return grOK;
+  }
+  int GetRecordSize() const override {
+    Enter();
+    return sizeof(int);
+  }
+  void InternalOpen() override {
+    Enter();
+    FOpen = true;
+    FPos = 0;
+  }
+  void InternalClose() override {
+    Enter();
+    FOpen = false;
+  }
+  void InternalFirst() override {
+    Enter();
+    FPos = 0;
+  }
+  void InternalLast() override {
+    Enter();
+    FPos = FRows + 1;
+  }
+  void InternalSetToRecord(uint8_t* buffer) override {
+    Enter();
+    std::memcpy(&FPos, buffer, sizeof FPos);
+  }
+  void InternalInitFieldDefs() override { Enter(); }
+  bool IsCursorOpen() const override {
+    Enter();
+    return FOpen;
+  }
+  TBookmarkFlag GetBookmarkFlag(const uint8_t* buffer) const override {
+    Enter();
+    return static_cast<TBookmarkFlag>(buffer[sizeof(int)]);
+  }
+  void SetBookmarkFlag(uint8_t* buffer, TBookmarkFlag value) override {
+    Enter();
+    buffer[sizeof(int)] = value;
+  }
+
+ private:
+  int FRows;
+  int FPos = 0;
+  bool FOpen = false;
+};
+
+TEST(RecordBuffers, ASubclassWithoutCleanUpLeavesNoBufferAndIsNotCalledOnceGone) {
+  const struct {
+    const char* name;
+    int ring;
+    std::function<void(BareDataSet&)> before;
+    int current;    // the record the dataset stands on before it goes
+    int allocated;  // buffers the subclass made
+    int released;   // buffers it was asked to release while it existed
+  } cases[] = {
+      {"open on the first record", 1, [](BareDataSet&) {}, 1, 2, 0},
+      {"walked to the end", 1, [](BareDataSet& ds) { ds.Last(); }, 5, 2, 0},
+      {"larger ring, rotated both ways", 3,
+       [](BareDataSet& ds) {
+         ds.MoveBy(4);
+         ds.MoveBy(-3);
+       },
+       2, 4, 0},
+      {"closed and opened again", 1,
+       [](BareDataSet& ds) {
+         ds.Close();
+         ds.Open();
+       },
+       1, 4, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    journal = {};
+    {
+      BareDataSet ds(5);
+      ds.SetBufferCount(c.ring);
+      ds.Open();
+      c.before(ds);
+      ASSERT_TRUE(ds.Active());
+      EXPECT_EQ(ds.Current(), c.current);
+    }
+    EXPECT_EQ(journal.allocated, c.allocated);
+    EXPECT_EQ(journal.released, c.released) << "the base frees the open ring without asking";
+    EXPECT_EQ(journal.callsAfterDestruction, 0);
+  }
+}
+
+TEST(RecordBuffers, CloseStillHandsEveryBufferToTheSubclass) {
+  journal = {};
+  BareDataSet ds(3);
+  ds.SetBufferCount(2);
+  ds.Open();
+  ds.Next();
+  ds.Close();
+  EXPECT_EQ(journal.allocated, 3);
+  EXPECT_EQ(journal.released, 3);
+}
+
+// A memory dataset whose buffers carry extra bytes of its own, as the smart query's do, and that
+// counts the buffers it releases; no BeginDestroy in its destructor.
+class PaddedDataSet : public TestDataSet {
+ public:
+  using TestDataSet::TestDataSet;
+  ~PaddedDataSet() override { journal.destroyed = true; }
+
+ protected:
+  static constexpr int kPadding = 16;
+  TRecordBuffer AllocRecordBuffer() override {
+    Enter();
+    ++journal.allocated;
+    TRecordBuffer plain = TestDataSet::AllocRecordBuffer();
+    auto padded = std::make_unique<uint8_t[]>(static_cast<size_t>(RecBufSize() + kPadding));
+    std::memcpy(padded.get(), plain.get(), static_cast<size_t>(RecBufSize()));
+    std::memset(padded.get() + RecBufSize(), 0xA5, kPadding);
+    return padded;
+  }
+  void FreeRecordBuffer(TRecordBuffer& buffer) override {
+    Enter();
+    ++journal.released;
+    TestDataSet::FreeRecordBuffer(buffer);
+  }
+  void InternalClose() override {
+    Enter();
+    TestDataSet::InternalClose();
+  }
+};
+
+TEST(RecordBuffers, AMemoryDatasetSubclassIsClosedByItsParentWithoutBeingCalled) {
+  journal = {};
+  {
+    PaddedDataSet ds(kColumns, Rows(4));
+    ds.Open();
+    ds.Next();
+    EXPECT_EQ(Id(ds), 2);
+  }
+  EXPECT_EQ(journal.allocated, 2);
+  EXPECT_EQ(journal.released, 0) << "the parent's close releases the buffers, not the subclass";
+  EXPECT_EQ(journal.callsAfterDestruction, 0);
+}
+
 // ---- The string list ----
 
 TEST(Strings, ChangesAreNotifiedOnceEach) {

@@ -311,6 +311,56 @@ TEST_F(StandinConnection, FailedLogonDetachesAndFreesTheHandles) {
                                              "OCIHandleFree", "OCIHandleFree"}));
 }
 
+// The service context made before a failed allocation is kept for the next attempt; a connection
+// that goes without one frees it.
+pOCIHandleAlloc realHandleAlloc = nullptr;
+sword RefuseServerHandle(const void* parent, void** out, const ub4 type, const size_t extra,
+                         void** user) {
+  if (type == OCI_HTYPE_SERVER) return OCI_INVALID_HANDLE;
+  return realHandleAlloc(parent, out, type, extra, user);
+}
+
+TEST_F(StandinConnection, AHandleKeptAfterAFailedConnectIsFreedWithTheConnection) {
+  InitOCI();
+  {
+    TOCIConnection other;
+    other.SetUsername("demo");
+    other.SetPassword("demo");
+    other.SetServer("demo");
+    realHandleAlloc = OCIHandleAlloc;
+    OCIHandleAlloc = &RefuseServerHandle;
+    EXPECT_THROW(other.Connect(""), EOraError);
+    OCIHandleAlloc = realHandleAlloc;
+    EXPECT_NE(other.GetSvcCtx(), nullptr);
+    EXPECT_EQ(other.GetServerHandle(), nullptr);
+  }
+  const auto frees = testsupport::Trace::Starting(TraceFrom("OCIHandleAlloc"), "OCIHandleFree");
+  EXPECT_EQ(frees, std::vector<std::string>{"OCIHandleFree(svcctx#1, OCI_HTYPE_SVCCTX) = "
+                                            "OCI_SUCCESS"});
+}
+
+// Freeing the environment ends the handles made under it: a connection that is still open then
+// frees none of them, which with a client that frees children with their parent would be a
+// second free.
+TEST_F(StandinConnection, AConnectionThatOutlivesTheEnvironmentFreesNoneOfItsHandles) {
+  connection.Connect("");
+  ASSERT_TRUE(connection.GetConnected());
+  const size_t mark = trace.Mark();
+  FinishOCI();
+  try {
+    connection.Disconnect();
+  } catch (const EOraError&) {
+    // Ending the session and detaching fail on handles that are gone; what counts is below.
+  }
+  EXPECT_FALSE(connection.GetConnected());
+  EXPECT_EQ(connection.GetSvcCtx(), nullptr);
+  const auto lines = trace.Since(mark);
+  EXPECT_EQ(testsupport::Trace::Starting(lines, "OCIHandleFree"),
+            (std::vector<std::string>{"OCIHandleFree(err#1, OCI_HTYPE_ERROR) = OCI_SUCCESS",
+                                      "OCIHandleFree(env#1, OCI_HTYPE_ENV) = OCI_SUCCESS"}))
+      << testsupport::Trace::Joined(lines);
+}
+
 TEST_F(StandinConnection, NlsValueWithAQuoteStaysOneLiteral) {
   connection.Connect("");
   try {
