@@ -154,7 +154,8 @@ TEST_F(FaultTest, ASignalStopsTheExportWithTheRecordsWrittenAndALogLine) {
       fs::remove(path);
       fs::remove(target);
       if (overwrite) std::ofstream(target) << old;
-      TRunOptions options{.args = {"ROWS3000", out.string()},
+      // 25 rows per fetch: the program's own default would fetch the table in one round trip.
+      TRunOptions options{.args = {"--fetch-rows", "25", "ROWS3000", out.string()},
                           .env = {{"STANDIN_FAULT_FETCH_DELAY_MS", "2"}}};
       if (overwrite) options.args.push_back("-f");
       Prepare(options);

@@ -19,11 +19,12 @@ class TargetTest : public ProgramTest {
     partial = (out / "ROWS3000.partial.dbf").string();
   }
 
-  // Starts a slow export (4 ms per fetch of 25 rows: about half a second) and waits until its
-  // own file holds some hundred records, several blocks of the file system.
-  std::unique_ptr<TChild> StartSlow(std::vector<std::string> extra = {}) {
-    TRunOptions options{.args = {"ROWS3000", out.string()},
-                        .env = {{"STANDIN_FAULT_FETCH_DELAY_MS", "4"}}};
+  // Starts a slow export (by default 4 ms per fetch of 25 rows: about half a second; the
+  // program's own default would fetch the table in one round trip) and waits until its own file
+  // holds some hundred records, several blocks of the file system.
+  std::unique_ptr<TChild> StartSlow(std::vector<std::string> extra = {}, int delayMs = 4) {
+    TRunOptions options{.args = {"--fetch-rows", "25", "ROWS3000", out.string()},
+                        .env = {{"STANDIN_FAULT_FETCH_DELAY_MS", std::to_string(delayMs)}}};
     options.args.insert(options.args.end(), extra.begin(), extra.end());
     Prepare(options);
     fs::create_directories(dir.Path() / "slow");
@@ -53,7 +54,9 @@ TEST_F(TargetTest, ASecondExportOfTheSameTargetFailsAtOnce) {
     fs::remove(target);
     std::vector<std::string> extra;
     if (overwrite) extra.push_back("--overwrite");
-    std::unique_ptr<TChild> first = StartSlow(extra);
+    // 30 ms per fetch: the first export runs for seconds after it is seen writing, so the second
+    // one meets it running even on a machine busy enough to start a program slowly.
+    std::unique_ptr<TChild> first = StartSlow(extra, 30);
     const auto started = std::chrono::steady_clock::now();
     TRunOptions second{.args = {"ROWS3000", out.string()}};
     second.args.insert(second.args.end(), extra.begin(), extra.end());
