@@ -445,20 +445,17 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
     if (::unlink(path.c_str()) == 0) view.AddMemoLine("Файл " + path + " удален!");
   }
 
-  // The field lists for dbf_create. Names go into the header in code page 866, like the records,
-  // so that a name of ten characters takes ten bytes.
-  TCp866 cp866;
+  // The field lists for dbf_create, names in UTF-8: the writer stores them in code page 866, like
+  // the records, so that a name of ten characters takes ten bytes.
   const auto columns = static_cast<std::size_t>(ColumnCount);
-  std::vector<std::array<char, 12>> nameBuffers(columns);
+  std::vector<std::string> nameTexts(columns);
   std::vector<const char*> names;
   std::string types;
   std::vector<int32_t> lengths;
   std::vector<int32_t> decimals;
   for (std::size_t i = 0; i < columns; ++i) {
-    nameBuffers[i].fill('\0');
-    const std::string name = cp866.Convert(DbfNames[i]).substr(0, 11);
-    std::copy(name.begin(), name.end(), nameBuffers[i].begin());
-    names.push_back(nameBuffers[i].data());
+    nameTexts[i] = StoredPart(DbfNames[i], 11);
+    names.push_back(nameTexts[i].c_str());
     types += DbfTypes[i].empty() ? '\0' : DbfTypes[i][0];
     lengths.push_back(Number(DbfLengths[i]).value_or(0));
     decimals.push_back(DbfDecimals[i].empty() ? 0 : Number(DbfDecimals[i]).value_or(0));
