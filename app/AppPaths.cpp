@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/Utf8.h"
+
 namespace tarnwick {
 
 namespace {
@@ -90,14 +92,7 @@ std::string FolderOfFile(const std::string& fileName) {
 }
 
 std::string FirstCharacters(const std::string& text, std::size_t count) {
-  std::size_t chars = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-      if (chars == count) return text.substr(0, i);
-      ++chars;
-    }
-  }
-  return text;
+  return std::string(utf8::Truncate(text, count));
 }
 
 std::string TargetFilePath(const std::string& folder, const std::string& tableName) {

@@ -478,20 +478,17 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
     if (::unlink(path.c_str()) == 0) view.AddMemoLine("Файл " + path + " удален!");
   }
 
-  // The field lists for dbf_create. Names go into the header in code page 866, like the records,
-  // so that a name of ten characters takes ten bytes.
-  TCp866 cp866;
-  std::vector<std::array<char, 12>> nameBuffers(layout.size());
+  // The field lists for dbf_create, names in UTF-8: the writer stores them in code page 866, like
+  // the records, so that a name of ten characters takes ten bytes.
+  std::vector<std::string> nameTexts(layout.size());
   std::vector<const char*> names;
   std::string types;
   std::vector<int32_t> lengths;
   std::vector<int32_t> decimals;
   for (const TImportField& field : layout) {
-    std::array<char, 12>& buffer = nameBuffers[field.Column];
-    buffer.fill('\0');
-    const std::string name = cp866.Convert(field.DbfName).substr(0, 11);
-    std::copy(name.begin(), name.end(), buffer.begin());
-    names.push_back(buffer.data());
+    std::string& name = nameTexts[field.Column];
+    name = StoredPart(field.DbfName, 11);
+    names.push_back(name.c_str());
     types += field.Type;
     lengths.push_back(field.Length);
     decimals.push_back(field.Decimals);

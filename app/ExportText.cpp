@@ -1,14 +1,12 @@
 #include "app/ExportText.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <set>
 #include <utility>
 
 #include "base/Exception.h"
+#include "base/Utf8.h"
 
 namespace tarnwick {
 
@@ -16,46 +14,6 @@ namespace {
 
 std::string Decimal(int64_t value) {
   return std::to_string(value);
-}
-
-// Length of the well-formed UTF-8 sequence at the start of s[0..n), or 0 when the first byte does
-// not start one (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, cut short).
-// The DBF writer draws the same line between a character and a stray byte.
-std::size_t SequenceLength(const unsigned char* s, std::size_t n) {
-  const unsigned char b0 = s[0];
-  if (b0 < 0x80) return 1;
-  std::size_t len;
-  unsigned char lo = 0x80, hi = 0xBF;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    len = 2;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    len = 3;
-    if (b0 == 0xE0) lo = 0xA0;
-    if (b0 == 0xED) hi = 0x9F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    len = 4;
-    if (b0 == 0xF0) lo = 0x90;
-    if (b0 == 0xF4) hi = 0x8F;
-  } else {
-    return 0;
-  }
-  if (n < len || s[1] < lo || s[1] > hi) return 0;
-  for (std::size_t i = 2; i < len; ++i) {
-    if (s[i] < 0x80 || s[i] > 0xBF) return 0;
-  }
-  return len;
-}
-
-// Calls f(offset, length) for every character of text; length 0 marks a stray byte.
-template <class F>
-void ForEachCharacter(const std::string& text, F&& f) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const std::size_t len = SequenceLength(s + pos, text.size() - pos);
-    if (!f(pos, len)) return;
-    pos += len == 0 ? 1 : len;
-  }
 }
 
 // The text of the general number form for a value of `digits` significant digits whose magnitude
@@ -121,30 +79,6 @@ namespace {
 
 constexpr std::size_t kMaxIdentifierBytes = 30;
 
-// The code point of the UTF-8 sequence at text[pos], and its length; nothing when the bytes
-// there are not a well-formed sequence of two bytes at most (every letter accepted fits in two).
-std::optional<std::pair<char32_t, std::size_t>> DecodeShort(const std::string& text,
-                                                            std::size_t pos) {
-  const auto c = static_cast<unsigned char>(text[pos]);
-  if (c < 0x80) return std::pair<char32_t, std::size_t>{c, 1};
-  if ((c & 0xE0) == 0xC0 && c >= 0xC2 && pos + 1 < text.size()) {
-    const auto d = static_cast<unsigned char>(text[pos + 1]);
-    if ((d & 0xC0) == 0x80) {
-      return std::pair<char32_t, std::size_t>{((c & 0x1F) << 6) | (d & 0x3F), 2};
-    }
-  }
-  return std::nullopt;
-}
-
-void EncodeShort(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 bool IsIdentifierLetter(char32_t cp) {
   return (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z') || (cp >= 0x0400 && cp <= 0x045F);
 }
@@ -162,15 +96,15 @@ std::optional<std::string> MapIdentifier(const std::string& text, LetterMap lett
   if (text.empty() || text.size() > kMaxIdentifierBytes) return std::nullopt;
   std::string name;
   for (std::size_t pos = 0; pos < text.size();) {
-    const auto decoded = DecodeShort(text, pos);
-    if (!decoded) return std::nullopt;
-    const char32_t cp = decoded->first;
+    const utf8::Decoded decoded = utf8::Decode(text, pos);
+    if (!decoded.valid()) return std::nullopt;
+    const char32_t cp = decoded.code_point;
     const bool isLetter = IsIdentifierLetter(cp);
     const bool allowed =
         isLetter || (pos > 0 && ((cp >= '0' && cp <= '9') || cp == '_' || cp == '$' || cp == '#'));
     if (!allowed) return std::nullopt;
-    EncodeShort(isLetter ? letter(cp) : cp, name);
-    pos += decoded->second;
+    utf8::Append(name, isLetter ? letter(cp) : cp);
+    pos += decoded.length;
   }
   return name;
 }
@@ -186,12 +120,7 @@ std::optional<std::string> UpperTableIdentifier(const std::string& text) {
 }
 
 std::size_t CharacterCount(const std::string& text) {
-  std::size_t count = 0;
-  ForEachCharacter(text, [&](std::size_t, std::size_t) {
-    ++count;
-    return true;
-  });
-  return count;
+  return utf8::Count(text);
 }
 
 std::string PadRight(const std::string& text, std::size_t width, char fill) {
@@ -338,58 +267,8 @@ int GaugePosition(int64_t written, int64_t rowCount) {
   return static_cast<int>(std::min<int64_t>(100, written * 100 / rowCount));
 }
 
-TCp866::TCp866() : cd_(iconv_open("CP866", "UTF-8")) {
-  if (cd_ == reinterpret_cast<void*>(-1)) {
-    throw Exception("No conversion from UTF-8 to code page 866 is available");
-  }
-}
-
-TCp866::~TCp866() {
-  iconv_close(static_cast<iconv_t>(cd_));
-}
-
-std::optional<char> TCp866::Byte(const std::string& text, std::size_t pos, std::size_t length) {
-  if (length == 0) return std::nullopt;
-  if (length == 1) return text[pos];  // the lower half of code page 866 is ASCII
-  std::string character = text.substr(pos, length);
-  if (const auto known = seen_.find(character); known != seen_.end()) return known->second;
-  const auto cd = static_cast<iconv_t>(cd_);
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  char* src = character.data();
-  std::size_t srcLeft = character.size();
-  char out[8];
-  char* dst = out;
-  std::size_t dstLeft = sizeof out;
-  std::optional<char> byte;
-  if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1) && srcLeft == 0 &&
-      dst - out == 1) {
-    byte = out[0];
-  }
-  seen_.emplace(std::move(character), byte);
-  return byte;
-}
-
-std::string TCp866::Convert(const std::string& text) {
-  std::string out;
-  ForEachCharacter(text, [&](std::size_t pos, std::size_t len) {
-    out += Byte(text, pos, len).value_or('?');
-    return true;
-  });
-  return out;
-}
-
 std::string StoredPart(const std::string& text, std::size_t count) {
-  std::size_t chars = 0;
-  std::size_t end = text.size();
-  ForEachCharacter(text, [&](std::size_t pos, std::size_t) {
-    if (chars == count) {
-      end = pos;
-      return false;
-    }
-    ++chars;
-    return true;
-  });
-  return text.substr(0, end);
+  return std::string(utf8::Truncate(text, count));
 }
 
 }  // namespace tarnwick

@@ -2,7 +2,8 @@
 // The rules of the export that need no database and no window: the split of the connection
 // string and the text shown for it, the table name rule, the DBF naming rule, the structure
 // report's lines, the time estimate, the DBF length and decimals of a NUMBER column, the gauge
-// position and texts in code page 866. All texts are UTF-8; "character" means a Unicode code point.
+// position and the stored part of a text. All texts are UTF-8; "character" means a Unicode code
+// point.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -139,29 +140,7 @@ int NumberDbfDecimals(std::optional<int> precision, std::optional<int> scale);
 // percentage, at most 100. A count of 0 (rows added since the analysis) gives 100.
 int GaugePosition(int64_t written, int64_t rowCount);
 
-// ---- code page 866 ---------------------------------------------------------------------------
-
-// What becomes of a text in code page 866, asked of glibc's iconv as the DBF writer asks it. A
-// character that the code page lacks and every byte that is not part of a well-formed UTF-8
-// sequence come out as "?". One object keeps one conversion descriptor and remembers the answer
-// for every character it has seen.
-class TCp866 {
- public:
-  // Raises Exception when iconv offers no conversion to code page 866.
-  TCp866();
-  ~TCp866();
-  TCp866(const TCp866&) = delete;
-  TCp866& operator=(const TCp866&) = delete;
-
-  // The text in code page 866, one byte per character.
-  std::string Convert(const std::string& text);
-
- private:
-  std::optional<char> Byte(const std::string& text, std::size_t pos, std::size_t length);
-
-  void* cd_;
-  std::map<std::string, std::optional<char>> seen_;
-};
+// ---- stored text ---------------------------------------------------------------------------
 
 // The first `count` characters of a UTF-8 text (all of it when shorter); a byte that does not
 // start a well-formed sequence counts as one character, as the DBF writer counts it.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/Utf8.h"
 #include "dataset/text/FieldText.h"
 #include "dataset/text/FormatSettings.h"
 
@@ -58,38 +59,6 @@ void NotAvailable(const std::string& what, const TDataSet* component) {
 
 namespace {
 
-// One code point of UTF-8 text from position i (advanced past it); a byte that starts no valid
-// sequence is taken alone, as itself.
-char32_t NextCodePoint(std::string_view s, size_t& i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  size_t extra = 0;
-  char32_t cp = b0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    extra = 1;
-    cp = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    extra = 2;
-    cp = b0 & 0x0F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    extra = 3;
-    cp = b0 & 0x07;
-  }
-  if (extra == 0 || i + extra >= s.size()) {
-    ++i;
-    return b0;
-  }
-  for (size_t k = 1; k <= extra; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
-      return b0;
-    }
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  i += extra + 1;
-  return cp;
-}
-
 locale_t FoldingLocale() {
   static const locale_t loc = [] {
     locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
@@ -107,28 +76,6 @@ char32_t Fold(char32_t c) {
 
 }  // namespace
 
-namespace {
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-}  // namespace
-
 std::string FoldedText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -140,13 +87,14 @@ std::string FoldedText(std::string_view text) {
       ++i;
       continue;
     }
-    const size_t start = i;
-    const char32_t cp = NextCodePoint(text, i);
-    if (i == start + 1 && cp == c) {
+    const utf8::Decoded d = utf8::Decode(text, i);
+    if (!d.valid()) {
       out += static_cast<char>(c);  // a byte that starts no valid sequence stays as it is
+      ++i;
       continue;
     }
-    AppendUtf8(out, Fold(cp));
+    i += d.length;
+    utf8::Append(out, Fold(d.code_point));
   }
   return out;
 }

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -20,9 +19,12 @@
 #include <new>
 #include <utility>
 
+#include "dbf/cp866.h"
+
 // Sections: file hooks, message sink and the last error; small byte and file helpers; new files
-// (unnamed or temporary) and their publication; UTF-8 cutting and the code page 866 converter;
-// the guarded count store; dbf_create; the open table (dbf_open, dbf_append, dbf_finish).
+// (unnamed or temporary) and their publication; field lengths; the guarded count store;
+// dbf_create; the open table (dbf_open, dbf_append, dbf_finish). Text goes into code page 866
+// through dbf/cp866.h.
 
 namespace tarnwick {
 
@@ -326,105 +328,7 @@ class NewFile {
   size_t size_ = 0;
 };
 
-// ---- UTF-8 and code page 866 -----------------------------------------------------------------
-
-// Length of the well-formed UTF-8 sequence at the start of s[0..n), or 0 when the first byte does
-// not start one (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, cut short).
-size_t utf8_sequence_length(const unsigned char* s, size_t n) {
-  const unsigned char b0 = s[0];
-  if (b0 < 0x80) return 1;
-  size_t len;
-  unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    len = 2;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    len = 3;
-    if (b0 == 0xE0) lo = 0xA0;
-    if (b0 == 0xED) hi = 0x9F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    len = 4;
-    if (b0 == 0xF0) lo = 0x90;
-    if (b0 == 0xF4) hi = 0x8F;
-  } else {
-    return 0;
-  }
-  if (n < len) return 0;
-  if (s[1] < lo || s[1] > hi) return 0;
-  for (size_t i = 2; i < len; ++i) {
-    if (s[i] < 0x80 || s[i] > 0xBF) return 0;
-  }
-  return len;
-}
-
-// Appends exactly `width` characters to `out`: the first `width` characters of `value`, then
-// spaces. A byte that does not start a well-formed sequence counts as one character and becomes
-// "?", so `out` is always well-formed UTF-8. Returns how many bytes became "?".
-uint32_t append_field_text(std::string& out, const std::string& value, size_t width) {
-  const auto* s = reinterpret_cast<const unsigned char*>(value.data());
-  const size_t n = value.size();
-  size_t pos = 0;
-  size_t chars = 0;
-  uint32_t replaced = 0;
-  while (chars < width && pos < n) {
-    const size_t len = utf8_sequence_length(s + pos, n - pos);
-    if (len == 0) {
-      out.push_back('?');
-      ++pos;
-      ++replaced;
-    } else {
-      out.append(value, pos, len);
-      pos += len;
-    }
-    ++chars;
-  }
-  out.append(width - chars, ' ');
-  return replaced;
-}
-
-// UTF-8 to code page 866 through glibc's iconv; one descriptor per open table.
-class Cp866Converter {
- public:
-  Cp866Converter() : cd_(iconv_open("CP866", "UTF-8")) {}
-  Cp866Converter(const Cp866Converter&) = delete;
-  Cp866Converter& operator=(const Cp866Converter&) = delete;
-  ~Cp866Converter() {
-    if (valid()) iconv_close(cd_);
-  }
-
-  bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-  // Converts well-formed UTF-8 `in` into exactly out_size bytes at `out`, one byte per character;
-  // a character that code page 866 lacks becomes "?" and is counted in `replaced` for the field
-  // it lands in: field i ends before output byte field_ends[i]. False when the character count
-  // of `in` differs from out_size.
-  bool convert(const std::string& in, char* out, size_t out_size,
-               const std::vector<uint32_t>& field_ends, std::vector<uint32_t>& replaced) {
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    char* src = const_cast<char*>(in.data());
-    size_t src_left = in.size();
-    char* dst = out;
-    size_t dst_left = out_size;
-    size_t field = 0;  // replacements come in output order: the field only moves forward
-    while (src_left > 0) {
-      if (iconv(cd_, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1)) break;
-      if (errno != EILSEQ || dst_left == 0) return false;
-      const size_t len =
-          utf8_sequence_length(reinterpret_cast<const unsigned char*>(src), src_left);
-      if (len == 0) return false;
-      const size_t at = static_cast<size_t>(dst - out);
-      while (field < field_ends.size() && field_ends[field] <= at) ++field;
-      if (field < field_ends.size()) ++replaced[field];
-      *dst++ = '?';
-      --dst_left;
-      src += len;
-      src_left -= len;
-    }
-    return dst_left == 0;
-  }
-
- private:
-  iconv_t cd_;
-};
+// ---- field lengths --------------------------------------------------------------------------
 
 // A length text: decimal digits only. Returns false for anything else or values above 2^31.
 bool parse_length(const std::string& text, uint32_t& value) {
@@ -552,12 +456,9 @@ struct OpenTable {
   uint32_t header_length = 0;
   uint32_t record_length = 0;
   uint32_t record_count = 0;
-  uint32_t lengths_word = 0;  // header bytes 8..11 (header and record length) as read
-  bool spoilt = false;        // another program truncated or overwrote the file
-  Cp866Converter converter;
-  std::string utf8_record;               // the record as UTF-8, reused for every append
+  uint32_t lengths_word = 0;             // header bytes 8..11 (header and record length) as read
+  bool spoilt = false;                   // another program truncated or overwrote the file
   std::vector<char> record;              // the record in code page 866, exactly record_length bytes
-  std::vector<uint32_t> field_ends;      // per field: the record byte after its last byte
   std::vector<uint32_t> replaced;        // per field: "?" in the last stored record
   std::vector<uint32_t> replaced_draft;  // the same for the record being built
 
@@ -679,11 +580,19 @@ bool build_image(const char* path, const char* const* names, const char* types,
   if (std::strlen(types) != n || n_lengths != n || n_decimals != n) return false;
 
   // Limits of the format: one byte for a length or decimal count, 16 bits for the header and
-  // record lengths, 11 bytes for a name. A table that breaks one would be unreadable.
+  // record lengths, 11 bytes for a name. A table that breaks one would be unreadable. Names go
+  // into the header in code page 866, like the records, so a name of 11 characters fits.
   const uint64_t header_length = kHeaderSize + kDescriptorSize * uint64_t{n} + 1;
   uint64_t record_length = 1;
+  std::vector<std::string> stored_names;
+  try {
+    stored_names.reserve(n);
+    for (size_t i = 0; i < n; ++i) stored_names.push_back(cp866_text(names[i]));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   for (size_t i = 0; i < n; ++i) {
-    const size_t name_bytes = std::strlen(names[i]);
+    const size_t name_bytes = stored_names[i].size();
     if (name_bytes == 0 || name_bytes > kMaxNameBytes) return false;
     if (lengths[i] < 1 || lengths[i] > 255) return false;
     if (decimals[i] < 0 || decimals[i] > 255) return false;
@@ -716,7 +625,7 @@ bool build_image(const char* path, const char* const* names, const char* types,
   uint32_t displacement = 1;
   for (size_t i = 0; i < n; ++i) {
     uint8_t* d = &image[kHeaderSize + kDescriptorSize * i];
-    std::memcpy(d, names[i], std::strlen(names[i]));
+    std::memcpy(d, stored_names[i].data(), stored_names[i].size());
     d[11] = static_cast<uint8_t>(types[i]);
     put_le32(d + 12, displacement);
     d[16] = static_cast<uint8_t>(lengths[i]);
@@ -905,15 +814,7 @@ int dbf_open(const char* path) {
       return -2;
     }
 
-    if (!table->converter.valid()) {
-      set_error(errno);
-      return -1;
-    }
-    table->utf8_record.reserve(4 * size_t{table->record_length});
     table->record.resize(table->record_length);
-    table->field_ends.reserve(count);
-    uint32_t end = 1;
-    for (size_t i = 0; i < count; ++i) table->field_ends.push_back(end += table->field_length(i));
     table->replaced.assign(count, 0);
     table->replaced_draft.assign(count, 0);
   } catch (const std::bad_alloc&) {
@@ -959,20 +860,13 @@ int dbf_append(const std::vector<std::string>& values, const std::vector<std::st
     return -1;
   }
 
-  try {
-    t.utf8_record.clear();
-    t.utf8_record.push_back(' ');  // not deleted
-    for (size_t i = 0; i < n; ++i) {
-      t.replaced_draft[i] = append_field_text(t.utf8_record, values[i], t.field_length(i));
-    }
-  } catch (const std::bad_alloc&) {
-    set_error(ENOMEM);
-    return -1;
-  }
-  if (!t.converter.convert(t.utf8_record, t.record.data(), t.record.size(), t.field_ends,
-                           t.replaced_draft)) {
-    set_fault("the record could not be converted to code page 866");
-    return -1;
+  // The record in code page 866, field after field, straight into its buffer.
+  t.record[0] = ' ';  // not deleted
+  char* out = t.record.data() + 1;
+  for (size_t i = 0; i < n; ++i) {
+    const uint32_t length = t.field_length(i);
+    t.replaced_draft[i] = cp866_field(values[i], length, out);
+    out += length;
   }
 
   const int fd = t.file.get();

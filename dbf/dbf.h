@@ -25,8 +25,8 @@
 // The system's error of the call that made an operation fail is kept (dbf_last_error), so that
 // callers can name the cause ("No space left on device").
 //
-// Record text arrives as UTF-8 and is stored in code page 866, one byte per character; the code
-// page mark 65h in the header says so.
+// Field names and record text arrive as UTF-8 and are stored in code page 866, one byte per
+// character (dbf/cp866.h); the code page mark 65h in the header says so.
 //
 // Module-level state, one thread: all calls come from the same thread, one after the other.
 #include <sys/stat.h>
@@ -41,7 +41,8 @@
 namespace tarnwick {
 
 // Creates the table file at `path` and, when `types` contains 'M', its memo companion.
-//   names:    field names, ended by a null pointer (1..11 bytes each);
+//   names:    field names in UTF-8, ended by a null pointer (1..11 characters each); stored in
+//             code page 866, a character that it lacks or a stray byte as "?";
 //   types:    one type letter per field ('C', 'N', 'D', 'M'), ended by the zero byte;
 //   lengths:  field lengths 1..255, ended by 0;
 //   decimals: decimal counts 0..255, ended by -1.
@@ -69,7 +70,7 @@ bool dbf_create_new(const char* path, const char* const* names, const char* type
 // still opened and its count written with pwrite. 0: success; -2: the file cannot be opened, its
 // header or a descriptor cannot be read in full, or the header does not describe a consistent table
 // (the record length is not 1 + the sum of the field lengths, or the file is shorter than its
-// counted records); -1: out of memory or no conversion to code page 866 is available.
+// counted records); -1: out of memory.
 int dbf_open(const char* path);
 
 // Appends one record to the open table: `values` and `lengths` hold one entry per field, in field

@@ -3,20 +3,33 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace tarnwick {
 
 namespace {
 
 void AppendPadded(std::string& out, int value, int width) {
+  if (value >= 0 && value < 100 && width <= 2) {  // the fields of a date or a time
+    if (value >= 10 || width == 2) out += static_cast<char>('0' + value / 10);
+    out += static_cast<char>('0' + value % 10);
+    return;
+  }
   char buffer[16];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   for (auto length = result.ptr - buffer; length < width; ++length) out += '0';
   out.append(buffer, result.ptr);
 }
 
-bool StartsWith(std::string_view text, size_t at, std::string_view prefix) {
-  return text.substr(at, prefix.size()) == prefix;
+// Whether `text` holds the literal `prefix` at `at`; compared byte by byte, as patterns are short
+// and every date of an export passes through here.
+template <size_t N>
+bool StartsWith(std::string_view text, size_t at, const char (&prefix)[N]) {
+  constexpr size_t length = N - 1;
+  if (text.size() - at < length) return false;
+  for (size_t k = 0; k < length; ++k)
+    if (text[at + k] != prefix[k]) return false;
+  return true;
 }
 
 bool StartsWithIgnoringCase(std::string_view text, size_t at, std::string_view lowerPrefix) {
@@ -30,67 +43,114 @@ bool StartsWithIgnoringCase(std::string_view text, size_t at, std::string_view l
 }
 
 bool HasAmPmToken(std::string_view pattern) {
-  for (size_t i = 0; i < pattern.size(); ++i)
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] != 'a' && pattern[i] != 'A') continue;
     if (StartsWithIgnoringCase(pattern, i, "ampm") || StartsWith(pattern, i, "am/pm") ||
         StartsWith(pattern, i, "AM/PM"))
       return true;
+  }
   return false;
 }
 
+// Tokens are told apart by their first letter, so each position tries only the tokens that
+// start with its byte, in the order of the pattern language (the longer year first).
 std::string FormatParts(std::string_view pattern, const TDateTimeParts& parts,
                         const TFormatSettings& settings) {
   const bool twelveHour = HasAmPmToken(pattern);
   const int hour = parts.Time.Hour;
   const int shownHour = twelveHour ? (hour % 12 == 0 ? 12 : hour % 12) : hour;
   std::string out;
+  out.reserve(pattern.size() + 8);
   bool afterHour = false;
   size_t i = 0;
   while (i < pattern.size()) {
     const char c = pattern[i];
-    if (StartsWith(pattern, i, "yyyy")) {
-      AppendPadded(out, parts.Date.Year, 4);
-      i += 4;
-    } else if (StartsWith(pattern, i, "yy")) {
-      AppendPadded(out, parts.Date.Year % 100, 2);
-      i += 2;
-    } else if (StartsWith(pattern, i, "mm")) {
-      AppendPadded(out, afterHour ? parts.Time.Minute : parts.Date.Month, 2);
-      i += 2;
-    } else if (StartsWith(pattern, i, "dd")) {
-      AppendPadded(out, parts.Date.Day, 2);
-      i += 2;
-    } else if (StartsWith(pattern, i, "nn")) {
-      AppendPadded(out, parts.Time.Minute, 2);
-      i += 2;
-    } else if (StartsWith(pattern, i, "ss")) {
-      AppendPadded(out, parts.Time.Second, 2);
-      i += 2;
-    } else if (c == 'h' || c == 'H') {
-      const bool twoDigits =
-          i + 1 < pattern.size() && (pattern[i + 1] == 'h' || pattern[i + 1] == 'H');
-      AppendPadded(out, shownHour, twoDigits ? 2 : 1);
-      i += twoDigits ? 2 : 1;
-      afterHour = true;
-      continue;
-    } else if (StartsWithIgnoringCase(pattern, i, "ampm")) {
-      out += hour < 12 ? settings.TimeAMString : settings.TimePMString;
-      i += 4;
-    } else if (StartsWith(pattern, i, "am/pm")) {
-      out += hour < 12 ? "am" : "pm";
-      i += 5;
-    } else if (StartsWith(pattern, i, "AM/PM")) {
-      out += hour < 12 ? "AM" : "PM";
-      i += 5;
-    } else if (c == '/') {
-      out += settings.DateSeparator;
-      ++i;
-      continue;
-    } else {
-      out += c;
-      ++i;
-      continue;
+    switch (c) {
+      case 'y':
+        if (StartsWith(pattern, i, "yyyy")) {
+          AppendPadded(out, parts.Date.Year, 4);
+          i += 4;
+          afterHour = false;
+          continue;
+        }
+        if (StartsWith(pattern, i, "yy")) {
+          AppendPadded(out, parts.Date.Year % 100, 2);
+          i += 2;
+          afterHour = false;
+          continue;
+        }
+        break;
+      case 'm':
+        if (StartsWith(pattern, i, "mm")) {
+          AppendPadded(out, afterHour ? parts.Time.Minute : parts.Date.Month, 2);
+          i += 2;
+          afterHour = false;
+          continue;
+        }
+        break;
+      case 'd':
+        if (StartsWith(pattern, i, "dd")) {
+          AppendPadded(out, parts.Date.Day, 2);
+          i += 2;
+          afterHour = false;
+          continue;
+        }
+        break;
+      case 'n':
+        if (StartsWith(pattern, i, "nn")) {
+          AppendPadded(out, parts.Time.Minute, 2);
+          i += 2;
+          afterHour = false;
+          continue;
+        }
+        break;
+      case 's':
+        if (StartsWith(pattern, i, "ss")) {
+          AppendPadded(out, parts.Time.Second, 2);
+          i += 2;
+          afterHour = false;
+          continue;
+        }
+        break;
+      case 'h':
+      case 'H': {
+        const bool twoDigits =
+            i + 1 < pattern.size() && (pattern[i + 1] == 'h' || pattern[i + 1] == 'H');
+        AppendPadded(out, shownHour, twoDigits ? 2 : 1);
+        i += twoDigits ? 2 : 1;
+        afterHour = true;
+        continue;
+      }
+      case 'a':
+      case 'A':
+        if (StartsWithIgnoringCase(pattern, i, "ampm")) {
+          out += hour < 12 ? settings.TimeAMString : settings.TimePMString;
+          i += 4;
+          afterHour = false;
+          continue;
+        }
+        if (StartsWith(pattern, i, "am/pm")) {
+          out += hour < 12 ? "am" : "pm";
+          i += 5;
+          afterHour = false;
+          continue;
+        }
+        if (StartsWith(pattern, i, "AM/PM")) {
+          out += hour < 12 ? "AM" : "PM";
+          i += 5;
+          afterHour = false;
+          continue;
+        }
+        break;
+      case '/':
+        out += settings.DateSeparator;
+        ++i;
+        continue;
+      default:
+        break;
     }
-    afterHour = false;
+    out += c;
+    ++i;
   }
   return out;
 }
@@ -201,6 +261,10 @@ std::string DateTimeToStr(TDateTime value) {
 
 std::string StringFieldText(const std::optional<std::string>& value) {
   return value.value_or(std::string());
+}
+
+std::string StringFieldText(std::optional<std::string>&& value) {
+  return value ? std::move(*value) : std::string();
 }
 
 std::string IntegerFieldText(std::optional<int32_t> value) {

@@ -41,6 +41,7 @@ std::string DateTimeToStr(TDateTime value);
 
 // The texts of the field classes; an empty optional is NULL and gives the empty text.
 std::string StringFieldText(const std::optional<std::string>& value);
+std::string StringFieldText(std::optional<std::string>&& value);  // the text moved out
 std::string IntegerFieldText(std::optional<int32_t> value);
 std::string FloatFieldText(std::optional<double> value);
 std::string DateTimeFieldText(std::optional<TDateTime> value);

@@ -7,6 +7,8 @@
 #include <memory>
 #include <type_traits>
 
+#include "base/Utf8.h"
+
 namespace tarnwick {
 
 namespace {
@@ -18,30 +20,6 @@ using LocalePtr = std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleDeleter
 
 bool IsCLocaleName(const std::string& name) {
   return name.empty() || name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
-}
-
-bool IsValidUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = 0;
-    if (lead < 0x80) {
-      length = 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    i += length;
-  }
-  return true;
 }
 
 // Characters that the pattern language reads as (the start of) a token rather than literally.
@@ -174,7 +152,7 @@ TFormatSettings FormatSettingsForLocale(const std::string& localeName) {
   const std::string am = nl_langinfo_l(AM_STR, locale.get());
   const std::string pm = nl_langinfo_l(PM_STR, locale.get());
   // Texts in a legacy codeset would end up as broken UTF-8 in every date-time text.
-  if (pattern.empty() || !IsValidUtf8(pattern) || !IsValidUtf8(am) || !IsValidUtf8(pm))
+  if (pattern.empty() || !utf8::IsValid(pattern) || !utf8::IsValid(am) || !utf8::IsValid(pm))
     return settings;
   settings.LongTimeFormat = pattern;
   settings.TimeAMString = am;

@@ -54,6 +54,7 @@ const TextCase kTextCases[] = {
     {"character_missing_from_866", "€5", 3, bytes_of("?5 ")},
     {"latin_accent_missing_from_866", "café", 4, bytes_of("caf?")},
     {"four_byte_character", "\xF0\x9F\x98\x80x", 3, bytes_of("?x ")},
+    {"tag_character_takes_its_byte", "a\U000E0041b", 3, bytes_of("a?b")},
     {"stray_byte",
      "a\xFF"
      "b",

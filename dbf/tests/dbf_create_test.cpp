@@ -297,6 +297,7 @@ const RefusedCase kRefused[] = {
      [](CreateArgs& a) { a.decimals.insert(a.decimals.end() - 1, int32_t{0}); }},
     {"empty_name", [](CreateArgs& a) { a.names[1].clear(); }},
     {"twelve_byte_name", [](CreateArgs& a) { a.names[1] = "ABCDEFGHIJKL"; }},
+    {"twelve_character_cyrillic_name", [](CreateArgs& a) { a.names[1] = "ПРИМЕЧАНИЕ_Х"; }},
     {"length_256", [](CreateArgs& a) { a.lengths[1] = 256; }},
     {"length_negative", [](CreateArgs& a) { a.lengths[2] = -8; }},
     {"decimals_256", [](CreateArgs& a) { a.decimals[0] = 256; }},
@@ -327,6 +328,32 @@ TEST_P(CreateRefusedTest, ReturnsFalseAndTouchesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Inputs, CreateRefusedTest, ::testing::ValuesIn(kRefused),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// Names arrive in UTF-8 and go into the descriptors in code page 866, one byte per character,
+// so the limit of 11 bytes is one of 11 characters.
+TEST_F(DbfTest, CreateStoresUtf8NamesInCodePage866) {
+  struct Case {
+    std::string name;
+    std::vector<uint8_t> stored;
+  };
+  const Case cases[] = {
+      {"ИМЯ", {0x88, 0x8C, 0x9F}},
+      {"Ёж_1", {0xF0, 0xA6, '_', '1'}},
+      {"ПРИМЕЧАНИЕ1", {0x8F, 0x90, 0x88, 0x8C, 0x85, 0x97, 0x80, 0x8D, 0x88, 0x85, '1'}},
+      {"€UR", {'?', 'U', 'R'}},
+      {"A\xFF", {'A', '?'}},
+  };
+  const std::string path = dir.File("T.dbf");
+  for (const Case& c : cases) {
+    ASSERT_TRUE(CreateArgs({{c.name, 'C', 4, 0}}).create(path)) << c.name;
+    const std::vector<uint8_t> b = read_bytes(path);
+    ASSERT_EQ(b.size(), 65u);
+    std::vector<uint8_t> name(b.begin() + 32, b.begin() + 43);
+    std::vector<uint8_t> want = c.stored;
+    want.resize(11, 0);
+    EXPECT_EQ(name, want) << c.name;
+  }
+}
 
 // `count` character fields F0, F1, ... of `length` bytes each. The name is built by appending:
 // GCC's -O3 overlap check misreads "F" + std::to_string(i) inside a loop (-Wrestrict).

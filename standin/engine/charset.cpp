@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "base/Utf8.h"
 #include "standin/engine/internal.h"
 
 namespace standin {
@@ -21,24 +22,15 @@ constexpr std::array<CharsetInfo, 4> kCharsets = {{
     {Charset::Cl8Iso8859P5, "CL8ISO8859P5", 1, 32},
 }};
 
-// Decodes one UTF-8 character at s[i]; returns its length (1 for an invalid byte, then cp = -1).
+// Decodes one UTF-8 character at s[i]; returns its length (1 for a stray byte, then cp = -1).
 size_t decode(std::string_view s, size_t i, long& cp) {
-  auto b = static_cast<unsigned char>(s[i]);
-  size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-  if (len == 0 || i + len > s.size()) {
+  const tarnwick::utf8::Decoded d = tarnwick::utf8::Decode(s, i);
+  if (!d.valid()) {
     cp = -1;
     return 1;
   }
-  cp = len == 1 ? b : b & (0x7F >> len);
-  for (size_t k = 1; k < len; ++k) {
-    auto c = static_cast<unsigned char>(s[i + k]);
-    if ((c >> 6) != 2) {
-      cp = -1;
-      return 1;
-    }
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  return len;
+  cp = static_cast<long>(d.code_point);
+  return d.length;
 }
 
 // The Unicode characters a single-byte set holds, found once by converting each of its bytes

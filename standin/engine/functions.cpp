@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/Utf8.h"
 #include "standin/engine/internal.h"
 
 namespace standin {
@@ -52,48 +53,6 @@ void resultDate(sqlite3_context* ctx, const DateTime& d) {
   resultText(ctx, dateText(d));
 }
 
-// ---- UTF-8 helpers ----
-size_t utf8Length(std::string_view s) {
-  size_t n = 0;
-  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-  return n;
-}
-// Byte offset of the character with index `chars` (clamped to the end).
-size_t utf8Offset(std::string_view s, size_t chars) {
-  size_t i = 0;
-  while (i < s.size() && chars > 0) {
-    ++i;
-    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
-    --chars;
-  }
-  return i;
-}
-
-uint32_t decodeUtf8(std::string_view s, size_t& i) {
-  unsigned char c = static_cast<unsigned char>(s[i++]);
-  if (c < 0x80) return c;
-  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-  uint32_t cp = c & (0x3F >> extra);
-  for (int k = 0; k < extra && i < s.size(); ++k) cp = (cp << 6) | (s[i++] & 0x3F);
-  return cp;
-}
-void encodeUtf8(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 // Case mapping for ASCII, Latin-1 and Cyrillic.
 uint32_t toUpper(uint32_t c) {
   if (c >= 'a' && c <= 'z') return c - 32;
@@ -118,13 +77,20 @@ std::string mapCase(std::string_view s, int mode) {  // 0 upper, 1 lower, 2 init
   out.reserve(s.size());
   bool startOfWord = true;
   for (size_t i = 0; i < s.size();) {
-    uint32_t c = decodeUtf8(s, i);
+    const tarnwick::utf8::Decoded d = tarnwick::utf8::Decode(s, i);
+    if (!d.valid()) {  // a byte that is no character stays as it is
+      out += s[i++];
+      startOfWord = true;
+      continue;
+    }
+    i += d.length;
+    const uint32_t c = d.code_point;
     uint32_t m = mode == 0     ? toUpper(c)
                  : mode == 1   ? toLower(c)
                  : startOfWord ? toUpper(c)
                                : toLower(c);
     startOfWord = !(isLetter(c) || (c >= '0' && c <= '9'));
-    encodeUtf8(m, out);
+    tarnwick::utf8::Append(out, m);
   }
   return out;
 }
@@ -220,21 +186,21 @@ void initcap(sqlite3_context* ctx, int, sqlite3_value** a) {
 
 void length(sqlite3_context* ctx, int, sqlite3_value** a) {
   if (isNull(a[0])) return sqlite3_result_null(ctx);
-  sqlite3_result_int64(ctx, static_cast<int64_t>(utf8Length(textOf(a[0]))));
+  sqlite3_result_int64(ctx, static_cast<int64_t>(tarnwick::utf8::Count(textOf(a[0]))));
 }
 
 void substr(sqlite3_context* ctx, int n, sqlite3_value** a) {
   if (isNull(a[0]) || isNull(a[1]) || (n == 3 && isNull(a[2]))) return sqlite3_result_null(ctx);
   std::string_view s = textOf(a[0]);
-  int64_t len = static_cast<int64_t>(utf8Length(s));
+  int64_t len = static_cast<int64_t>(tarnwick::utf8::Count(s));
   int64_t pos = static_cast<int64_t>(sqlite3_value_double(a[1]));
   if (pos == 0) pos = 1;
   if (pos < 0) pos = len + pos + 1;
   if (pos < 1 || pos > len) return sqlite3_result_null(ctx);
   int64_t count = n == 3 ? static_cast<int64_t>(sqlite3_value_double(a[2])) : len;
   if (count < 1) return sqlite3_result_null(ctx);
-  size_t from = utf8Offset(s, static_cast<size_t>(pos - 1));
-  size_t to = from + utf8Offset(s.substr(from), static_cast<size_t>(count));
+  size_t from = tarnwick::utf8::PrefixBytes(s, static_cast<size_t>(pos - 1));
+  size_t to = from + tarnwick::utf8::PrefixBytes(s.substr(from), static_cast<size_t>(count));
   resultText(ctx, std::string(s.substr(from, to - from)));
 }
 
@@ -258,14 +224,15 @@ void pad(sqlite3_context* ctx, int n, sqlite3_value** a, bool left) {
   int64_t width = static_cast<int64_t>(sqlite3_value_double(a[1]));
   std::string fill = n == 3 ? std::string(textOf(a[2])) : " ";
   if (width < 1 || fill.empty()) return sqlite3_result_null(ctx);
-  int64_t len = static_cast<int64_t>(utf8Length(s));
-  if (len >= width) return resultText(ctx, std::string(s.substr(0, utf8Offset(s, width))));
+  int64_t len = static_cast<int64_t>(tarnwick::utf8::Count(s));
+  if (len >= width)
+    return resultText(ctx, std::string(s.substr(0, tarnwick::utf8::PrefixBytes(s, width))));
   std::string padding;
   int64_t need = width - len;
-  int64_t fillLen = static_cast<int64_t>(utf8Length(fill));
+  int64_t fillLen = static_cast<int64_t>(tarnwick::utf8::Count(fill));
   while (need > 0) {
     int64_t take = std::min(need, fillLen);
-    padding += fill.substr(0, utf8Offset(fill, take));
+    padding += fill.substr(0, tarnwick::utf8::PrefixBytes(fill, take));
     need -= take;
   }
   resultText(ctx, left ? padding + std::string(s) : std::string(s) + padding);

@@ -8,6 +8,7 @@
 #include "app/ExportSession.h"
 #include "app/tests/export/ExportFakes.h"
 #include "dataset/text/FormatSettings.h"
+#include "dbf/cp866.h"
 #include "dbf/dbf.h"
 
 namespace tarnwick::export_test {
@@ -24,8 +25,7 @@ TDate Date(int y, int m, int d, int h = 0, int n = 0, int s = 0) {
 
 // Text in code page 866, as the file holds it.
 std::string Cp866(const std::string& text) {
-  TCp866 cp866;
-  return cp866.Convert(text);
+  return cp866_text(text);
 }
 
 // Restores the DBF writer's own file calls when a test that replaced them ends.

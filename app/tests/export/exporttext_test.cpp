@@ -618,31 +618,6 @@ TEST(GaugePositionTest, WholePercentCappedAtAHundred) {
 
 // ---- code page 866 ------------------------------------------------------------------------------
 
-TEST(Cp866Test, ConvertsOneBytePerCharacterWithQuestionMarks) {
-  struct Case {
-    std::string text;
-    std::string converted;
-  };
-  const Case cases[] = {
-      {"plain ASCII 123", "plain ASCII 123"},
-      {"Ёлка, ёж, № 5 ╬", "\xF0\xAB\xAA\xA0, \xF1\xA6, \xFC 5 \xCE"},
-      {"café €", "caf? ?"},
-      {"«Старший»", "?\x91\xE2\xA0\xE0\xE8\xA8\xA9?"},
-      {"a\xFF"
-       "b",
-       "a?b"},          // a stray byte
-      {"x\xD0", "x?"},  // a sequence cut short
-      {"😀é😀", "???"},   // every occurrence
-      {"", ""},
-  };
-  TCp866 cp866;
-  for (const Case& c : cases) {
-    EXPECT_EQ(cp866.Convert(c.text), c.converted) << c.text;
-    // The same answer a second time, from what the object remembers.
-    EXPECT_EQ(cp866.Convert(c.text), c.converted) << c.text;
-  }
-}
-
 TEST(Cp866Test, StoredPartCountsCharactersLikeTheWriter) {
   struct Case {
     std::string text;

@@ -13,6 +13,7 @@
 #include "app/ExportSession.h"
 #include "app/OraExportDatabase.h"
 #include "app/tests/export/ExportFakes.h"
+#include "dbf/cp866.h"
 #include "oracle/Oracall.h"
 #include "testsupport/Commands.h"
 #include "testsupport/ScopedEnvVar.h"
@@ -45,8 +46,7 @@ inline std::vector<std::string> Lines(const std::string& text) {
 inline std::string Field(const std::string& text, std::size_t length) {
   std::string part = StoredPart(text, length);
   part += std::string(length - CharacterCount(part), ' ');
-  TCp866 cp866;
-  return cp866.Convert(part);
+  return cp866_text(part);
 }
 
 // A record: the deletion flag and the values of its fields.
