@@ -204,6 +204,114 @@ class TRoundings {
   TFieldCounts counts_{"Чисел, записанных в файл округленными (не поместились в поле целиком): "};
 };
 
+// Whether a text is a number as the field texts write one: a sign, digits with at most one
+// decimal point, and an exponent; with `integer` only a sign and digits.
+bool IsNumberText(const std::string& text, bool integer) {
+  std::size_t pos = text[0] == '-' ? 1 : 0;
+  std::size_t digits = 0;
+  bool point = false;
+  for (; pos < text.size(); ++pos) {
+    const char c = text[pos];
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (c == '.' && !point && !integer) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0) return false;
+  if (pos == text.size()) return true;
+  if (integer || (text[pos] != 'E' && text[pos] != 'e')) return false;
+  if (++pos < text.size() && (text[pos] == '-' || text[pos] == '+')) ++pos;
+  if (pos == text.size()) return false;
+  for (; pos < text.size(); ++pos) {
+    if (text[pos] < '0' || text[pos] > '9') return false;
+  }
+  return true;
+}
+
+// Checks that every value of a record goes into its field whole and in a form that readers read.
+// The analysis made every field as long as the longest text that its column's values can give,
+// so only a table that changed after the analysis (a column widened or of another type, a view
+// whose dictionary entry is stale) gives a value that does not fit: such a value stops the import
+// with a database error instead of being cut, or written where readers take it for garbage. The
+// numbers of a floating NUMBER column (neither precision nor scale) may be longer than their
+// field: those are rounded to it afterwards (TRoundings).
+class TFieldCheck {
+ public:
+  TFieldCheck(const std::vector<TImportField>& layout, const std::vector<std::string>& oraScales) {
+    for (const TImportField& field : layout) {
+      const bool floating =
+          field.Type == 'N' && field.Column < oraScales.size() && oraScales[field.Column].empty();
+      fields_.push_back({&field, floating});
+    }
+  }
+
+  // Raises EDatabaseError naming the column, the row (from 1) and what does not fit.
+  void Check(const std::vector<std::string>& values, int64_t row) const {
+    for (const TCheckedField& f : fields_) {
+      const std::string& value = values[f.field->Column];
+      if (value.empty()) continue;
+      const auto length = static_cast<std::size_t>(std::max(f.field->Length, 0));
+      switch (f.field->Type) {
+        case 'C':
+          // A character takes at least one byte: a text no longer than the field fits.
+          if (value.size() > length && CharacterCount(value) > length) {
+            Fail(*f.field, row, std::to_string(CharacterCount(value)) + " characters");
+          }
+          break;
+        case 'N':
+          if (!IsNumberText(value, f.field->Decimals == 0)) {
+            Fail(*f.field, row, Quoted(value) + " is no number of that field");
+          }
+          if (!f.floating && value.size() > length) {
+            Fail(*f.field, row,
+                 Quoted(value) + " has " + std::to_string(value.size()) + " characters");
+          }
+          break;
+        case 'D':
+          // A date's text is YYYYMMDD, followed by its time of day when it has one: the field
+          // keeps the date, the first 8 characters.
+          if (value.size() < 8 || (value.size() > 8 && value[8] != ' ') ||
+              !std::all_of(value.begin(), value.begin() + 8,
+                           [](char c) { return c >= '0' && c <= '9'; })) {
+            Fail(*f.field, row, Quoted(value) + " is no date YYYYMMDD");
+          }
+          break;
+        default:
+          break;
+      }
+    }
+  }
+
+ private:
+  struct TCheckedField {
+    const TImportField* field;
+    bool floating;
+  };
+
+  // The value in quotes, its first 40 characters when it is longer.
+  static std::string Quoted(const std::string& value) {
+    const std::string part = StoredPart(value, 40);
+    return "\"" + part + (part.size() < value.size() ? "...\"" : "\"");
+  }
+
+  [[noreturn]] static void Fail(const TImportField& field, int64_t row, const std::string& what) {
+    std::string message = "the value of column " + field.OraName;
+    message += " in row " + std::to_string(row) + " does not fit its DBF field " + field.DbfName;
+    message += " (" + std::string(1, field.Type) + " " + field.LengthText;
+    if (field.Type == 'N') message += "." + std::to_string(field.Decimals);
+    message += "): " + what;
+    message +=
+        "; the table does not hold what its structure said (it changed after the analysis, "
+        "or the dictionary describes it as it was): read the structure again";
+    throw EDatabaseError(message);
+  }
+
+  std::vector<TCheckedField> fields_;
+};
+
 }  // namespace
 
 TDateTime LocalNow() {
@@ -523,6 +631,7 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
     lengthTexts.push_back(field.LengthText);
   }
   TRoundings roundings(layout);
+  const TFieldCheck check(layout, OraScales);
   auto logCounts = [&] {
     if (const std::string line = substitutions.LogLine(DbfNames); !line.empty()) {
       view.AddMemoLine(line);
@@ -544,6 +653,7 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
         return TImportResult::Stopped;
       }
       db.FieldTexts(fieldNames, values);
+      check.Check(values, written + 1);
       roundings.Fit(values);
       if (dbf_append(values, lengthTexts) != 0) {
         dbf_close();

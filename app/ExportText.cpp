@@ -161,7 +161,11 @@ std::string EstimateLine(int64_t seconds) {
 }
 
 std::vector<std::string> DbfFieldNames(const std::vector<std::string>& oraNames) {
-  auto key = [](std::string name) {
+  // Names are compared as the header stores them: in code page 866, where every character that
+  // the code page lacks is "?", so that "Ω" and "Ψ" are the same name there.
+  TCp866 cp866;
+  auto key = [&cp866](const std::string& text) {
+    std::string name = cp866.Convert(text);
     for (char& c : name) {
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }

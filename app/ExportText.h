@@ -85,10 +85,11 @@ std::string EstimateLine(int64_t seconds);  // "Предполагаемое в�
 // as it is; a longer one takes the next value k of a counter shared by the table's long names and
 // becomes its first characters + "_" + k, ten characters in all (8 + "_1" ... 7 + "_10" ...
 // 6 + "_100" ...). A candidate that another column's name already holds (a short column name
-// anywhere in the table, or the name an earlier column got; compared without regard to ASCII
-// case, as DBF readers compare field names) is passed over and k advances again, so every name
-// that comes out is unique. A short name taken by an earlier column in that sense is treated as
-// a long one.
+// anywhere in the table, or the name an earlier column got; compared as the header stores them,
+// in code page 866 with "?" for every character it lacks, and without regard to ASCII case, as
+// DBF readers compare field names) is passed over and k advances again, so every name that comes
+// out is unique in the file. A short name taken by an earlier column in that sense is treated as
+// a long one. Raises Exception when iconv offers no conversion to code page 866.
 std::vector<std::string> DbfFieldNames(const std::vector<std::string>& oraNames);
 
 // ---- time estimate ---------------------------------------------------------------------------

@@ -318,6 +318,76 @@ TEST_F(ImportTest, DatabaseErrorMidwayLeavesAClosedConsistentFile) {
   EXPECT_TRUE(view.Calls("memo: Конец").empty());
 }
 
+// The analysis makes every field hold every value of its column; a value that does not fit (the
+// table changed after the analysis) stops the import before its record, naming it, instead of
+// being cut or written where readers cannot read it.
+TEST_F(ImportTest, ValuesThatDoNotFitTheirFieldStopTheImport) {
+  auto Repeated = [](const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+  };
+  struct Case {
+    std::size_t column;
+    TValue value;
+    std::string error;  // what the message says of it; empty when it fits
+  };
+  const Case cases[] = {
+      {1, std::string(31, 'x'),
+       "NAME in row 2 does not fit its DBF field NAME (C 30): 31 characters"},
+      {1, std::string(30, 'x'), ""},
+      {1, Repeated("ж", 30), ""},
+      {1, Repeated("ж", 31), "NAME in row 2 does not fit its DBF field NAME (C 30): 31 characters"},
+      {0, std::string("12.5"),
+       "ID in row 2 does not fit its DBF field ID (N 6.0): \"12.5\" is no number of that field"},
+      {0, std::string("1E5"),
+       "ID in row 2 does not fit its DBF field ID (N 6.0): \"1E5\" is no number of that field"},
+      {0, std::string("1234567"),
+       "ID in row 2 does not fit its DBF field ID (N 6.0): \"1234567\" has 7 characters"},
+      {0, std::string("-12345"), ""},
+      {3, std::string("abc"),
+       "PRICE in row 2 does not fit its DBF field PRICE (N 12.2): \"abc\" is no number of that "
+       "field"},
+      {3, std::string("-1.5E-5"), ""},
+      {3, std::string("1234567890.123"),
+       "PRICE in row 2 does not fit its DBF field PRICE (N 12.2): \"1234567890.123\" has 14 "
+       "characters"},
+      {2, std::string("02.03.2020"),
+       "BORN in row 2 does not fit its DBF field BORN (D 8): \"02.03.2020\" is no date YYYYMMDD"},
+      {2, std::string("20200302 13:14:15"), ""},
+      {2, std::string(50, '7'),
+       "BORN in row 2 does not fit its DBF field BORN (D 8): \"" + std::string(40, '7') +
+           "...\" is no date YYYYMMDD"},
+  };
+  for (const Case& c : cases) {
+    std::vector<TValue> second = {int32_t{2}, std::string("b"), TValue(), 2.0};
+    second[c.column] = c.value;
+    Analyse("SAMPLE", kSample, {{int32_t{1}, std::string("a"), TValue(), 1.0}, second});
+    view.answers = {true};
+    std::string error;
+    try {
+      EXPECT_EQ(session->Import(view, path, "SAMPLE"), TImportResult::Done);
+    } catch (const EDatabaseError& e) {
+      error = e.Message();
+    }
+    const TDbfFile file = ReadDbf(path);
+    if (c.error.empty()) {
+      EXPECT_EQ(error, "") << c.column;
+      EXPECT_EQ(file.count, 2u) << c.column;
+      continue;
+    }
+    EXPECT_EQ(error, "the value of column " + c.error +
+                         "; the table does not hold what its structure said (it changed after "
+                         "the analysis, or the dictionary describes it as it was): read the "
+                         "structure again");
+    EXPECT_EQ(file.count, 1u) << c.error;
+    EXPECT_EQ(file.fileSize, file.headerLength + file.recordLength) << c.error;
+    EXPECT_TRUE(view.Calls("memo: Конец").empty()) << c.error;
+    EXPECT_EQ(dbf_append({"1", "a", "", "1"}, {"6", "30", "8", "12"}), -1)
+        << "the table was closed";
+  }
+}
+
 TEST_F(ImportTest, GaugeFollowsTheCountOfTheAnalysis) {
   struct Case {
     int32_t count;
@@ -345,9 +415,11 @@ TEST_F(ImportTest, CharactersOutsideCodePage866AreCountedPerField) {
            {"NAME", "VARCHAR2", 10, std::nullopt, std::nullopt},
            {"CITY_OF_BIRTH", "VARCHAR2", 20, std::nullopt, std::nullopt}},
           {{int32_t{1}, std::string("café €"), std::string("Zürich")},
-           {int32_t{2}, std::string("Ёжиков «Старший»"), std::string("Москва")},
-           // what lies beyond the field's length is cut, not replaced
-           {int32_t{3}, std::string("0123456789€"), std::string("Köln")},
+           {int32_t{2}, std::string("Ёжиков «Ст"), std::string("Москва")},
+           // a value that fills its field to the last character; one longer than its field
+           // stops the import (ValuesThatDoNotFitTheirFieldStopTheImport), so what the writer
+           // cuts away never reaches it
+           {int32_t{3}, std::string("0123456789"), std::string("Köln")},
            {int32_t{4}, std::string("plain"), std::string("Санкт-Петербург")}});
   session->Import(view, path, "PEOPLE");
   ASSERT_GE(view.memo.size(), 2u);

@@ -244,6 +244,10 @@ TEST(DbfFieldNamesTest, NamingRule) {
       // DBF readers compare field names without regard to case
       {{"long_col_1", "LONG_COLUMN_NAME_A"}, {"long_col_1", "LONG_COL_2"}},
       {{"Name", "NAME"}, {"Name", "NAME_1"}},
+      // names are compared as the header stores them, in code page 866: characters it lacks
+      // are stored as "?", so "Ω" and "Ψ" would both be "?" and "AΩ" would be "A?"
+      {{"Ω", "Ψ", "A?", "AΩ"}, {"Ω", "Ψ_1", "A?", "AΩ_2"}},
+      {{"ΩΩΩΩΩΩΩΩ_1", "ΨΨΨΨΨΨΨΨΨΨΨ"}, {"ΩΩΩΩΩΩΩΩ_1", "ΨΨΨΨΨΨΨΨ_2"}},
       {{}, {}},
   };
   for (const Case& c : cases) {
