@@ -7,6 +7,7 @@
 
 #include "base/Exception.h"
 #include "base/Utf8.h"
+#include "dbf/cp866.h"
 
 namespace tarnwick {
 
@@ -163,9 +164,8 @@ std::string EstimateLine(int64_t seconds) {
 std::vector<std::string> DbfFieldNames(const std::vector<std::string>& oraNames) {
   // Names are compared as the header stores them: in code page 866, where every character that
   // the code page lacks is "?", so that "Ω" and "Ψ" are the same name there.
-  TCp866 cp866;
-  auto key = [&cp866](const std::string& text) {
-    std::string name = cp866.Convert(text);
+  auto key = [](const std::string& text) {
+    std::string name = cp866_text(text);
     for (char& c : name) {
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
