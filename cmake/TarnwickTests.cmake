@@ -1,13 +1,14 @@
 # tarnwick_add_tests(<dir> LIBS <libs...>)
 # Every *_test.cpp in <dir> becomes one GoogleTest executable registered with CTest, so a test
-# file being edited never stops the others from building.
+# file being edited never stops the others from building. Each links GoogleMock for its matchers
+# (the exception matchers Throws and ThrowsMessage among them).
 function(tarnwick_add_tests dir)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*_test.cpp)
   foreach(src IN LISTS sources)
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
                          PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")

@@ -6,7 +6,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev fonts-dejavu-core
   libsqlite3-dev sqlite3
-  libgtest-dev
+  libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   python3 python3-dbf gdal-bin python3-gdal
   locales

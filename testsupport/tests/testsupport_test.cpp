@@ -1,4 +1,5 @@
 // The test support's scratch folder and scoped environment variable.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -17,6 +18,9 @@ namespace tarnwick::testsupport {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
 
 std::optional<std::string> Env(const char* name) {
   const char* value = getenv(name);
@@ -48,14 +52,9 @@ TEST(ScratchDir, MakesANewFolderAndRemovesItWithEverythingInIt) {
 TEST(ScratchDir, AFolderThatCannotBeMadeThrowsWithTheSystemsText) {
   ScratchDir parent("testsupport-parent");
   const fs::path missing = parent.Path() / "no-such-folder";
-  try {
-    ScratchDir dir("x", missing);
-    FAIL() << "made " << dir.Path();
-  } catch (const std::runtime_error& e) {
-    const std::string message = e.what();
-    EXPECT_NE(message.find((missing / "x-XXXXXX").string()), std::string::npos) << message;
-    EXPECT_NE(message.find(std::strerror(ENOENT)), std::string::npos) << message;
-  }
+  ASSERT_THAT([&] { ScratchDir dir("x", missing); },
+              ThrowsMessage<std::runtime_error>(AllOf(HasSubstr((missing / "x-XXXXXX").string()),
+                                                      HasSubstr(std::strerror(ENOENT)))));
   EXPECT_FALSE(fs::exists(missing));
 }
 
@@ -107,14 +106,10 @@ TEST(ScopedEnvVar, NestedChangesOfOneVariableComeBackInTurn) {
 TEST(ScopedEnvVar, ANameTheEnvironmentRefusesThrowsWithTheSystemsText) {
   const std::optional<std::string> a = Env("A");
   for (const char* name : {"", "A=B"}) {
-    try {
-      ScopedEnvVar variable(name, "value");
-      FAIL() << "accepted \"" << name << "\"";
-    } catch (const std::runtime_error& e) {
-      const std::string message = e.what();
-      EXPECT_NE(message.find(std::strerror(EINVAL)), std::string::npos) << message;
-      EXPECT_NE(message.find(std::string("\"") + name + "\""), std::string::npos) << message;
-    }
+    ASSERT_THAT([&] { ScopedEnvVar variable(name, "value"); },
+                ThrowsMessage<std::runtime_error>(AllOf(
+                    HasSubstr(std::strerror(EINVAL)), HasSubstr(std::string("\"") + name + "\""))))
+        << "accepted \"" << name << "\"";
   }
   EXPECT_EQ(Env("A"), a);
 }
