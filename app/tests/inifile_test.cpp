@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "base/Exception.h"
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/ScratchDir.h"
 
 namespace tarnwick {
 namespace {

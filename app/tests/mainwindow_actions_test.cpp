@@ -20,8 +20,8 @@
 #include "app/tests/export/ExportFakes.h"
 #include "dataset/text/FormatSettings.h"
 #include "oracle/Oracall.h"
-#include "testsupport/ScopedEnvVar.h"
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/ScopedEnvVar.h"
+#include "testsupport/core/ScratchDir.h"
 
 namespace tarnwick {
 namespace {

@@ -19,10 +19,10 @@
 #include "app/tests/QtTestEnvironment.h"
 #include "app/tests/export/ExportFakes.h"
 #include "oracle/Oracall.h"
-#include "testsupport/Commands.h"
-#include "testsupport/ScopedEnvVar.h"
-#include "testsupport/ScratchDir.h"
-#include "testsupport/StandinFixture.h"
+#include "testsupport/core/Commands.h"
+#include "testsupport/core/ScopedEnvVar.h"
+#include "testsupport/core/ScratchDir.h"
+#include "testsupport/standin/StandinFixture.h"
 
 namespace tarnwick {
 namespace {

@@ -23,10 +23,10 @@
 #include "app/Memo.h"
 #include "app/ScriptedModalUi.h"
 #include "app/tests/QtTestEnvironment.h"
+#include "base/Exception.h"
 #include "dataset/text/FormatSettings.h"
 #include "dbf/dbf.h"
-#include "base/Exception.h"
-#include "testsupport/ScopedEnvVar.h"
+#include "testsupport/core/ScopedEnvVar.h"
 
 namespace tarnwick {
 namespace {

@@ -23,16 +23,17 @@
 #include <thread>
 #include <vector>
 
-#include "testsupport/Commands.h"
-#include "testsupport/ScratchDir.h"
-#include "testsupport/StandinFixture.h"
+#include "testsupport/core/Commands.h"
+#include "testsupport/core/DbfTable.h"
+#include "testsupport/core/ScratchDir.h"
+#include "testsupport/standin/StandinFixture.h"
 
 extern char** environ;
 
 namespace tarnwick::program_test {
 
 namespace fs = std::filesystem;
-using testsupport::PythonDbfMissing;
+using testsupport::PythonDbfAvailable;
 using testsupport::ShellQuote;
 using testsupport::SystemPython;
 
@@ -214,64 +215,14 @@ class ProgramTest : public ::testing::Test {
   fs::path out;
 };
 
-// ---- reading DBF files
-// ---------------------------------------------------------------------------
+// ---- reading DBF files ----------------------------------------------------------------------
 
-// A table file read strictly: every rule of the writer's layout is checked, and a file that
-// breaks one is reported as a test failure. Records are the counted ones, as bytes.
-struct TTableFile {
-  uint32_t count = 0;
-  uint16_t headerLength = 0;
-  uint16_t recordLength = 0;
-  std::vector<std::string> fieldNames;
-  std::vector<std::string> records;
-  // Bytes after the counted records: a record written but not yet counted when the program
-  // stopped (at most one record's length).
-  std::size_t trailing = 0;
-};
-
-inline TTableFile ReadTable(const std::string& path) {
-  TTableFile t;
-  const std::string bytes = ReadFile(path);
-  auto u8 = [&](std::size_t at) { return static_cast<uint8_t>(bytes[at]); };
-  if (bytes.size() < 33) {
-    ADD_FAILURE() << path << ": " << bytes.size() << " bytes, no table header";
-    return t;
-  }
-  EXPECT_EQ(u8(0), 0x03) << path;
-  EXPECT_EQ(u8(29), 0x65) << path << ": code page mark";
-  t.count = u8(4) | u8(5) << 8 | u8(6) << 16 | static_cast<uint32_t>(u8(7)) << 24;
-  t.headerLength = static_cast<uint16_t>(u8(8) | u8(9) << 8);
-  t.recordLength = static_cast<uint16_t>(u8(10) | u8(11) << 8);
-  std::size_t sum = 1;
-  std::size_t at = 32;
-  for (; at + 32 <= t.headerLength && u8(at) != 0x0D; at += 32) {
-    const std::string name = bytes.substr(at, 11);
-    t.fieldNames.push_back(name.substr(0, name.find('\0')));
-    EXPECT_EQ(u8(at + 12) | u8(at + 13) << 8, static_cast<int>(sum)) << path << ": displacement";
-    sum += u8(at + 16);
-  }
-  EXPECT_EQ(at + 1, t.headerLength) << path << ": the terminator ends the header";
-  EXPECT_EQ(u8(t.headerLength - 1), 0x0D) << path;
-  EXPECT_EQ(sum, t.recordLength) << path << ": record length";
-  const std::size_t counted = t.headerLength + std::size_t{t.count} * t.recordLength;
-  if (bytes.size() < counted) {
-    ADD_FAILURE() << path << ": " << bytes.size() << " bytes, fewer than the " << t.count
-                  << " records counted";
-    return t;
-  }
-  t.trailing = bytes.size() - counted;
-  EXPECT_LE(t.trailing, t.recordLength) << path << ": bytes after the counted records";
-  for (uint32_t i = 0; i < t.count; ++i) {
-    t.records.push_back(
-        bytes.substr(t.headerLength + std::size_t{i} * t.recordLength, t.recordLength));
-    if (t.records.back()[0] != ' ') {
-      ADD_FAILURE() << path << ": record " << i << " has no deletion flag";
-      break;
-    }
-  }
-  return t;
-}
+// Table files are read by the strict reader of the test support. A program that was stopped may
+// have written a record that it had not counted yet: such files are read with
+// DbfEnd::MayHoldAnUncountedRecord.
+using TTableFile = testsupport::DbfTable;
+using testsupport::DbfEnd;
+using testsupport::ReadDbf;
 
 // python3-dbf, an independent reader: the record count and the values of every record, one line
 // per record, fields separated by "|": texts without trailing blanks (decoded from code page 866),

@@ -6,7 +6,7 @@
 #include <regex>
 
 #include "batch/BatchOptions.h"
-#include "testsupport/ScopedEnvVar.h"
+#include "testsupport/core/ScopedEnvVar.h"
 
 namespace tarnwick::batch {
 namespace {

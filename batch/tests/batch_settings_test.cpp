@@ -10,8 +10,8 @@
 
 #include "app/AppPaths.h"
 #include "batch/BatchSettings.h"
-#include "testsupport/ScopedEnvVar.h"
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/ScopedEnvVar.h"
+#include "testsupport/core/ScratchDir.h"
 
 namespace tarnwick::batch {
 namespace {

@@ -82,7 +82,7 @@ std::string Expected(const std::vector<std::string>& row, const std::string& kin
 }
 
 TEST_F(ProgramTest, ExportsTheDemoTableAsTheSourceHoldsIt) {
-  if (const std::string why = PythonDbfMissing(); !why.empty()) GTEST_SKIP() << why;
+  ASSERT_TRUE(PythonDbfAvailable());
   const TRunResult r = Run({.args = {"emp", out.string()}});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string path = (out / "EMP.dbf").string();
@@ -103,10 +103,10 @@ TEST_F(ProgramTest, ExportsTheDemoTableAsTheSourceHoldsIt) {
   for (std::size_t i = 0; i < source.size(); ++i) {
     EXPECT_EQ(read[i + 1], Expected(source[i], "NCCNDNNN")) << "row " << i;
   }
-  const TTableFile file = ReadTable(path);
+  const TTableFile file = ReadDbf(path);
   EXPECT_EQ(file.trailing, 0u);
-  EXPECT_EQ(file.fieldNames, (std::vector<std::string>{"EMPNO", "ENAME", "JOB", "MGR", "HIREDATE",
-                                                       "SAL", "COMM", "DEPTNO"}));
+  EXPECT_EQ(file.FieldNames(), (std::vector<std::string>{"EMPNO", "ENAME", "JOB", "MGR", "HIREDATE",
+                                                         "SAL", "COMM", "DEPTNO"}));
 }
 
 // Numbers without a fixed point: a floating NUMBER (fractions, texts in exponent form, negative
@@ -114,7 +114,7 @@ TEST_F(ProgramTest, ExportsTheDemoTableAsTheSourceHoldsIt) {
 // to the source within the 15 significant digits of the texts (INTEGER values are read whole,
 // as integers); a column of plain integers keeps its integer field.
 TEST_F(ProgramTest, FloatingAndLargeIntegerNumbersReadBackAsTheirValues) {
-  if (const std::string why = PythonDbfMissing(); !why.empty()) GTEST_SKIP() << why;
+  ASSERT_TRUE(PythonDbfAvailable());
   Admin({"sql", server, "demo",
          "CREATE TABLE MEASURES (ID NUMBER(3), F NUMBER, I INTEGER, P15 NUMBER(15))"});
   const char* const rows[] = {
@@ -184,7 +184,7 @@ TEST_F(ProgramTest, AnEmptyTableGivesAFileWithoutRecords) {
   const std::string path = (out / "EMPTY_TA.dbf").string();
   EXPECT_EQ(r.err, "tarnwick-export: warning: the table EMPTY_TABLE has no rows; " + path +
                        " holds no records\n");
-  const TTableFile file = ReadTable(path);
+  const TTableFile file = ReadDbf(path);
   EXPECT_EQ(file.count, 0u);
   EXPECT_EQ(file.trailing, 0u);
 }
@@ -335,7 +335,7 @@ TEST_F(ProgramTest, AnExistingFileIsReplacedOnlyWithOverwriteAndTheLogSaysSo) {
   r = Run({.args = {"-o", (out / "nightly.dbf").string(), "DEPT", "--overwrite"}});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(Contains(r.out, "Файл " + (out / "nightly.dbf").string() + " удален!\n"));
-  EXPECT_EQ(ReadTable((out / "nightly.dbf").string()).count, 4u);
+  EXPECT_EQ(ReadDbf((out / "nightly.dbf").string()).count, 4u);
 }
 
 // The settings file is read with the window's rules, never written, and its problems end the run

@@ -71,7 +71,7 @@ TEST_F(TargetTest, ASecondExportOfTheSameTargetFailsAtOnce) {
     EXPECT_LT(took, std::chrono::seconds(5)) << "it fails at once, it does not wait";
     const TRunResult done = first->Wait();
     EXPECT_EQ(done.status, 0) << done.err;
-    EXPECT_EQ(ReadTable(target).count, static_cast<uint32_t>(kRows));
+    EXPECT_EQ(ReadDbf(target).count, static_cast<uint32_t>(kRows));
     EXPECT_EQ(FilesIn(out), std::vector<std::string>{"ROWS3000.dbf"}) << "no lock stays";
   }
 }
@@ -126,7 +126,7 @@ TEST_F(TargetTest, ATargetThatAppearsDuringTheExportIsNotReplaced) {
     const TRunResult r = child->Wait();
     if (overwrite) {
       EXPECT_EQ(r.status, 0) << r.err;
-      EXPECT_EQ(ReadTable(target).count, static_cast<uint32_t>(kRows));
+      EXPECT_EQ(ReadDbf(target).count, static_cast<uint32_t>(kRows));
       continue;
     }
     EXPECT_EQ(r.status, 6) << r.err;
@@ -135,7 +135,7 @@ TEST_F(TargetTest, ATargetThatAppearsDuringTheExportIsNotReplaced) {
                                     " holds the 3000 records exported\n"))
         << r.err;
     EXPECT_EQ(ReadFile(target), "someone else's file");
-    EXPECT_EQ(ReadTable(partial).count, static_cast<uint32_t>(kRows));
+    EXPECT_EQ(ReadDbf(partial).count, static_cast<uint32_t>(kRows));
   }
 }
 
@@ -171,7 +171,7 @@ TEST_F(TargetTest, FilesBesideTheTargetCountLikeTheTarget) {
     r = Run({.args = {"ROWS3000", out.string(), "--overwrite"}});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(FilesIn(out), std::vector<std::string>{"ROWS3000.dbf"});
-    EXPECT_EQ(ReadTable(target).count, static_cast<uint32_t>(kRows));
+    EXPECT_EQ(ReadDbf(target).count, static_cast<uint32_t>(kRows));
     if (c.file == memo) {
       EXPECT_TRUE(Contains(r.out, "Файл " + memo + " удален!\n")) << r.out;
     }

@@ -29,7 +29,7 @@
 #include "dataset/OraSmart.h"
 #include "oracle/OraSession.h"
 #include "recordset/OCIRecordSet.h"
-#include "testsupport/BenchChild.h"
+#include "testsupport/bench/BenchChild.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "dbf/dbf.h"
-#include "testsupport/Commands.h"
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/Commands.h"
+#include "testsupport/core/ScratchDir.h"
 
 namespace dbftest {
 
@@ -108,7 +108,7 @@ class DbfTest : public ::testing::Test {
 // ---- independent readers -------------------------------------------------------------------
 
 using tarnwick::testsupport::CommandResult;
-using tarnwick::testsupport::PythonDbfMissing;
+using tarnwick::testsupport::PythonDbfAvailable;
 using tarnwick::testsupport::ReadWithPythonDbf;
 using tarnwick::testsupport::RunCommand;
 using tarnwick::testsupport::ShellQuote;

@@ -9,9 +9,9 @@
 
 #include "oracle/OCICommand.h"
 #include "oracle/OraSession.h"
-#include "testsupport/ScopedEnvVar.h"
-#include "testsupport/ScratchDir.h"
-#include "testsupport/StandinFixture.h"
+#include "testsupport/core/ScopedEnvVar.h"
+#include "testsupport/core/ScratchDir.h"
+#include "testsupport/standin/StandinFixture.h"
 
 namespace tarnwick {
 namespace {

@@ -13,9 +13,9 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraError.h"
-#include "testsupport/ScopedEnvVar.h"
-#include "testsupport/ScratchDir.h"
-#include "testsupport/StandinFixture.h"
+#include "testsupport/core/ScopedEnvVar.h"
+#include "testsupport/core/ScratchDir.h"
+#include "testsupport/standin/StandinFixture.h"
 
 namespace tarnwick {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
-#include "testsupport/StandinFixture.h"
+#include "testsupport/standin/StandinFixture.h"
 
 namespace tarnwick {
 namespace {

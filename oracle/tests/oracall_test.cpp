@@ -12,7 +12,7 @@
 #include <set>
 
 #include "oracle/OraError.h"
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/ScratchDir.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;

@@ -33,7 +33,7 @@
 #include "oracle/OraSession.h"
 #include "oracle/Oracall.h"
 #include "recordset/OCIRecordSet.h"
-#include "testsupport/BenchChild.h"
+#include "testsupport/bench/BenchChild.h"
 
 // Every allocation of the process is counted, the client library's included, so that the walk
 // shows whether anything is allocated per row.

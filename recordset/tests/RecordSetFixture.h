@@ -14,9 +14,9 @@
 #include "oracle/OraSession.h"
 #include "oracle/Oracall.h"
 #include "recordset/OCIRecordSet.h"
-#include "testsupport/ScopedEnvVar.h"
-#include "testsupport/ScratchDir.h"
-#include "testsupport/StandinFixture.h"
+#include "testsupport/core/ScopedEnvVar.h"
+#include "testsupport/core/ScratchDir.h"
+#include "testsupport/standin/StandinFixture.h"
 
 namespace tarnwick::recordset_test {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "recordset/tests/RecordSetFixture.h"
-#include "testsupport/ScopedEnvVar.h"
+#include "testsupport/core/ScopedEnvVar.h"
 
 namespace tarnwick::recordset_test {
 namespace {

@@ -22,7 +22,8 @@
 #include "dataset/text/FieldText.h"
 #include "base/Exception.h"
 #include "oracle/Oracall.h"
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/DbfTable.h"
+#include "testsupport/core/ScratchDir.h"
 
 namespace tarnwick::export_test {
 
@@ -310,54 +311,10 @@ class TScriptedDatabase : public IExportDatabase {
 
 // ---- DBF files ---------------------------------------------------------------------------------
 
-struct TDbfField {
-  std::string name;
-  char type;
-  int length;
-  int decimals;
-  bool operator==(const TDbfField&) const = default;
-};
-
-// A table file as it lies on disk: the header's record count, its fields, and each record's
-// bytes (deletion flag included), in code page 866.
-struct TDbfFile {
-  uint32_t count = 0;
-  uint32_t headerLength = 0;
-  uint32_t recordLength = 0;
-  uint8_t codePageMark = 0;
-  std::vector<TDbfField> fields;
-  std::vector<std::string> records;
-  std::size_t fileSize = 0;
-};
-
-inline TDbfFile ReadDbf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  TDbfFile file;
-  file.fileSize = bytes.size();
-  if (bytes.size() < 32) {
-    ADD_FAILURE() << path << " is no DBF file (" << bytes.size() << " bytes)";
-    return file;
-  }
-  auto u8 = [&](std::size_t at) { return static_cast<uint8_t>(bytes[at]); };
-  file.count = u8(4) | (u8(5) << 8) | (u8(6) << 16) | (static_cast<uint32_t>(u8(7)) << 24);
-  file.headerLength = u8(8) | (u8(9) << 8);
-  file.recordLength = u8(10) | (u8(11) << 8);
-  file.codePageMark = u8(29);
-  for (std::size_t at = 32; at + 32 <= file.headerLength && u8(at) != 0x0D; at += 32) {
-    const std::string name = bytes.substr(at, 11);
-    file.fields.push_back(
-        {name.substr(0, name.find('\0')), bytes[at + 11], u8(at + 16), u8(at + 17)});
-  }
-  for (uint32_t i = 0; i < file.count; ++i) {
-    const std::size_t at = file.headerLength + std::size_t{i} * file.recordLength;
-    if (at + file.recordLength > bytes.size()) {
-      ADD_FAILURE() << path << ": record " << i << " lies beyond the end of the file";
-      break;
-    }
-    file.records.push_back(bytes.substr(at, file.recordLength));
-  }
-  return file;
-}
+// Table files are read by the strict reader of the test support: the header's record count, its
+// fields, and each record's bytes (deletion flag included), in code page 866.
+using TDbfField = testsupport::DbfField;
+using TDbfFile = testsupport::DbfTable;
+using testsupport::ReadDbf;
 
 }  // namespace tarnwick::export_test

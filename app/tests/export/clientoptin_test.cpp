@@ -7,7 +7,7 @@
 #include <fstream>
 #include <map>
 
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/ScratchDir.h"
 
 namespace tarnwick {
 namespace {

@@ -14,8 +14,8 @@
 #include "app/IniFile.h"
 #include "app/tests/export/ExportFakes.h"
 #include "base/Exception.h"
-#include "testsupport/ScopedEnvVar.h"
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/ScopedEnvVar.h"
+#include "testsupport/core/ScratchDir.h"
 
 namespace tarnwick::export_test {
 namespace {

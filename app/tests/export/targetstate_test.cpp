@@ -8,7 +8,7 @@
 
 #include <fstream>
 
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/ScratchDir.h"
 
 namespace tarnwick {
 namespace {

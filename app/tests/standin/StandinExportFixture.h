@@ -15,10 +15,10 @@
 #include "app/tests/export/ExportFakes.h"
 #include "dbf/cp866.h"
 #include "oracle/Oracall.h"
-#include "testsupport/Commands.h"
-#include "testsupport/ScopedEnvVar.h"
-#include "testsupport/ScratchDir.h"
-#include "testsupport/StandinFixture.h"
+#include "testsupport/core/Commands.h"
+#include "testsupport/core/ScopedEnvVar.h"
+#include "testsupport/core/ScratchDir.h"
+#include "testsupport/standin/StandinFixture.h"
 
 namespace tarnwick::export_test {
 
@@ -30,7 +30,7 @@ inline const std::string kNoConnection = "Нет соединения с баз�
 // ---- helpers ----------------------------------------------------------------------------------
 
 using testsupport::CommandResult;
-using testsupport::PythonDbfMissing;
+using testsupport::PythonDbfAvailable;
 using testsupport::RunCommand;
 using testsupport::ShellQuote;
 

@@ -18,8 +18,8 @@
 #include "dataset/text/DateTimeUtils.h"
 #include "dataset/text/FieldText.h"
 #include "dataset/text/FormatSettings.h"
-#include "testsupport/ScopedEnvVar.h"
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/ScopedEnvVar.h"
+#include "testsupport/core/ScratchDir.h"
 
 // With LOCPATH set, glibc's newlocale keeps the search path it builds for its locale file cache
 // for the life of the process; the leak checker of the sanitizer build would report it.

@@ -1,8 +1,10 @@
 #pragma once
 // Shell commands for tests, and the independent DBF reader they run most: Debian's python3-dbf.
+#include <gtest/gtest.h>
+
 #include <string>
 
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/ScratchDir.h"
 
 namespace tarnwick::testsupport {
 
@@ -22,6 +24,11 @@ const char* SystemPython();
 
 // Empty when python3-dbf can be used, else the reason it cannot.
 std::string PythonDbfMissing();
+
+// Success when python3-dbf can be used, else a failure with the reason. A check that needs the
+// reader asserts this and fails without it rather than being skipped: scripts/deps.sh installs
+// the module, on a developer's machine and in CI alike.
+::testing::AssertionResult PythonDbfAvailable();
 
 // A python3-dbf reader that prints one item per line:
 //   COUNT <records> / CODEPAGE <name> / FIELD <NAME> <type> <length> <decimals> / REC, then one

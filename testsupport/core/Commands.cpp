@@ -1,4 +1,4 @@
-#include "testsupport/Commands.h"
+#include "testsupport/core/Commands.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,6 +43,12 @@ std::string PythonDbfMissing() {
     return "the Python module dbf (Debian package python3-dbf) is not installed";
   }
   return {};
+}
+
+::testing::AssertionResult PythonDbfAvailable() {
+  const std::string why = PythonDbfMissing();
+  if (why.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << why << " (scripts/deps.sh installs it)";
 }
 
 const char* const kPythonDbfFieldReader = R"PY(

@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "testsupport/ScopedEnvVar.h"
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/ScopedEnvVar.h"
+#include "testsupport/core/ScratchDir.h"
 
 namespace tarnwick::testsupport {
 namespace {

@@ -1,4 +1,4 @@
-#include "testsupport/BenchChild.h"
+#include "testsupport/bench/BenchChild.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

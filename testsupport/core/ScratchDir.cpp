@@ -1,4 +1,4 @@
-#include "testsupport/ScratchDir.h"
+#include "testsupport/core/ScratchDir.h"
 
 #include <stdlib.h>
 

@@ -1,4 +1,4 @@
-#include "testsupport/StandinFixture.h"
+#include "testsupport/standin/StandinFixture.h"
 
 #include <algorithm>
 #include <fstream>
@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "oracle/Oracall.h"
-#include "testsupport/Commands.h"
+#include "testsupport/core/Commands.h"
 
 namespace tarnwick::testsupport {
 

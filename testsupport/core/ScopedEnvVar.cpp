@@ -1,4 +1,4 @@
-#include "testsupport/ScopedEnvVar.h"
+#include "testsupport/core/ScopedEnvVar.h"
 
 #include <stdlib.h>
 
