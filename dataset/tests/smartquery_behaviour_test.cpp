@@ -2,6 +2,8 @@
 // changes, ExecSQL and Open of statements with and without rows, the ends of the data, the
 // session connecting and going away, fetch sizes and events, lost connections, and the
 // smart query's updating table.
+#include <gmock/gmock.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -11,6 +13,11 @@
 
 namespace tarnwick::dataset_test {
 namespace {
+
+using ::testing::AllOf;
+using ::testing::Property;
+using ::testing::StartsWith;
+using ::testing::Throws;
 
 int Blocks(const TSmartQuery& q) {
   int blocks = 0;
@@ -82,13 +89,10 @@ TEST_F(SmartQueryOnStandin, WalkingPastTheLastRecordKeepsItCurrent) {
 
 TEST_F(SmartQueryOnStandin, AServerErrorLeavesTheQueryClosed) {
   SetText("select * from no_such_table");
-  try {
-    q.Open();
-    FAIL() << "opened";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 942);
-    EXPECT_EQ(e.Message(), "ORA-00942: table or view does not exist\n");
-  }
+  ASSERT_THAT([&] { q.Open(); },
+              Throws<EOraError>(AllOf(
+                  Property(&EOraError::ErrorCode, 942),
+                  Property(&EOraError::Message, "ORA-00942: table or view does not exist\n"))));
   EXPECT_FALSE(q.Active());
   EXPECT_EQ(q.FieldCount(), 0);
 }
@@ -228,13 +232,9 @@ TEST_F(SmartQueryOnStandin, AConnectionLostInTheMiddleOfAWalkClosesTheQuery) {
   q.Open();
   for (int i = 1; i < 25; ++i) q.Next();
   EXPECT_EQ(q.FieldByName("N")->AsInteger(), 25);
-  try {
-    q.Next();
-    FAIL() << "walked on";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 3113);
-    EXPECT_EQ(std::string(e.Message()).substr(0, 10), "ORA-03113:");
-  }
+  ASSERT_THAT([&] { q.Next(); },
+              Throws<EOraError>(AllOf(Property(&EOraError::ErrorCode, 3113),
+                                      Property(&EOraError::Message, StartsWith("ORA-03113:")))));
   EXPECT_FALSE(session.GetConnected());
   EXPECT_FALSE(q.Active());
   EXPECT_FALSE(q.Prepared());
@@ -244,14 +244,11 @@ TEST_F(SmartQueryOnStandin, AConnectionLostInTheMiddleOfAWalkClosesTheQuery) {
 TEST_F(SmartQueryOnStandin, ASuccessWithCompilationErrorIsRaisedWithItsCode) {
   ScopedEnvVar fault("STANDIN_FAULT_CALL", "OCIStmtExecute:1:24344");
   SetText("ALTER SESSION SET NLS_DATE_FORMAT='YYYY'");
-  try {
-    q.ExecSQL();
-    FAIL() << "no error";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 24344);
-    // The statement compiles no unit, so the client's own text stays.
-    EXPECT_EQ(e.Message(), "ORA-24344: success with compilation error\n");
-  }
+  // The statement compiles no unit, so the client's own text stays.
+  ASSERT_THAT([&] { q.ExecSQL(); },
+              Throws<EOraError>(AllOf(
+                  Property(&EOraError::ErrorCode, 24344),
+                  Property(&EOraError::Message, "ORA-24344: success with compilation error\n"))));
   EXPECT_FALSE(q.Active());
   // The statement did its work.
   SetText("select to_char(hiredate) y from emp where empno = 7369");

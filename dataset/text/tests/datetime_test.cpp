@@ -1,6 +1,7 @@
 // Date-time values: encoding and decoding, the calendar over the years 1..9999, dates and times
 // that do not exist, the date-time texts under both short date formats, and the long time
 // format taken from the locale.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -94,14 +95,10 @@ TEST(DateTime, DatesThatDoNotExistAreRejected) {
     EXPECT_FALSE(TryEncodeDate(c.year, c.month, c.day, result))
         << c.year << "-" << c.month << "-" << c.day;
     EXPECT_EQ(result, 12345) << "left untouched";
-    try {
-      EncodeDate(c.year, c.month, c.day);
-      ADD_FAILURE() << "no error for " << c.year << "-" << c.month << "-" << c.day;
-    } catch (const EConvertError& e) {
-      const std::string expected = "Invalid date: year " + std::to_string(c.year) + ", month " +
-                                   std::to_string(c.month) + ", day " + std::to_string(c.day);
-      EXPECT_EQ(e.what(), expected);
-    }
+    const std::string expected = "Invalid date: year " + std::to_string(c.year) + ", month " +
+                                 std::to_string(c.month) + ", day " + std::to_string(c.day);
+    EXPECT_THAT([&] { EncodeDate(c.year, c.month, c.day); },
+                ::testing::ThrowsMessage<EConvertError>(::testing::StrEq(expected)));
   }
   // Leap days that do exist.
   for (const int year : {4, 400, 1600, 2000, 2004, 2024, 9996}) {
