@@ -1,5 +1,6 @@
 // The record store on its own: record layout, renaming of duplicate names, finding fields,
 // navigation over records appended in memory, bookmarks, and reading and writing values.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -93,12 +94,9 @@ TEST(FieldDescs, FindFieldAndFieldByName) {
   EXPECT_EQ(store.FindField("table_name"), store.Fields()[0]);
   EXPECT_EQ(store.FindField("Cnt"), store.Fields()[1]);
   EXPECT_EQ(store.FindField("NOPE"), nullptr);
-  try {
-    store.FieldByName("NOPE");
-    FAIL() << "FieldByName of an absent name raises";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Field NOPE not found.");
-  }
+  EXPECT_THAT([&] { store.FieldByName("NOPE"); },
+              ::testing::ThrowsMessage<Exception>(::testing::StrEq("Field NOPE not found.")))
+      << "FieldByName of an absent name raises";
 }
 
 TEST(FieldDescs, ADottedNameComparesFullNamesAndTopLevelWinsOverChildren) {

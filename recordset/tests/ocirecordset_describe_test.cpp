@@ -1,6 +1,8 @@
 // The describe of the Oracle record set against the stand-in: how each column kind becomes a
 // field descriptor under the string options and the session's number options, and the life of
 // the statement around it.
+#include <gmock/gmock.h>
+
 #include <string>
 #include <vector>
 
@@ -166,12 +168,9 @@ TEST_F(Describe, AStatementWithoutRowsCannotBeOpened) {
 
 TEST_F(Describe, UnknownPropertyNumbersAreInternalErrors) {
   TOCIRecordSet& rs = NewRecordSet("select * from EMP");
-  try {
-    rs.SetProp(23, true);
-    FAIL() << "an unknown property number raises";
-  } catch (const EAssertionFailed& e) {
-    EXPECT_NE(e.Message().find("23"), std::string::npos) << e.Message();
-  }
+  EXPECT_THAT([&] { rs.SetProp(23, true); },
+              ::testing::ThrowsMessage<EAssertionFailed>(::testing::HasSubstr("23")))
+      << "an unknown property number raises";
 }
 
 }  // namespace

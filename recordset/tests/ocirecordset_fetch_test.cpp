@@ -1,6 +1,8 @@
 // Fetching with the Oracle record set against the stand-in: blocks of FetchRows rows defined
 // straight into the records, the end of the data, values and NULLs, the one-way walk, the
 // client's call sequence, and a connection lost in the middle.
+#include <gmock/gmock.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -267,12 +269,9 @@ TEST_F(Fetch, ALostConnectionInTheMiddle) {
   rs.Open();
   auto rec = rs.AllocRecBuf();
   for (int i = 0; i < 25; ++i) rs.GetNextRecord(rec.get());
-  try {
-    rs.GetNextRecord(rec.get());
-    FAIL() << "the lost connection reaches the caller";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 3113);
-  }
+  ASSERT_THAT([&] { rs.GetNextRecord(rec.get()); },
+              ::testing::Throws<EOraError>(::testing::Property(&EOraError::ErrorCode, 3113)))
+      << "the lost connection reaches the caller";
   // The rows fetched before stay readable.
   EXPECT_EQ(rs.GetRecordCount(), 25);
   rs.SetRecordNo(25);

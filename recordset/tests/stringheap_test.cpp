@@ -1,6 +1,7 @@
 // The string heap: size classes, carving of pages (tail and remainder), free lists, large
 // buffers, strings, use counts and Clear. Expected sizes come from the buffer layout with the
 // native pointer width.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -309,12 +310,8 @@ TEST_P(StringHeapAssertTest, FreeBufferIsRefused) {
   TStringHeap heap;
   void* buffer = heap.NewBuf(40);
   heap.DisposeBuf(buffer);
-  try {
-    GetParam().run(heap, buffer);
-    ADD_FAILURE() << "no assertion raised";
-  } catch (const EAssertionFailed& e) {
-    EXPECT_STREQ(e.what(), GetParam().text);
-  }
+  EXPECT_THAT([&] { GetParam().run(heap, buffer); },
+              ::testing::ThrowsMessage<EAssertionFailed>(::testing::StrEq(GetParam().text)));
   EXPECT_EQ(TStringHeap::UseCount(buffer), 100);
   EXPECT_EQ(heap.NewBuf(33), buffer);  // still on its free list
 }
