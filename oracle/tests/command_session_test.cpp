@@ -1,6 +1,7 @@
 // A session with its defaults and a command on its connection, against the stand-in's demo
 // server: the exporter's two ALTER SESSION statements, and a fatal error raised by the command
 // that disconnects the session before the caller sees it.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -15,6 +16,9 @@
 
 namespace tarnwick {
 namespace {
+
+using ::testing::Property;
+using ::testing::Throws;
 
 class CommandOnSession : public ::testing::Test {
  protected:
@@ -92,25 +96,17 @@ TEST_F(CommandOnSession, FatalErrorOfACommandDisconnectsTheSessionFirst) {
   std::vector<bool> executed;
   command.AfterExecuteHook = [&](bool success) { executed.push_back(success); };
   command.SetSQL("ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDD'");
-  try {
-    command.Execute(1);
-    FAIL() << "ORA-03113 must be raised";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 3113);
-    EXPECT_FALSE(session.GetConnected()) << "disconnected before the caller sees the error";
-  }
+  ASSERT_THAT([&] { command.Execute(1); }, Throws<EOraError>(Property(&EOraError::ErrorCode, 3113)))
+      << "ORA-03113 must be raised";
+  EXPECT_FALSE(session.GetConnected()) << "disconnected before the caller sees the error";
   // (Errors of the disconnect itself may reach OnError before, and are swallowed.)
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.back(), std::make_pair(int32_t{3113}, false));
   EXPECT_EQ(executed, std::vector<bool>{false});
   EXPECT_EQ(command.GetCursorState(), csInactive);
   EXPECT_EQ(command.GetCursor()->StmtHandle(), nullptr);
-  try {
-    command.Execute(1);
-    FAIL() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Session is not connected");
-  }
+  ASSERT_THAT([&] { command.Execute(1); },
+              Throws<Exception>(Property(&Exception::Message, "Session is not connected")));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The command against the stand-in client, loaded through the real discovery and loading path,
 // checked call for call with the client's trace: the exporter's road for its ALTER SESSION
 // statements, statement kinds and row counts, modes, line breaks and errors.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -19,6 +20,11 @@
 
 namespace tarnwick {
 namespace {
+
+using ::testing::AllOf;
+using ::testing::Property;
+using ::testing::StartsWith;
+using ::testing::Throws;
 
 using testsupport::ScopedEnvVar;
 using testsupport::Trace;
@@ -171,12 +177,8 @@ TEST_F(CommandOnStandin, ScrollableQueryMode) {
   command.Prepare();
   const size_t mark = Mark();
   // The stand-in has no scrollable cursors and refuses the mode.
-  try {
-    command.Execute(1);
-    FAIL() << "no error";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 24300);
-  }
+  ASSERT_THAT([&] { command.Execute(1); },
+              Throws<EOraError>(Property(&EOraError::ErrorCode, 24300)));
   EXPECT_TRUE(Has(TraceSince(mark), ", 0, 0, NULL, NULL, OCI_STMT_SCROLLABLE_READONLY)"))
       << Joined(TraceSince(mark));
   EXPECT_EQ(command.GetCursorState(), csBound);
@@ -248,13 +250,9 @@ TEST_F(CommandOnStandin, FailedExecutionOfAStatementItPreparedLeavesNoHandle) {
   command.AfterExecuteHook = [&](bool success) { hook.push_back(success); };
   command.SetSQL("select * from NO_SUCH_TABLE");
   const size_t mark = Mark();
-  try {
-    command.Execute(1);
-    FAIL() << "no error";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 942);
-    EXPECT_EQ(e.Message().rfind("ORA-00942", 0), 0u) << e.Message();
-  }
+  ASSERT_THAT([&] { command.Execute(1); },
+              Throws<EOraError>(AllOf(Property(&EOraError::ErrorCode, 942),
+                                      Property(&EOraError::Message, StartsWith("ORA-00942")))));
   EXPECT_EQ(hook, std::vector<bool>{false});
   EXPECT_EQ(hookCodes, std::vector<int32_t>{942}) << "the connection's hook saw it first";
   EXPECT_EQ(connection.GetLastError(), 942);
@@ -289,12 +287,8 @@ TEST_F(CommandOnStandin, FinishTwiceRaises) {
   command.SetSQL("select * from DEPT");
   command.Prepare();
   command.Finish();
-  try {
-    command.Finish();
-    FAIL() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Cursor must be opened");
-  }
+  ASSERT_THAT([&] { command.Finish(); },
+              Throws<Exception>(Property(&Exception::Message, "Cursor must be opened")));
 }
 
 TEST_F(CommandOnStandin, PrepareOfAnActiveCommandDoesNothing) {
@@ -311,12 +305,8 @@ TEST_F(CommandOnStandin, ParametersNeedTheClientsBindCall) {
   command.SetSQL("select * from DEPT where DEPTNO = :d");
   ASSERT_EQ(command.Params().size(), 1u);
   command.GetParam(0)->Value = int32_t{10};
-  try {
-    command.Execute(1);
-    FAIL() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "OCI function is not linked");
-  }
+  ASSERT_THAT([&] { command.Execute(1); },
+              Throws<Exception>(Property(&Exception::Message, "OCI function is not linked")));
   EXPECT_EQ(command.GetCursorState(), csInactive);
 }
 
@@ -330,22 +320,14 @@ class CommandOnStandinFatal : public CommandOnStandin {
 
 TEST_F(CommandOnStandinFatal, InjectedErrorReachesTheHookAndTheCaller) {
   command.SetSQL("update DEPT set LOC = 'x' where DEPTNO = 40");
-  try {
-    command.Execute(1);
-    FAIL() << "no error";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 3113);
-  }
+  ASSERT_THAT([&] { command.Execute(1); },
+              Throws<EOraError>(Property(&EOraError::ErrorCode, 3113)));
   EXPECT_EQ(hookCodes, std::vector<int32_t>{3113});
   EXPECT_EQ(command.GetCursorState(), csInactive);
   EXPECT_EQ(command.GetCursor()->StmtHandle(), nullptr);
   // The stand-in has dropped the connection: the next execution is refused as well.
-  try {
-    command.Execute(1);
-    FAIL() << "no error";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 3114);
-  }
+  ASSERT_THAT([&] { command.Execute(1); },
+              Throws<EOraError>(Property(&EOraError::ErrorCode, 3114)));
   EXPECT_EQ(hookCodes, (std::vector<int32_t>{3113, 3114}));
 }
 
@@ -392,12 +374,8 @@ TEST_F(CommandOnStandin, Client816KeepsItsPrefetching) {
 TEST_F(CommandOnStandin, RowIdNeedsTheClientsRowIdCalls) {
   command.SetProp(prFetchRowId, true);
   command.SetSQL("update DEPT set LOC = 'x' where DEPTNO = 40");
-  try {
-    command.Execute(1);
-    FAIL() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "OCI function is not linked");
-  }
+  ASSERT_THAT([&] { command.Execute(1); },
+              Throws<Exception>(Property(&Exception::Message, "OCI function is not linked")));
   EXPECT_EQ(command.GetCursorState(), csInactive);
   EXPECT_EQ(command.GetRowId(), "");
 }
@@ -526,12 +504,9 @@ TEST_F(CommandWithFakeBinds, UnsupportedParametersRaiseBeforeExecuting) {
     command.SetSQL("update DEPT set LOC = :l where DEPTNO = 40 -- " + std::to_string(c.dataType) +
                    std::to_string(c.iterations));
     command.GetParam(0)->DataType = c.dataType;
-    try {
-      command.Execute(c.iterations);
-      ADD_FAILURE() << "no error for " << c.message;
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.Message(), c.message);
-    }
+    EXPECT_THAT([&] { command.Execute(c.iterations); },
+                Throws<Exception>(Property(&Exception::Message, c.message)))
+        << c.message;
     EXPECT_EQ(command.GetCursorState(), csInactive);
   }
   EXPECT_TRUE(g_calls.empty());
@@ -656,13 +631,9 @@ TEST_F(CommandOnVersion7Server, QueryKeepsItsIterationCountAndIsNotCommitted) {
 
 TEST_F(CommandOnVersion7Server, ParseErrorClosesTheCursor) {
   command.SetSQL("select * from NO_SUCH_TABLE");
-  try {
-    command.Prepare();
-    FAIL() << "no error";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 942);
-    EXPECT_EQ(e.Message(), "ORA-942: fake\n");
-  }
+  ASSERT_THAT([&] { command.Prepare(); },
+              Throws<EOraError>(AllOf(Property(&EOraError::ErrorCode, 942),
+                                      Property(&EOraError::Message, "ORA-942: fake\n"))));
   EXPECT_EQ(g_v7.back(), "oclose");
   EXPECT_EQ(command.GetCursorState(), csInactive);
   EXPECT_FALSE(command.GetCursor()->HasHandle());

@@ -1,5 +1,6 @@
 // The command without a server: statement kinds, line-break normalisation and its position
 // mapping, numbered properties, parameter scanning and the checks before any OCI call.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +12,9 @@
 
 namespace tarnwick {
 namespace {
+
+using ::testing::Property;
+using ::testing::Throws;
 
 std::string ErrorText(auto&& f) {
   return testsupport::MessageOf(f);
@@ -133,12 +137,10 @@ TEST(CommandProps, UnknownCodesAreAssertionFailures) {
   }
   TPropValue v;
   for (int setOnly : {prAutoCommit, prNonBlocking, prScrollableCursor, prCacheLobs}) {
-    try {
-      cmd.GetProp(setOnly, v);
-      ADD_FAILURE() << setOnly << " can only be set";
-    } catch (const EAssertionFailed& e) {
-      EXPECT_EQ(e.Message(), std::to_string(setOnly) + " (CRAccess)");
-    }
+    EXPECT_THAT([&] { cmd.GetProp(setOnly, v); },
+                Throws<EAssertionFailed>(
+                    Property(&EAssertionFailed::Message, std::to_string(setOnly) + " (CRAccess)")))
+        << setOnly << " can only be set";
   }
   EXPECT_THROW(cmd.SetProp(prAutoCommit, std::string("yes")), EAssertionFailed);
   EXPECT_TRUE(cmd.GetProp(prCommandInternal, v));

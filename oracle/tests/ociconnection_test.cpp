@@ -2,6 +2,7 @@
 // client checked call for call with its trace.
 #include "oracle/OCIConnection.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -24,6 +25,9 @@ namespace fs = std::filesystem;
 
 namespace tarnwick {
 namespace {
+
+using ::testing::Property;
+using ::testing::Throws;
 
 std::string AssertionText(auto&& f) {
   return testsupport::MessageOf<EAssertionFailed>(f, "");
@@ -715,12 +719,9 @@ TEST_F(StandinConnection, FatalErrorOfASessionSettingLeavesNoStatement) {
     }
   };
   connection.Connect("");
-  try {
-    connection.SetProp(prDateFormat, std::string("YYYYMMDD"));
-    FAIL() << "ORA-03113 must be raised";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 3113);
-  }
+  ASSERT_THAT([&] { connection.SetProp(prDateFormat, std::string("YYYYMMDD")); },
+              Throws<EOraError>(Property(&EOraError::ErrorCode, 3113)))
+      << "ORA-03113 must be raised";
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.front(), std::make_pair(int32_t{3113}, true));
   EXPECT_FALSE(connection.GetConnected());
@@ -791,15 +792,11 @@ TEST_F(StandinConnection, AnExceptionOfTheFailoverHookIsRaisedWhenTheClientCallH
   OCIStmtExecute = &ExecuteWithFailover;
   g_failingOver = &connection;
   const size_t mark = trace.Mark();
-  std::string error = "<no error>";
-  try {
-    connection.SetProp(prNumericCharacters, std::string(". "));
-  } catch (const std::runtime_error& e) {
-    error = e.what();
-  }
+  EXPECT_THAT([&] { connection.SetProp(prNumericCharacters, std::string(". ")); },
+              ::testing::ThrowsMessage<std::runtime_error>(
+                  ::testing::StrEq("the failover handler failed")));
   OCIStmtExecute = g_realExecute;
   EXPECT_EQ(hookCalls, 1);
-  EXPECT_EQ(error, "the failover handler failed");
   // The interrupted execute went on in the client and returned normally.
   const auto lines = trace.Since(mark);
   const auto executes = testsupport::Trace::Starting(lines, "OCIStmtExecute(");

@@ -3,6 +3,7 @@
 #include "oracle/Oracall.h"
 
 #include <dlfcn.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -19,6 +20,17 @@ using namespace std::string_literals;
 
 namespace tarnwick {
 namespace {
+
+using ::testing::AllOf;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::Property;
+using ::testing::ResultOf;
+using ::testing::StartsWith;
+using ::testing::StrEq;
+using ::testing::Throws;
+using ::testing::ThrowsMessage;
 
 void Touch(const fs::path& p) {
   fs::create_directories(p.parent_path());
@@ -478,12 +490,9 @@ TEST_F(OracallTest, LoadResolvesExportsAndLeavesTheRestUnlinked) {
   EXPECT_EQ(linked, (std::set<std::string>{"OCIEnvCreate", "OCIHandleAlloc", "OCIHandleFree",
                                            "OCIErrorGet", "OCIStmtFetch", "OCIServerVersion"}));
   EXPECT_EQ(OCIStmtFetch(nullptr, nullptr, 1, OCI_FETCH_NEXT, OCI_DEFAULT), OCI_NO_DATA);
-  try {
-    OCIStmtFetch2(nullptr, nullptr, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
-    ADD_FAILURE() << "a function the client does not export must fail when called";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "OCI function is not linked");
-  }
+  EXPECT_THAT([&] { OCIStmtFetch2(nullptr, nullptr, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT); },
+              Throws<Exception>(Property(&Exception::Message, "OCI function is not linked")))
+      << "a function the client does not export must fail when called";
 
   FreeOCI();
   EXPECT_FALSE(LoadedOCI());
@@ -508,16 +517,15 @@ TEST_F(OracallTest, FailedLoadLeavesNothingHalfLoaded) {
   Touch(m.root.Path() / "h" / "lib" / "libclntsh.so.10.1");  // not a shared object
   m.env["ORACLE_HOME"] = m.Home("h");
   m.Apply();
-  try {
-    LoadOCI();
-    FAIL() << "loading a file that is no library must fail";
-  } catch (const EClientLibraryError& e) {
-    // The specified text, then the loader's reason without the path once more.
-    const std::string path = m.Home("h") + "/lib/libclntsh.so.10.1";
-    EXPECT_TRUE(e.Message().starts_with("Cannot load OCI DLL: " + path + " (")) << e.Message();
-    EXPECT_TRUE(e.Message().ends_with(")")) << e.Message();
-    EXPECT_EQ(e.Message().find(path, 25), std::string::npos) << e.Message();
-  }
+  // The specified text, then the loader's reason in brackets, without the path once more.
+  const std::string path = m.Home("h") + "/lib/libclntsh.so.10.1";
+  const std::string text = "Cannot load OCI DLL: " + path + " (";
+  const auto reason = [&text](const std::string& message) { return message.substr(text.size()); };
+  ASSERT_THAT(LoadOCI,
+              Throws<EClientLibraryError>(Property(
+                  &EClientLibraryError::Message,
+                  AllOf(StartsWith(text), EndsWith(")"), ResultOf(reason, Not(HasSubstr(path)))))))
+      << "loading a file that is no library must fail";
   EXPECT_TRUE(OCIDLL.empty()) << "the next attempt detects again";
   EXPECT_FALSE(LoadedOCI());
   for (const auto& e : OCIEntryPoints()) EXPECT_FALSE(e.linked) << e.name;
@@ -531,14 +539,11 @@ TEST_F(OracallTest, ALibraryTheClientNeedsIsNamedWhenItIsMissing) {
   fs::create_symlink("libclntsh.so.10.1", lib.parent_path() / "libclntsh.so");
   m.env["ORACLE_HOME"] = m.Home("ic");
   m.Apply();
-  try {
-    InitOCI();
-    FAIL() << "a client whose dependency is missing must not load";
-  } catch (const EClientLibraryError& e) {
-    EXPECT_EQ(e.Message(), "Cannot load OCI DLL: " + m.Home("ic") +
-                               "/libclntsh.so (libtarnwick_fake_dependency.so: cannot open shared "
-                               "object file: No such file or directory)");
-  }
+  ASSERT_THAT(InitOCI, ThrowsMessage<EClientLibraryError>(StrEq(
+                           "Cannot load OCI DLL: " + m.Home("ic") +
+                           "/libclntsh.so (libtarnwick_fake_dependency.so: cannot open shared "
+                           "object file: No such file or directory)")))
+      << "a client whose dependency is missing must not load";
   EXPECT_FALSE(LoadedOCI());
   EXPECT_TRUE(OCIDLL.empty());
 }
@@ -684,13 +689,10 @@ TEST_F(ErrorRecordTest, OraErrorRaisesButWarningsPass) {
   EXPECT_NO_THROW(Check(OCI_SUCCESS_WITH_INFO));
   EXPECT_NO_THROW(Check(OCI_SUCCESS));
   setError(OCI_SUCCESS, 942, "ORA-00942: table or view does not exist\n \t");
-  try {
-    Check(OCI_ERROR);
-    FAIL();
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 942);
-    EXPECT_EQ(e.Message(), "ORA-00942: table or view does not exist") << "trailing blanks removed";
-  }
+  ASSERT_THAT([&] { Check(OCI_ERROR); },
+              Throws<EOraError>(
+                  AllOf(Property(&EOraError::ErrorCode, 942),
+                        Property(&EOraError::Message, "ORA-00942: table or view does not exist"))));
 }
 
 }  // namespace

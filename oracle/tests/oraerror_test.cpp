@@ -1,6 +1,7 @@
 // Exception classes, raising helpers and the two message tables.
 #include "oracle/OraError.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -8,26 +9,28 @@
 namespace tarnwick {
 namespace {
 
+using ::testing::_;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::IsNull;
+using ::testing::Not;
+using ::testing::Property;
+using ::testing::Throws;
+using ::testing::ThrowsMessage;
+using ::testing::WhenDynamicCastTo;
+
 TEST(OraErrorTest, ClassesDeriveInOrder) {
-  try {
-    RaiseOraError(1017, "ORA-01017: invalid username/password; logon denied\n");
-    FAIL();
-  } catch (const EDAError& e) {
-    EXPECT_EQ(e.ErrorCode(), 1017);
-    EXPECT_EQ(e.Message(), "ORA-01017: invalid username/password; logon denied\n");
-    const auto* ora = dynamic_cast<const EOraError*>(&e);
-    ASSERT_NE(ora, nullptr);
-    EXPECT_EQ(ora->Component(), nullptr);
-    EXPECT_NE(dynamic_cast<const EDatabaseError*>(&e), nullptr);
-  }
-  try {
-    RaiseError("plain");
-    FAIL();
-  } catch (const EDatabaseError&) {
-    FAIL() << "RaiseError raises the plain class";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "plain");
-  }
+  // A database error: the Oracle class, below EDAError and EDatabaseError, with no component.
+  ASSERT_THAT(
+      [&] { RaiseOraError(1017, "ORA-01017: invalid username/password; logon denied\n"); },
+      Throws<EDatabaseError>(WhenDynamicCastTo<const EOraError&>(AllOf(
+          Property(&EOraError::ErrorCode, 1017),
+          Property(&EOraError::Message, "ORA-01017: invalid username/password; logon denied\n"),
+          Property(&EOraError::Component, IsNull())))));
+  ASSERT_THAT([&] { RaiseError("plain"); },
+              Throws<Exception>(AllOf(Property(&Exception::Message, "plain"),
+                                      Not(WhenDynamicCastTo<const EDatabaseError&>(_)))))
+      << "RaiseError raises the plain class";
   EXPECT_THROW(Abort(), EAbort);
 }
 
@@ -63,12 +66,8 @@ TEST(OraErrorTest, EveryIdentifierOfBothTablesHasAText) {
     texts.insert(t);
   }
   for (int id : {65455, 65536, 0}) {
-    try {
-      LoadResString(id);
-      ADD_FAILURE() << id;
-    } catch (const Exception& e) {
-      EXPECT_NE(e.Message().find(std::to_string(id)), std::string::npos);
-    }
+    EXPECT_THAT([&] { LoadResString(id); }, ThrowsMessage<Exception>(HasSubstr(std::to_string(id))))
+        << id;
   }
 }
 

@@ -2,6 +2,7 @@
 // stand-in client through the real loading path (discovery, loading, the entry-point table).
 #include "oracle/OraSession.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,6 +17,11 @@ namespace fs = std::filesystem;
 
 namespace tarnwick {
 namespace {
+
+using ::testing::AllOf;
+using ::testing::Property;
+using ::testing::StartsWith;
+using ::testing::Throws;
 
 // ---- Without a client ----
 
@@ -272,12 +278,9 @@ TEST_F(StandinSession, PasswordExpiryWarningPassesSilently) {
 TEST_F(StandinSession, CompilationWarningIsRaised) {
   ScopedEnvVar fault("STANDIN_FAULT_CALL", "OCIStmtExecute:1:24344");
   session.Connect();
-  try {
-    session.Options().SetDateFormat("YYYYMMDD");
-    FAIL() << "ORA-24344 must be raised";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 24344);
-  }
+  ASSERT_THAT([&] { session.Options().SetDateFormat("YYYYMMDD"); },
+              Throws<EOraError>(Property(&EOraError::ErrorCode, 24344)))
+      << "ORA-24344 must be raised";
   EXPECT_TRUE(session.GetConnected());
 }
 
@@ -295,14 +298,13 @@ TEST_F(StandinSession, FatalErrorDisconnectsBeforeTheCallerSeesIt) {
     seen.emplace_back(e.ErrorCode(), s.GetConnected());
   };
   events.clear();
-  try {
-    session.Options().SetDateFormat("YYYYMMDD");
-    FAIL() << "ORA-03113 must be raised";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 3113);
-    EXPECT_EQ(e.Message().rfind("ORA-03113: end-of-file on communication channel", 0), 0u);
-    EXPECT_FALSE(session.GetConnected());
-  }
+  ASSERT_THAT([&] { session.Options().SetDateFormat("YYYYMMDD"); },
+              Throws<EOraError>(
+                  AllOf(Property(&EOraError::ErrorCode, 3113),
+                        Property(&EOraError::Message,
+                                 StartsWith("ORA-03113: end-of-file on communication channel")))))
+      << "ORA-03113 must be raised";
+  EXPECT_FALSE(session.GetConnected());
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.back(), std::make_pair(int32_t{3113}, false))
       << "the session disconnects before OnError sees the error";
