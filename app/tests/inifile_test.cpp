@@ -2,6 +2,7 @@
 // every other line, file creation with owner-only access.
 #include "app/IniFile.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,6 +20,9 @@
 
 namespace tarnwick {
 namespace {
+
+using ::testing::Property;
+using ::testing::Throws;
 
 namespace fs = std::filesystem;
 
@@ -185,12 +189,9 @@ TEST_F(IniFileTest, RefusesWhatWouldBreakTheFileAndLeavesItUnchanged) {
   for (const Refused& c : cases) {
     SCOPED_TRACE(c.what);
     WriteFile(before);
-    try {
-      TIniFile(path_).WriteString(c.section, c.key, c.value);
-      ADD_FAILURE() << "no error raised";
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.Message(), "Unable to write to " + path_.string());
-    }
+    EXPECT_THAT(
+        [&] { TIniFile(path_).WriteString(c.section, c.key, c.value); },
+        Throws<Exception>(Property(&Exception::Message, "Unable to write to " + path_.string())));
     EXPECT_EQ(ReadFile(), before);
   }
 }
@@ -201,12 +202,9 @@ TEST_F(IniFileTest, UnwritablePlaceRaisesUnableToWrite) {
   const std::string places[] = {(dir_ / "no-such-folder" / "Tarnwick.INI").string(),
                                 folder.string()};
   for (const std::string& place : places) {
-    try {
-      TIniFile(place).WriteString("Connect", "String", "v");
-      ADD_FAILURE() << "no error raised for " << place;
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.Message(), "Unable to write to " + place);
-    }
+    EXPECT_THAT([&] { TIniFile(place).WriteString("Connect", "String", "v"); },
+                Throws<Exception>(Property(&Exception::Message, "Unable to write to " + place)))
+        << "no error raised for " << place;
   }
   EXPECT_TRUE(fs::is_directory(folder));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1)
@@ -279,12 +277,9 @@ TEST_F(IniFileTest, OnlyAPlainFileOfAtMostOneMebibyteIsRead) {
     }));
     if (c.error.empty()) continue;
     EXPECT_TRUE(EndsWithin(10, [&] {
-      try {
-        TIniFile(c.path).WriteString("Connect", "String", "w");
-      } catch (const Exception& e) {
-        return e.Message() == "Unable to write to " + c.path;
-      }
-      return false;
+      return ::testing::Value(
+          [&] { TIniFile(c.path).WriteString("Connect", "String", "w"); },
+          Throws<Exception>(Property(&Exception::Message, "Unable to write to " + c.path)));
     }));
   }
   EXPECT_EQ(fs::file_size(large), MaxSettingsFileSize + 1) << "a refused file is never replaced";

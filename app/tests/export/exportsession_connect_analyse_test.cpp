@@ -1,4 +1,5 @@
 // Connecting and analysing a table, run against scripted result sets.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,6 +12,9 @@
 
 namespace tarnwick::export_test {
 namespace {
+
+using ::testing::Property;
+using ::testing::Throws;
 
 const std::string kConnected = "Приложение подключено к БД!";
 const std::string kNoConnection = "Нет соединения с базой данных!";
@@ -118,12 +122,9 @@ TEST_F(SessionTest, UnwritableSettingsFileEndsTheActionWithItsError) {
   database->SetTables({"DEPT"});
   TScriptedDatabase* scripted = database.get();
   TExportSession locked(folder + "/missing/Tarnwick.INI", std::move(database));
-  try {
-    locked.Connect(view, "demo/demo@demo");
-    ADD_FAILURE() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Unable to write to " + folder + "/missing/Tarnwick.INI");
-  }
+  EXPECT_THAT([&] { locked.Connect(view, "demo/demo@demo"); },
+              Throws<Exception>(Property(
+                  &Exception::Message, "Unable to write to " + folder + "/missing/Tarnwick.INI")));
   EXPECT_TRUE(scripted->connected);
   EXPECT_EQ(view.calls, (std::vector<std::string>{"status: " + kConnected}))
       << "the table box is neither cleared nor refilled";

@@ -1,6 +1,7 @@
 // The import run against scripted rows: the file written byte by byte, the log, the gauge, the
 // questions and messages, and every way the run can fail.
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -13,6 +14,9 @@
 
 namespace tarnwick::export_test {
 namespace {
+
+using ::testing::Property;
+using ::testing::Throws;
 
 const std::vector<TColumn> kSample = {{"ID", "NUMBER", 22, 5, 0},
                                       {"NAME", "VARCHAR2", 30, std::nullopt, std::nullopt},
@@ -195,12 +199,10 @@ TEST_F(ImportTest, StartAndEndLinesLoseTheTimeAtMidnight) {
 }
 
 TEST_F(ImportTest, NeedsAnAcceptedAnalysis) {
-  try {
-    session->Import(view, path, "SAMPLE");
-    ADD_FAILURE() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "The import needs a successful structure analysis of the table first");
-  }
+  EXPECT_THAT([&] { session->Import(view, path, "SAMPLE"); },
+              Throws<Exception>(
+                  Property(&Exception::Message,
+                           "The import needs a successful structure analysis of the table first")));
   EXPECT_TRUE(view.calls.empty());
   EXPECT_FALSE(std::filesystem::exists(path));
 }
@@ -301,12 +303,8 @@ TEST_F(ImportTest, DatabaseErrorMidwayLeavesAClosedConsistentFile) {
            {int32_t{2}, std::string("café"), TValue(), 2.0},
            {int32_t{3}, std::string("c"), TValue(), 3.0}});
   db->results["select * from SAMPLE order by 1"].failAfterRows = 2;
-  try {
-    session->Import(view, path, "SAMPLE");
-    ADD_FAILURE() << "no error";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 3113);
-  }
+  EXPECT_THAT([&] { session->Import(view, path, "SAMPLE"); },
+              Throws<EOraError>(Property(&EOraError::ErrorCode, 3113)));
   const TDbfFile file = ReadDbf(path);
   EXPECT_EQ(file.count, 2u);
   EXPECT_EQ(file.fileSize, file.headerLength + 2 * file.recordLength);

@@ -1,6 +1,7 @@
 // Where the window and tarnwick-export keep their settings file: beside the program while its
 // folder can be written, else in the user's settings folder, with a file beside a read-only
 // program still read while the user has none; and the user's folder made private for the write.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -19,6 +20,9 @@
 
 namespace tarnwick::export_test {
 namespace {
+
+using ::testing::Property;
+using ::testing::Throws;
 
 namespace fs = std::filesystem;
 using testsupport::ScopedEnvVar;
@@ -178,12 +182,10 @@ TEST_F(SettingsFilesTest, TheUsersFolderIsMadePrivateForTheFirstWrite) {
   const TSettingsFiles blocked = SettingsFilesFor(dir_.File("absent/Tarnwick"));
   TExportSession second(blocked.Write, std::make_unique<TScriptedDatabase>());
   second.CreateSettingsFolder = blocked.InUserFolder;
-  try {
-    second.Connect(view, "demo/demo@demo");
-    ADD_FAILURE() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Unable to write to " + dir_.File("plain/tarnwick/Tarnwick.INI"));
-  }
+  EXPECT_THAT(
+      [&] { second.Connect(view, "demo/demo@demo"); },
+      Throws<Exception>(Property(
+          &Exception::Message, "Unable to write to " + dir_.File("plain/tarnwick/Tarnwick.INI"))));
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 // The connect and structure analysis actions end to end: the Oracle session and query
 // components over the stand-in client, on a copy of its demo server.
+#include <gmock/gmock.h>
+
 #include "app/IniFile.h"
 #include "app/tests/standin/StandinExportFixture.h"
 
 namespace tarnwick::export_test {
 namespace {
+
+using ::testing::Property;
+using ::testing::Throws;
 
 // ---- connect ----------------------------------------------------------------------------------
 
@@ -240,12 +245,8 @@ TEST_F(StandinExportTest, DatabaseErrorInTheCountEndsTheAnalysis) {
   // upper case and finds no table.
   ora_->ExecSQL("CREATE TABLE \"lower\" (ID NUMBER(5))");
   view_.importEnabled = true;
-  try {
-    session_->Analyse(view_, "lower");
-    ADD_FAILURE() << "no error";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 942) << e.Message();
-  }
+  EXPECT_THAT([&] { session_->Analyse(view_, "lower"); },
+              Throws<EOraError>(Property(&EOraError::ErrorCode, 942)));
   EXPECT_EQ(view_.memo.size(), kHead.size() + 1) << "the report lines written so far stay";
   EXPECT_FALSE(view_.importEnabled);
   EXPECT_FALSE(session_->Analysed());

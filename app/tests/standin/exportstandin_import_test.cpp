@@ -1,12 +1,17 @@
 // The import action end to end: the rows of the stand-in's demo tables written into DBF files
 // that are read back byte by byte and by python3-dbf, its log and gauge, a lost connection, a
 // full disk, and the memory of a long import.
+#include <gmock/gmock.h>
+
 #include "app/tests/standin/StandinExportFixture.h"
 #include "dataset/text/FormatSettings.h"
 #include "dbf/dbf.h"
 
 namespace tarnwick::export_test {
 namespace {
+
+using ::testing::Property;
+using ::testing::Throws;
 
 // ---- import -----------------------------------------------------------------------------------
 
@@ -218,12 +223,8 @@ TEST_F(StandinExportTest, LostConnectionMidwayLeavesAConsistentFile) {
   Connect();
   Analyse("BLOCK26");
   const std::string path = Path("BLOCK26");
-  try {
-    session_->Import(view_, path, "BLOCK26");
-    ADD_FAILURE() << "no error";
-  } catch (const EOraError& e) {
-    EXPECT_EQ(e.ErrorCode(), 3113) << e.Message();
-  }
+  EXPECT_THAT([&] { session_->Import(view_, path, "BLOCK26"); },
+              Throws<EOraError>(Property(&EOraError::ErrorCode, 3113)));
   const TDbfFile file = ReadDbf(path);
   EXPECT_EQ(file.count, 25u);
   EXPECT_EQ(file.fileSize, file.headerLength + 25 * file.recordLength);
