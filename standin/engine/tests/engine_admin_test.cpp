@@ -1,4 +1,5 @@
 // Administration helpers: scripts, CSV loading, generated tables.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "standin/engine/tests/EngineFixture.h"
@@ -38,14 +39,14 @@ TEST_F(Admin, RunScriptCommitsOrNamesTheFailingLine) {
       runScript(*session_, "create table t (a number(2));\ninsert into t values (1);\n", "ok.sql"),
       2);
   EXPECT_EQ(one("select count(*) from t"), "1");
-  try {
-    runScript(*session_, "insert into t values (2);\n\ninsert into t\nvalues (100);\n", "bad.sql");
-    FAIL() << "script with a failing statement succeeded";
-  } catch (const std::runtime_error& e) {
-    EXPECT_EQ(
-        std::string(e.what()),
-        "bad.sql:3: ORA-01438: value larger than specified precision allowed for this column");
-  }
+  ASSERT_THAT(
+      [&] {
+        runScript(*session_, "insert into t values (2);\n\ninsert into t\nvalues (100);\n",
+                  "bad.sql");
+      },
+      ::testing::ThrowsMessage<std::runtime_error>(::testing::StrEq(
+          "bad.sql:3: ORA-01438: value larger than specified precision allowed for this column")))
+      << "script with a failing statement succeeded";
   // The failing script's transaction is rolled back.
   EXPECT_EQ(one("select count(*) from t"), "1");
 }
@@ -75,12 +76,9 @@ TEST_F(Admin, LoadCsvConvertsTextAsOracleDoes) {
       {"ID,NAME\n5,\"open\n", "CSV: quoted field not closed"},
   };
   for (const Bad& b : bad) {
-    try {
-      loadCsv(*session_, "people", b.csv, "YYYY-MM-DD");
-      FAIL() << b.csv;
-    } catch (const std::runtime_error& e) {
-      EXPECT_EQ(std::string(e.what()), b.message);
-    }
+    ASSERT_THAT([&] { loadCsv(*session_, "people", b.csv, "YYYY-MM-DD"); },
+                ::testing::ThrowsMessage<std::runtime_error>(::testing::StrEq(b.message)))
+        << b.csv;
   }
   EXPECT_EQ(one("select count(*) from people"), "3");
 }

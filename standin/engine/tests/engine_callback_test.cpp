@@ -1,5 +1,6 @@
 // The engine's edges with SQLite's C code: what an SQL function that throws leaves as SQLite's
 // error, registrations that SQLite refuses, and the log-off commit that fails.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +13,11 @@
 
 namespace standin::testing {
 namespace {
+
+using ::testing::AllOf;
+using ::testing::Field;
+using ::testing::HasSubstr;
+using ::testing::Throws;
 
 struct DbCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -82,14 +88,10 @@ TEST(EngineCallbacks, ARegistrationThatSqliteRefusesRaisesNamingTheFunction) {
                                nullptr),
             SQLITE_OK);
   ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-  try {
-    registerFunctions(db.get(), &nls);
-    ADD_FAILURE() << "no error";
-  } catch (const OraError& e) {
-    EXPECT_EQ(e.code, 600);
-    EXPECT_NE(e.message.find("[sqlite], [cannot register ORA_NUMVAL: "), std::string::npos)
-        << e.message;
-  }
+  EXPECT_THAT([&] { registerFunctions(db.get(), &nls); },
+              Throws<OraError>(AllOf(Field(&OraError::code, 600),
+                                     Field(&OraError::message,
+                                           HasSubstr("[sqlite], [cannot register ORA_NUMVAL: ")))));
   sqlite3_finalize(stmt);
 }
 
@@ -118,21 +120,14 @@ TEST_F(LogOffCommit, CommitsTheOpenWork) {
 
 TEST_F(LogOffCommit, AFailedCommitIsReportedAndLeavesTheWorkRolledBack) {
   setenv("STANDIN_FAULT_LOGOFF_COMMIT", "1", 1);
-  try {
-    session_->end();
-    ADD_FAILURE() << "no error";
-  } catch (const OraError& e) {
-    EXPECT_EQ(e.code, 600);
-    EXPECT_NE(e.message.find("[sqlite], [log-off commit failed: "), std::string::npos) << e.message;
-  }
+  EXPECT_THAT([&] { session_->end(); },
+              Throws<OraError>(AllOf(
+                  Field(&OraError::code, 600),
+                  Field(&OraError::message, HasSubstr("[sqlite], [log-off commit failed: ")))));
   unsetenv("STANDIN_FAULT_LOGOFF_COMMIT");
   EXPECT_EQ(rowsOfANewSession(), std::vector<std::string>{});
-  try {
-    exec("SELECT n FROM t");
-    ADD_FAILURE() << "the session has ended";
-  } catch (const OraError& e) {
-    EXPECT_EQ(e.code, 1012);
-  }
+  EXPECT_THAT([&] { exec("SELECT n FROM t"); }, Throws<OraError>(Field(&OraError::code, 1012)))
+      << "the session has ended";
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // NUMBER values: exact decimal text, Oracle's byte format and its ordering, storage checks.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +9,9 @@
 
 namespace standin::testing {
 namespace {
+
+using ::testing::Field;
+using ::testing::Throws;
 
 std::string canonical(const std::string& in) {
   Decimal d;
@@ -371,12 +375,7 @@ TEST_F(NumberStore, ValuesComeAsIntegerOrRealWithExactText) {
   ASSERT_TRUE(d->step());
   EXPECT_EQ(d->asInteger(0), 0);
   ASSERT_TRUE(d->step());
-  try {
-    d->asInteger(0);
-    FAIL();
-  } catch (const OraError& e) {
-    EXPECT_EQ(e.code, 1455);
-  }
+  ASSERT_THAT([&] { d->asInteger(0); }, Throws<OraError>(Field(&OraError::code, 1455)));
 }
 
 TEST_F(NumberStore, ComparisonsAndOrderAreExactAtFullPrecision) {

@@ -1,4 +1,5 @@
 // Server folders, attach and logon.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -8,6 +9,9 @@
 
 namespace standin::testing {
 namespace {
+
+using ::testing::Field;
+using ::testing::Throws;
 
 class ServerTest : public EngineTest {};
 
@@ -42,12 +46,8 @@ TEST_F(ServerTest, AttachResolvesNamesInTheDataFolderAndPaths) {
 
 TEST_F(ServerTest, EmptyServerTextWithoutDefaultIsRefused) {
   unsetenv("TWO_TASK");
-  try {
-    Server::attach("");
-    FAIL() << "attached without a server text";
-  } catch (const OraError& e) {
-    EXPECT_EQ(e.code, 12162);
-  }
+  ASSERT_THAT([&] { Server::attach(""); }, Throws<OraError>(Field(&OraError::code, 12162)))
+      << "attached without a server text";
   ASSERT_EQ(setenv("TWO_TASK", folder_.c_str(), 1), 0);
   EXPECT_NO_THROW(Server::attach(""));
   unsetenv("TWO_TASK");

@@ -1,11 +1,15 @@
 // Oracle SQL over the engine: errors with their texts and offsets, text and date rules, DML
 // counts, transactions, ALTER SESSION.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "standin/engine/tests/EngineFixture.h"
 
 namespace standin::testing {
 namespace {
+
+using ::testing::Field;
+using ::testing::Throws;
 
 class Sql : public EngineTest {
  protected:
@@ -656,12 +660,8 @@ TEST_F(Sql, AFailedStatementKeepsTheTransactionsEarlierWork) {
 TEST_F(Sql, CursorReportsMisuse) {
   auto c = session_->prepare("select * from emp");
   EXPECT_EQ(c->columns().size(), 5u);
-  try {
-    c->step();
-    FAIL() << "stepped before execute";
-  } catch (const OraError& e) {
-    EXPECT_EQ(e.code, 24338);
-  }
+  ASSERT_THAT([&] { c->step(); }, Throws<OraError>(Field(&OraError::code, 24338)))
+      << "stepped before execute";
   c->execute();
   int n = 0;
   while (c->step()) ++n;
@@ -680,12 +680,8 @@ TEST_F(Sql, CursorsOutlivingTheirSessionReportNotLoggedOn) {
   exec("insert into emp (empno, ename) values (30, 'Pending')");
   session_.reset();  // ends the session: its work is committed, as at an Oracle log-off
   for (auto* call : {+[](Cursor& c) { c.execute(); }, +[](Cursor& c) { c.step(); }}) {
-    try {
-      call(*query);
-      FAIL() << "a cursor of an ended session ran";
-    } catch (const OraError& e) {
-      EXPECT_EQ(e.code, 1012);
-    }
+    ASSERT_THAT([&] { call(*query); }, Throws<OraError>(Field(&OraError::code, 1012)))
+        << "a cursor of an ended session ran";
   }
   query.reset();
   session_ = Server::attach(folder_)->logon("scott", "tiger");

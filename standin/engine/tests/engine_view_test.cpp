@@ -1,6 +1,8 @@
 // Views: CREATE [OR REPLACE] VIEW, DROP VIEW, USER_VIEWS, their columns in USER_TAB_COLUMNS with
 // the types of their queries, and the casts a view needs to turn other types into VARCHAR2,
 // NUMBER and DATE.
+#include <gmock/gmock.h>
+
 #include "standin/engine/tests/EngineFixture.h"
 
 namespace standin::testing {
@@ -69,22 +71,15 @@ TEST_F(EngineView, CastsGiveTheViewColumnsTheirTypes) {
 
 TEST_F(EngineView, ACastThatDoesNotFitFailsInsteadOfCutting) {
   exec("create view cut as select cast(doc as varchar2(255)) d from src");
-  std::string message = "no error";
-  try {
-    rows("select * from cut");
-  } catch (const OraError& e) {
-    message = e.message;
-  }
-  EXPECT_EQ(message, "ORA-25137: Data value out of range");
+  EXPECT_THAT([&] { rows("select * from cut"); },
+              ::testing::Throws<OraError>(
+                  ::testing::Field(&OraError::message, "ORA-25137: Data value out of range")));
   // NUMBER(p,s) refuses what does not fit, as a column does.
   exec("create view small as select cast(f as number(2,1)) n from src");
-  message = "no error";
-  try {
-    rows("select * from small");
-  } catch (const OraError& e) {
-    message = e.message;
-  }
-  EXPECT_EQ(message, "ORA-01438: value larger than specified precision allowed for this column");
+  EXPECT_THAT([&] { rows("select * from small"); },
+              ::testing::Throws<OraError>(::testing::Field(
+                  &OraError::message,
+                  "ORA-01438: value larger than specified precision allowed for this column")));
   exec("create view rounded as select id, cast(f as number(4,1)) n from src");
   EXPECT_EQ(rows("select n from rounded order by id"), (std::vector<std::string>{"-1.5", "12.8"}));
 }
