@@ -171,26 +171,6 @@ TEST_F(OracallTest, PointerTypesAreThePublishedPrototypes) {
   SUCCEED();
 }
 
-TEST_F(OracallTest, UnlinkedEntryPointsRaise) {
-  auto expectUnlinked = [](auto&& call, const char* what) {
-    try {
-      call();
-      ADD_FAILURE() << what << " did not raise";
-    } catch (const EOraError&) {
-      ADD_FAILURE() << what << " raised the wrong class";
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.Message(), "OCI function is not linked") << what;
-    }
-  };
-  expectUnlinked([] { OCIHandleFree(nullptr, 0); }, "OCIHandleFree");
-  expectUnlinked([] { olog(nullptr, nullptr, nullptr, -1, nullptr, -1, nullptr, -1, 0); }, "olog");
-  expectUnlinked([] { OCIStringPtr(nullptr, nullptr); }, "OCIStringPtr");
-  expectUnlinked([] { OCIRefClear(nullptr, nullptr); }, "OCIRefClear");
-  expectUnlinked([] { OCIPStreamClose(nullptr, nullptr); }, "OCIPStreamClose");
-  EXPECT_EQ(sqllda, nullptr);
-  EXPECT_EQ(sqlld2, nullptr);
-}
-
 // ---- Discovery ----
 
 TEST_F(OracallTest, NoInstallationFindsTheStandInBesideTheProgram) {
