@@ -3,11 +3,12 @@
 # Runs apt-get only when something is missing, so repeated calls are cheap.
 set -euo pipefail
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev libgl-dev fonts-dejavu-core
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
+  clang-format  # .ci/run checks the formatting of every tracked source
   python3 python3-dbf gdal-bin python3-gdal
   locales
   dpkg-dev help2man  # scripts/package: the Debian package and tarnwick-export's manual page
