@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dataset/text/CRParser.h"
 #include "dataset/MemDS.h"
+#include "dataset/text/CRParser.h"
 #include "oracle/CRCommand.h"
 #include "recordset/CRRecordSet.h"
 

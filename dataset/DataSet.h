@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dataset/text/DateTimeUtils.h"
 #include "base/Exception.h"
+#include "dataset/text/DateTimeUtils.h"
 
 namespace tarnwick {
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <system_error>
 
+#include "base/DataTypes.h"
 #include "oracle/OCICommand.h"
 #include "oracle/OraError.h"
-#include "base/DataTypes.h"
 
 namespace tarnwick {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "recordset/BlockManager.h"
 #include "base/DataTypes.h"
+#include "recordset/BlockManager.h"
 #include "recordset/StringHeap.h"
 
 namespace tarnwick {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "dataset/DataSet.h"
-#include "dataset/text/FormatSettings.h"
 #include "dataset/MemDS.h"
+#include "dataset/text/FormatSettings.h"
 
 namespace tarnwick {
 namespace {

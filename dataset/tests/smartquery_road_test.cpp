@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "dataset/text/FormatSettings.h"
 #include "dataset/tests/SmartQueryFixture.h"
+#include "dataset/text/FormatSettings.h"
 
 namespace tarnwick::dataset_test {
 namespace {

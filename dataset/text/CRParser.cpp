@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <set>
 
-#include "dataset/text/FormatSettings.h"
 #include "base/Exception.h"
+#include "dataset/text/FormatSettings.h"
 
 namespace tarnwick {
 

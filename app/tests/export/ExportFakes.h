@@ -19,8 +19,8 @@
 
 #include "app/ExportDatabase.h"
 #include "app/ExportView.h"
-#include "dataset/text/FieldText.h"
 #include "base/Exception.h"
+#include "dataset/text/FieldText.h"
 #include "oracle/Oracall.h"
 #include "testsupport/core/DbfTable.h"
 #include "testsupport/core/ScratchDir.h"

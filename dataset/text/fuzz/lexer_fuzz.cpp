@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "base/Exception.h"
 #include "dataset/text/CRParser.h"
 #include "dataset/text/FormatSettings.h"
 #include "dataset/text/OraParser.h"
 #include "fuzz/FuzzCheck.h"
-#include "base/Exception.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

@@ -5,10 +5,10 @@
 #include <set>
 #include <string>
 
+#include "base/Exception.h"
 #include "dataset/text/CRParser.h"
 #include "dataset/text/OraParser.h"
 #include "fuzz/FuzzCheck.h"
-#include "base/Exception.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

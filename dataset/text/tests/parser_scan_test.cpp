@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Exception.h"
 #include "dataset/text/CRParser.h"
 #include "dataset/text/OraParser.h"
-#include "base/Exception.h"
 
 namespace tarnwick {
 namespace {

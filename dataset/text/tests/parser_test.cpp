@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "base/Exception.h"
 #include "dataset/text/CRParser.h"
 #include "dataset/text/FormatSettings.h"
 #include "dataset/text/OraParser.h"
-#include "base/Exception.h"
 
 namespace tarnwick {
 namespace {
