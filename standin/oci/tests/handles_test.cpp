@@ -128,9 +128,9 @@ TEST_P(OciInvalidHandles, AreRefusedWithoutDiagnostics) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, OciInvalidHandles,
-                         ::testing::Values(Bad{"null", 0}, Bad{"wrong type", 1}, Bad{"freed", 2},
-                                           Bad{"not a handle", 3}),
-                         [](const auto& info) { return std::to_string(info.param.kind); });
+                         ::testing::Values(Bad{"null", 0}, Bad{"wrong_type", 1}, Bad{"freed", 2},
+                                           Bad{"not_a_handle", 3}),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 TEST(OciHandles, TypesTheStandInDoesNotOfferCannotBeAllocated) {
   Connection c;
