@@ -6,7 +6,6 @@
 // point.
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -89,7 +88,7 @@ std::string EstimateLine(int64_t seconds);  // "Предполагаемое в�
 // in code page 866 with "?" for every character it lacks, and without regard to ASCII case, as
 // DBF readers compare field names) is passed over and k advances again, so every name that comes
 // out is unique in the file. A short name taken by an earlier column in that sense is treated as
-// a long one. Raises Exception when iconv offers no conversion to code page 866.
+// a long one.
 std::vector<std::string> DbfFieldNames(const std::vector<std::string>& oraNames);
 
 // ---- time estimate ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
+  git  # .ci/run lists the tracked sources for the formatting check
   qt6-base-dev libgl-dev fonts-dejavu-core
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev

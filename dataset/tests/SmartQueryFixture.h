@@ -125,15 +125,4 @@ class SmartQueryOnStandin : public ::testing::Test {
   std::unique_ptr<ScopedEnvVar> traceVar_;
 };
 
-// The message of the exception of class E that f raises.
-template <class E = Exception>
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no error>";
-}
-
 }  // namespace tarnwick::dataset_test

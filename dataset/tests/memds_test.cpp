@@ -14,6 +14,7 @@
 #include "dataset/DataSet.h"
 #include "dataset/MemDS.h"
 #include "dataset/text/FormatSettings.h"
+#include "testsupport/standin/StandinFixture.h"
 
 namespace tarnwick {
 namespace {
@@ -137,15 +138,6 @@ class TestDataSet : public TMemDataSet {
 
   std::vector<std::string> events;
 };
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "<no error>";
-}
 
 int Id(const TDataSet& ds) {
   return ds.FieldByName("ID")->AsInteger();
@@ -338,16 +330,16 @@ TEST(MemDataSet, ALargerRingIsFilledAtOpenAndRotatesWhileWalking) {
 TEST(MemDataSet, NavigationOnAClosedDatasetIsAnError) {
   TestDataSet ds(kColumns, Rows(1), "SmartQuery1");
   const std::string closed = "SmartQuery1: Cannot perform this operation on a closed dataset";
-  EXPECT_EQ(ErrorOf([&] { ds.Next(); }), closed);
-  EXPECT_EQ(ErrorOf([&] { ds.First(); }), closed);
-  EXPECT_EQ(ErrorOf([&] { ds.MoveBy(-1); }), closed);
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.Next(); }), closed);
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.First(); }), closed);
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.MoveBy(-1); }), closed);
   EXPECT_TRUE(ds.events.empty());
 }
 
 TEST(MemDataSet, AFailureWhileReadingTheFirstRecordLeavesTheDatasetClosed) {
   TestDataSet ds(kColumns, Rows(2));
   ds.Store().failOnNext = 1;
-  EXPECT_EQ(ErrorOf([&] { ds.Open(); }), "fetch failed");
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.Open(); }), "fetch failed");
   EXPECT_FALSE(ds.Active());
   EXPECT_EQ(ds.FieldCount(), 0);
   EXPECT_FALSE(ds.Data().Active());
@@ -356,7 +348,7 @@ TEST(MemDataSet, AFailureWhileReadingTheFirstRecordLeavesTheDatasetClosed) {
   ds.Store().nextCalls = 0;
   ds.Store().failOnNext = 2;
   ds.Open();
-  EXPECT_EQ(ErrorOf([&] { ds.Next(); }), "fetch failed");
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.Next(); }), "fetch failed");
   EXPECT_TRUE(ds.Active());
   EXPECT_EQ(Id(ds), 1);
 }
@@ -372,11 +364,12 @@ TEST(MemDataSet, FieldByNameIgnoresCaseAndNamesTheDatasetWhenAbsent) {
   EXPECT_EQ(ds.FieldByName("Name"), ds.Fields()[1]);
   EXPECT_EQ(ds.FieldByName("имя"), ds.Fields()[4]);
   EXPECT_EQ(ds.FindField("X"), nullptr);
-  EXPECT_EQ(ErrorOf([&] { ds.FieldByName("X"); }), "SmartQuery1: Field 'X' not found");
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.FieldByName("X"); }),
+            "SmartQuery1: Field 'X' not found");
 
   TestDataSet unnamed(kColumns, Rows(1), "");
   unnamed.Open();
-  EXPECT_EQ(ErrorOf([&] { unnamed.FieldByName("X"); }), "Field 'X' not found");
+  EXPECT_EQ(testsupport::MessageOf([&] { unnamed.FieldByName("X"); }), "Field 'X' not found");
 }
 
 TEST(MemDataSet, FieldsReadTheCurrentRecord) {
@@ -436,10 +429,12 @@ TEST(MemDataSet, StringFieldsConvertTheirText) {
   EXPECT_EQ(s.AsInteger(), 42);
   ds.Next();
   EXPECT_EQ(s.AsFloat(), 1.25);
-  EXPECT_EQ(ErrorOf([&] { s.AsInteger(); }), "'1.25' is not a valid integer value");
+  EXPECT_EQ(testsupport::MessageOf([&] { s.AsInteger(); }), "'1.25' is not a valid integer value");
   ds.Next();
-  EXPECT_EQ(ErrorOf([&] { s.AsFloat(); }), "'abc' is not a valid floating point value");
-  EXPECT_EQ(ErrorOf([&] { s.AsDateTime(); }), "Cannot access field 'S' as type DateTime");
+  EXPECT_EQ(testsupport::MessageOf([&] { s.AsFloat(); }),
+            "'abc' is not a valid floating point value");
+  EXPECT_EQ(testsupport::MessageOf([&] { s.AsDateTime(); }),
+            "Cannot access field 'S' as type DateTime");
 }
 
 TEST(MemDataSet, DescriptorFlagsBecomeDefinitionAttributes) {
@@ -469,11 +464,11 @@ TEST(MemDataSet, DescriptorFlagsBecomeDefinitionAttributes) {
 
 TEST(MemDataSet, CodesWithoutAFieldTypeOrFieldClassStopTheOpen) {
   TestDataSet unknown({{"X", 99}}, {});
-  EXPECT_EQ(ErrorOf([&] { unknown.Open(); }), "Unknown data type.");
+  EXPECT_EQ(testsupport::MessageOf([&] { unknown.Open(); }), "Unknown data type.");
   EXPECT_FALSE(unknown.Active());
 
   TestDataSet boolean({{"B", dcBoolean}}, {});
-  EXPECT_EQ(ErrorOf([&] { boolean.Open(); }),
+  EXPECT_EQ(testsupport::MessageOf([&] { boolean.Open(); }),
             "Field 'B' is of type Boolean, for which this build has no field class");
   EXPECT_FALSE(boolean.Active());
 }
@@ -488,7 +483,7 @@ TEST(MemDataSet, PersistentFieldsOutliveTheCloseAndMustMatchTheirDefinitions) {
   ASSERT_EQ(ds.FieldCount(), 1);  // only the persistent field
   EXPECT_EQ(kept->Size(), 10);    // taken from the definition
   EXPECT_EQ(kept->AsString(), "row1");
-  EXPECT_EQ(ErrorOf([&] { ds.AddField(std::make_unique<TIntegerField>()); }),
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.AddField(std::make_unique<TIntegerField>()); }),
             "DS: Cannot perform this operation on an open dataset");
   ds.Close();
   ASSERT_EQ(ds.FieldCount(), 1);
@@ -499,7 +494,7 @@ TEST(MemDataSet, PersistentFieldsOutliveTheCloseAndMustMatchTheirDefinitions) {
   auto id = std::make_unique<TIntegerField>();
   id->SetFieldName("NAME");
   wrong.AddField(std::move(id));
-  EXPECT_EQ(ErrorOf([&] { wrong.Open(); }),
+  EXPECT_EQ(testsupport::MessageOf([&] { wrong.Open(); }),
             "DS: Type mismatch for field 'NAME', expecting: Integer actual: String");
   EXPECT_FALSE(wrong.Active());
 
@@ -507,7 +502,7 @@ TEST(MemDataSet, PersistentFieldsOutliveTheCloseAndMustMatchTheirDefinitions) {
   auto other = std::make_unique<TIntegerField>();
   other->SetFieldName("OTHER");
   absent.AddField(std::move(other));
-  EXPECT_EQ(ErrorOf([&] { absent.Open(); }), "DS: Field 'OTHER' not found");
+  EXPECT_EQ(testsupport::MessageOf([&] { absent.Open(); }), "DS: Field 'OTHER' not found");
 }
 
 // ---- Prepare ----
@@ -549,16 +544,18 @@ TEST(MemDataSet, EditingFilteringAndCachedUpdatesSaySoWhenAskedFor) {
   TestDataSet ds(kColumns, Rows(1));
   ds.Open();
   const std::string editing = "DS: Editing is not available in this build";
-  EXPECT_EQ(ErrorOf([&] { ds.Edit(); }), editing);
-  EXPECT_EQ(ErrorOf([&] { ds.Insert(); }), editing);
-  EXPECT_EQ(ErrorOf([&] { ds.Append(); }), editing);
-  EXPECT_EQ(ErrorOf([&] { ds.Delete(); }), editing);
-  EXPECT_EQ(ErrorOf([&] { ds.Post(); }), "DS: Dataset not in edit or insert mode");
-  EXPECT_EQ(ErrorOf([&] { ds.SetFiltered(true); }), "DS: Filtering is not available in this build");
-  EXPECT_EQ(ErrorOf([&] { ds.Locate("ID", "1"); }), "DS: Locate is not available in this build");
-  EXPECT_EQ(ErrorOf([&] { ds.SetCachedUpdates(true); }),
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.Edit(); }), editing);
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.Insert(); }), editing);
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.Append(); }), editing);
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.Delete(); }), editing);
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.Post(); }), "DS: Dataset not in edit or insert mode");
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.SetFiltered(true); }),
+            "DS: Filtering is not available in this build");
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.Locate("ID", "1"); }),
+            "DS: Locate is not available in this build");
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.SetCachedUpdates(true); }),
             "DS: Cached updates is not available in this build");
-  EXPECT_EQ(ErrorOf([&] { ds.ApplyUpdates(); }),
+  EXPECT_EQ(testsupport::MessageOf([&] { ds.ApplyUpdates(); }),
             "DS: Cached updates is not available in this build");
   ds.Cancel();
   EXPECT_EQ(ds.State(), dsBrowse);
@@ -820,7 +817,7 @@ TEST(Strings, TextJoinsLinesWithLineBreaksAndSetTextSplitsThem) {
   EXPECT_EQ(list.Count(), 0);
   list.SetText("\n");
   EXPECT_EQ(list.Lines(), (std::vector<std::string>{""}));
-  EXPECT_EQ(ErrorOf([&] { (void)list[3]; }), "List index out of bounds (3)");
+  EXPECT_EQ(testsupport::MessageOf([&] { (void)list[3]; }), "List index out of bounds (3)");
 }
 
 }  // namespace

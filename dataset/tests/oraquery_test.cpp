@@ -7,18 +7,10 @@
 #include <string>
 
 #include "dataset/OraSmart.h"
+#include "testsupport/standin/StandinFixture.h"
 
 namespace tarnwick {
 namespace {
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "<no error>";
-}
 
 // Exposes the field-type mapping of the Oracle datasets.
 class MappingQuery : public TSmartQuery {
@@ -149,7 +141,7 @@ TEST(OraQuery, FacilitiesThisBuildLacksSaySoWhenSwitchedOn) {
        "Record checks (CheckMode = cmRefresh)"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(ErrorOf(c.use),
+    EXPECT_EQ(testsupport::MessageOf(c.use),
               std::string("SmartQuery1: ") + c.error + " is not available in this build")
         << c.what;
   // Switching them off is what they are: nothing to do.
@@ -165,7 +157,7 @@ TEST(OraQuery, EditingOptionsAcceptTheValuesThatAskForNothing) {
   TSmartQuery q("SmartQuery1");
   TOraQuery plain("OraQuery1");
   for (TOraDataSet* ds : {static_cast<TOraDataSet*>(&q), static_cast<TOraDataSet*>(&plain)}) {
-    EXPECT_EQ(ErrorOf([&] {
+    EXPECT_EQ(testsupport::MessageOf([&] {
                 ds->SetLockMode(TLockMode::lmNone);
                 ds->SetCheckMode(TCheckMode::cmNone);
                 ds->SetSequenceMode(TSequenceMode::smPost);
@@ -183,11 +175,11 @@ TEST(OraQuery, OpeningOrExecutingWithoutAnyConnectionIsAnError) {
   UseDefSession = false;
   TSmartQuery q("SmartQuery1");
   q.SQL().Add("select * from dept");
-  EXPECT_EQ(ErrorOf([&] { q.Open(); }), "Connection is not defined.");
-  EXPECT_EQ(ErrorOf([&] { q.ExecSQL(); }), "Connection is not defined.");
-  EXPECT_EQ(ErrorOf([&] { q.Prepare(); }), "Connection is not defined.");
+  EXPECT_EQ(testsupport::MessageOf([&] { q.Open(); }), "Connection is not defined.");
+  EXPECT_EQ(testsupport::MessageOf([&] { q.ExecSQL(); }), "Connection is not defined.");
+  EXPECT_EQ(testsupport::MessageOf([&] { q.Prepare(); }), "Connection is not defined.");
   EXPECT_FALSE(q.Active());
-  EXPECT_EQ(ErrorOf([&] { (void)q.GetIsPLSQL(); }), "DataSet is not prepared.");
+  EXPECT_EQ(testsupport::MessageOf([&] { (void)q.GetIsPLSQL(); }), "DataSet is not prepared.");
   UseDefSession = saved;
 }
 
@@ -211,11 +203,11 @@ TEST(OraQuery, AStatementComponentOfADatasetTakesNoSessionOfItsOwn) {
   auto* own = dynamic_cast<TOraSQL*>(&q.Statement());
   ASSERT_NE(own, nullptr);
   TOraSession session("Other");
-  EXPECT_EQ(ErrorOf([&] { own->SetSession(&session); }),
+  EXPECT_EQ(testsupport::MessageOf([&] { own->SetSession(&session); }),
             "The session of a dataset's own statement is not available in this build");
   TCustomDASQL plain(nullptr);
   plain.SQL().Add("select 1 from dual");
-  EXPECT_EQ(ErrorOf([&] { plain.Execute(); }),
+  EXPECT_EQ(testsupport::MessageOf([&] { plain.Execute(); }),
             "A statement component without a dataset or a session is not available in this "
             "build");
 }
@@ -252,7 +244,7 @@ TEST(OraQuery, OracleDataTypeCodesHaveTheirFieldTypes) {
       {dcFixedWideChar, ftOraFixedWideChar},
   };
   for (const auto& c : cases) EXPECT_EQ(q.GetFieldType(c.code), c.type) << c.code;
-  EXPECT_EQ(ErrorOf([&] { q.GetFieldType(dcCFile); }), "Unknown data type.");
+  EXPECT_EQ(testsupport::MessageOf([&] { q.GetFieldType(dcCFile); }), "Unknown data type.");
 }
 
 // ---- Statement texts read with the Oracle scanner ----

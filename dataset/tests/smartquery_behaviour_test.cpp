@@ -40,7 +40,7 @@ TEST_F(SmartQueryOnStandin, ExecSQLOfASelectOpensTheQuery) {
 
 TEST_F(SmartQueryOnStandin, OpenOfAStatementWithoutRowsFailsAfterRunningIt) {
   SetText("ALTER SESSION SET NLS_DATE_FORMAT='YYYY'");
-  EXPECT_EQ(ErrorOf([&] { q.Open(); }), "SQL statement doesn't return rows");
+  EXPECT_EQ(testsupport::MessageOf([&] { q.Open(); }), "SQL statement doesn't return rows");
   EXPECT_FALSE(q.Active());
   EXPECT_EQ(q.FieldCount(), 0);
   EXPECT_EQ(events, (std::vector<std::string>{"BeforeOpen"}));
@@ -172,7 +172,7 @@ TEST_F(SmartQueryOnStandin, MacrosAreExpandedAndParametersListed) {
   EXPECT_NE(q.FindParam("LOW"), nullptr);
   q.MacroByName("TAB")->Value = "dept";
   EXPECT_EQ(q.GetFinalSQL(), "select * from dept where deptno > :low order by 1");
-  EXPECT_EQ(ErrorOf([&] { q.MacroByName("other"); }), "Macro other not found.");
+  EXPECT_EQ(testsupport::MessageOf([&] { q.MacroByName("other"); }), "Macro other not found.");
   // A new text in one change keeps the value of a macro it names again; a Clear first would
   // leave no macro to keep.
   q.SetSQL(TStrings{"select * from &tab order by 1"});
@@ -222,7 +222,7 @@ TEST_F(SmartQueryOnStandin, WithoutASessionTheDefaultSessionIsUsed) {
   EXPECT_FALSE(other.Active());
 
   UseDefSession = false;
-  EXPECT_EQ(ErrorOf([&] { other.Open(); }), "Connection is not defined.");
+  EXPECT_EQ(testsupport::MessageOf([&] { other.Open(); }), "Connection is not defined.");
   UseDefSession = true;
 }
 
@@ -272,7 +272,8 @@ TEST_F(SmartQueryOnStandin, AStatementComponentRunsStatementsOnItsSession) {
   EXPECT_EQ(sql.RowsAffected(), 2);
   sql.SQL().Clear();
   sql.SQL().Add("update no_such_table set x = 1");
-  EXPECT_EQ(ErrorOf([&] { sql.Execute(); }), "ORA-00942: table or view does not exist\n");
+  EXPECT_EQ(testsupport::MessageOf([&] { sql.Execute(); }),
+            "ORA-00942: table or view does not exist\n");
   EXPECT_EQ(results, (std::vector<bool>{true, true, false}));
   SetText("select to_char(hiredate) y from emp where empno = 7369");
   q.Open();
@@ -282,7 +283,7 @@ TEST_F(SmartQueryOnStandin, AStatementComponentRunsStatementsOnItsSession) {
 TEST_F(SmartQueryOnStandin, AColumnKindWithoutAFieldClassStopsTheOpen) {
   Run({"create table raws (r raw(8))"});
   SetText("select r from raws");
-  EXPECT_EQ(ErrorOf([&] { q.Open(); }),
+  EXPECT_EQ(testsupport::MessageOf([&] { q.Open(); }),
             "Field 'R' is of type VarBytes, for which this build has no field class");
   EXPECT_FALSE(q.Active());
   SetText("select count(*) c from raws");
@@ -335,7 +336,7 @@ TEST_F(SmartQueryOnStandin, FetchRowsMustBeOneToTenThousandAndSetWhileClosed) {
                {1, nullptr},
                {10000, nullptr}};
   for (const auto& c : cases) {
-    const std::string error = ErrorOf([&] { q.SetFetchRows(c.rows); });
+    const std::string error = testsupport::MessageOf([&] { q.SetFetchRows(c.rows); });
     EXPECT_EQ(error, c.error ? c.error : "<no error>") << c.rows;
     if (!c.error) {
       EXPECT_EQ(q.FetchRows(), c.rows);
@@ -350,10 +351,10 @@ TEST_F(SmartQueryOnStandin, FetchRowsMustBeOneToTenThousandAndSetWhileClosed) {
   EXPECT_EQ(q.GetRecordCount(), 26);
   EXPECT_TRUE(Trace::Has(trace.Since(mark), "OCIStmtFetch(stmt#1, err#1, 10000, OCI_FETCH_NEXT"));
   const std::string open = "SmartQuery1: Cannot perform this operation on an open dataset";
-  EXPECT_EQ(ErrorOf([&] { q.SetFetchRows(5); }), open);
-  EXPECT_EQ(ErrorOf([&] { q.SetUniDirectional(true); }), open);
-  EXPECT_EQ(ErrorOf([&] { q.Options().SetLongStrings(false); }), open);
-  EXPECT_EQ(ErrorOf([&] { q.Options().SetFlatBuffers(true); }), open);
+  EXPECT_EQ(testsupport::MessageOf([&] { q.SetFetchRows(5); }), open);
+  EXPECT_EQ(testsupport::MessageOf([&] { q.SetUniDirectional(true); }), open);
+  EXPECT_EQ(testsupport::MessageOf([&] { q.Options().SetLongStrings(false); }), open);
+  EXPECT_EQ(testsupport::MessageOf([&] { q.Options().SetFlatBuffers(true); }), open);
   q.SetFetchRows(10000);  // the same value: no check
 }
 
@@ -490,18 +491,18 @@ TEST_F(SmartQueryOnStandin, KeyFieldsFindTheTableOfTheFromList) {
   // Between non-empty lists the key may change while open; to or from empty it may not.
   q.SetKeyFields("EMPNO;ENAME");
   EXPECT_EQ(q.KeyFieldNames(), (std::vector<std::string>{"EMPNO", "ENAME"}));
-  EXPECT_EQ(ErrorOf([&] { q.SetKeyFields(""); }),
+  EXPECT_EQ(testsupport::MessageOf([&] { q.SetKeyFields(""); }),
             "SmartQuery1: Cannot perform this operation on an open dataset");
   q.Close();
   q.SetKeyFields("NOSUCH");
-  EXPECT_EQ(ErrorOf([&] { q.Open(); }), "SmartQuery1: Key field 'NOSUCH' not found");
+  EXPECT_EQ(testsupport::MessageOf([&] { q.Open(); }), "SmartQuery1: Key field 'NOSUCH' not found");
   EXPECT_FALSE(q.Active());
 }
 
 TEST_F(SmartQueryOnStandin, WithoutAFromTableKeyFieldsNeedAReadOnlyQuery) {
   q.SetKeyFields("EMPNO");
   SetText("select * from (select empno from emp)");
-  EXPECT_EQ(ErrorOf([&] { q.Open(); }), "Updating table is not defined");
+  EXPECT_EQ(testsupport::MessageOf([&] { q.Open(); }), "Updating table is not defined");
   EXPECT_FALSE(q.Active());
   q.SetReadOnly(true);
   q.Open();

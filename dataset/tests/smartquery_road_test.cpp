@@ -56,7 +56,8 @@ TEST_F(SmartQueryOnStandin, TheTableListIsOneStringFieldSentWithoutTheTrailingBl
   EXPECT_EQ(name->FieldName(), "TABLE_NAME");
   EXPECT_EQ(name->Size(), 30);
   EXPECT_EQ(q.FindField("table_name"), name);
-  EXPECT_EQ(ErrorOf([&] { q.FieldByName("X"); }), "SmartQuery1: Field 'X' not found");
+  EXPECT_EQ(testsupport::MessageOf([&] { q.FieldByName("X"); }),
+            "SmartQuery1: Field 'X' not found");
 
   const std::vector<std::string> tables = Column("TABLE_NAME");
   EXPECT_TRUE(std::is_sorted(tables.begin(), tables.end()));
