@@ -620,9 +620,9 @@ TEST(GaugePositionTest, WholePercentCappedAtAHundred) {
   }
 }
 
-// ---- code page 866 ------------------------------------------------------------------------------
+// ---- stored text -------------------------------------------------------------------------------
 
-TEST(Cp866Test, StoredPartCountsCharactersLikeTheWriter) {
+TEST(StoredPartTest, CountsCharactersLikeTheWriter) {
   struct Case {
     std::string text;
     std::size_t count;
