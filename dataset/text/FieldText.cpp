@@ -163,46 +163,13 @@ std::string IntToStr(int64_t value) {
   return std::string(buffer, result.ptr);
 }
 
-std::string FloatToStr(double value, const TFormatSettings& settings) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-  if (value == 0) return "0";
+namespace {
 
-  // The exact binary value correctly rounded (ties to even) to 18 significant digits:
-  // "d.ddddddddddddddddde+X".
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                    std::chars_format::scientific, 17);
-  const std::string_view scientific(buffer, result.ptr - buffer);
-  std::string digits;
-  digits += scientific[0];
-  digits.append(scientific.substr(2, 17));
-  const size_t exponentAt = scientific.find('e');
-  int exponent = 0;
-  const char* exponentText = scientific.data() + exponentAt + 1;
-  if (*exponentText == '+') ++exponentText;
-  std::from_chars(exponentText, scientific.data() + scientific.size(), exponent);
-  // magnitude = 0.d1d2... x 10^decimalExponent
-  int decimalExponent = exponent + 1;
-
-  // The 16th digit rounds the 15th half up.
-  const bool roundUp = digits[15] >= '5';
-  digits.resize(15);
-  if (roundUp) {
-    int k = 14;
-    while (k >= 0 && digits[k] == '9') digits[k--] = '0';
-    if (k >= 0) {
-      ++digits[k];
-    } else {
-      digits.insert(digits.begin(), '1');
-      digits.pop_back();
-      ++decimalExponent;
-    }
-  }
-  digits.erase(digits.find_last_not_of('0') + 1);
-
+// The text of a magnitude 0.d1d2... x 10^decimalExponent, its digits without trailing zeros.
+std::string FloatDigitsText(bool negative, std::string_view digits, int decimalExponent,
+                            char separator) {
   std::string out;
-  if (value < 0) out += '-';
+  if (negative) out += '-';
   const int count = static_cast<int>(digits.size());
   if (decimalExponent >= -3 && decimalExponent <= 15) {
     if (decimalExponent > 0) {
@@ -210,26 +177,98 @@ std::string FloatToStr(double value, const TFormatSettings& settings) {
         out += digits;
         out.append(decimalExponent - count, '0');
       } else {
-        out.append(digits, 0, decimalExponent);
-        out += settings.DecimalSeparator;
-        out.append(digits, decimalExponent);
+        out.append(digits.substr(0, decimalExponent));
+        out += separator;
+        out.append(digits.substr(decimalExponent));
       }
     } else {
       out += '0';
-      out += settings.DecimalSeparator;
+      out += separator;
       out.append(-decimalExponent, '0');
       out += digits;
     }
   } else {
     out += digits[0];
     if (count > 1) {
-      out += settings.DecimalSeparator;
-      out.append(digits, 1);
+      out += separator;
+      out.append(digits.substr(1));
     }
     out += 'E';
-    out += IntToStr(decimalExponent - 1);
+    char exponent[8];
+    const auto end = std::to_chars(exponent, exponent + sizeof exponent, decimalExponent - 1).ptr;
+    out.append(exponent, end);
   }
   return out;
+}
+
+// The significant digits of a scientific text "d.ddde+X" into `digits` (at most 18), and its
+// exponent X.
+int ScientificParts(std::string_view scientific, char* digits, std::size_t& count) {
+  const std::size_t exponentAt = scientific.find('e');
+  count = 0;
+  for (std::size_t i = 0; i < exponentAt; ++i)
+    if (scientific[i] != '.') digits[count++] = scientific[i];
+  int exponent = 0;
+  const char* exponentText = scientific.data() + exponentAt + 1;
+  if (*exponentText == '+') ++exponentText;
+  std::from_chars(exponentText, scientific.data() + scientific.size(), exponent);
+  return exponent;
+}
+
+}  // namespace
+
+std::string FloatToStr(double value, const TFormatSettings& settings) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  if (value == 0) return "0";
+  const double magnitude = std::fabs(value);
+  char buffer[64];
+  char digits[20];
+  std::size_t count = 0;
+
+  // Most values of a table are short decimals (amounts, quantities). When the shortest text that
+  // reads back as the value has at most 15 significant digits, it is the result: the exact binary
+  // value lies within half a unit of the last binary place of it, a ninth of a unit in its 15th
+  // digit at most, so the two roundings below give the same digits. Subnormals are left to the
+  // full road, as their last binary place is wider.
+  if (std::isnormal(value)) {
+    const auto shortest =
+        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
+    const int exponent =
+        ScientificParts(std::string_view(buffer, shortest.ptr - buffer), digits, count);
+    if (count <= 15) {
+      while (count > 1 && digits[count - 1] == '0') --count;
+      return FloatDigitsText(value < 0, std::string_view(digits, count), exponent + 1,
+                             settings.DecimalSeparator);
+    }
+  }
+
+  // The exact binary value correctly rounded (ties to even) to 18 significant digits:
+  // "d.ddddddddddddddddde+X".
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                    std::chars_format::scientific, 17);
+  // magnitude = 0.d1d2... x 10^decimalExponent
+  int decimalExponent =
+      ScientificParts(std::string_view(buffer, result.ptr - buffer), digits, count) + 1;
+
+  // The 16th digit rounds the 15th half up.
+  const bool roundUp = digits[15] >= '5';
+  count = 15;
+  if (roundUp) {
+    int k = 14;
+    while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+    if (k >= 0) {
+      ++digits[k];
+    } else {
+      // Every digit was a 9: the value rounds to the next power of ten.
+      digits[0] = '1';
+      count = 1;
+      ++decimalExponent;
+    }
+  }
+  while (count > 1 && digits[count - 1] == '0') --count;
+  return FloatDigitsText(value < 0, std::string_view(digits, count), decimalExponent,
+                         settings.DecimalSeparator);
 }
 
 std::string FloatToStr(double value) {

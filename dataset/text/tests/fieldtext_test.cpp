@@ -360,6 +360,19 @@ std::vector<double> GeneratedValues() {
     values.push_back(static_cast<double>(fifteenDigits(random)) + 0.5);
     values.push_back(static_cast<double>(fourteenDigits(random)) + (i % 2 == 0 ? 0.25 : 0.75));
   }
+  // Short decimals as tables hold them (amounts with two or three places, up to 15 digits),
+  // and their neighbours, whose shortest texts are long.
+  std::uniform_int_distribution<int> digitCount(1, 15);
+  for (int i = 0; i < 6000; ++i) {
+    const int n = digitCount(random);
+    std::string text = std::to_string(1 + random() % 9);
+    for (int k = 1; k < n; ++k) text += static_cast<char>('0' + random() % 10);
+    const int places = i % 4 == 0 ? 0 : 1 + i % 3;
+    if (places > 0 && places < n) text.insert(text.size() - places, ".");
+    const double v = std::strtod(text.c_str(), nullptr);
+    values.push_back(i % 2 == 0 ? -v : v);
+    if (i % 10 == 0) addWithNeighbours(v, 1);
+  }
   // Integers and simple fractions.
   for (int i = 0; i < 3000; ++i) {
     values.push_back(static_cast<double>(static_cast<int64_t>(random() >> (i % 60))));
