@@ -91,7 +91,7 @@ void TOraExportDatabase::FieldTexts(const std::vector<std::string>& names,
     fieldNames_ = names;
   }
   values.resize(names.size());
-  for (std::size_t i = 0; i < fields_.size(); ++i) values[i] = fields_[i]->AsString();
+  for (std::size_t i = 0; i < fields_.size(); ++i) fields_[i]->GetText(values[i]);
 }
 
 }  // namespace tarnwick

@@ -295,6 +295,16 @@ std::string TStringField::AsString() const {
   return StringFieldText(Value());
 }
 
+void TStringField::GetText(std::string& text) const {
+  // The stored text is read straight into `text`, up to its first NUL, as Value reads it.
+  text.resize(static_cast<size_t>(DataSize()));
+  if (!GetData(text.data())) {
+    text.clear();
+    return;
+  }
+  text.resize(strnlen(text.data(), text.size()));
+}
+
 int32_t TStringField::AsInteger() const {
   const std::string text = AsString();
   std::string_view s = text;

@@ -292,6 +292,9 @@ class TField {
   bool IsNull() const { return !GetData(nullptr); }
 
   virtual std::string AsString() const = 0;
+  // The text AsString gives, into `text`, whose storage is reused: a reader of every field of
+  // every row (an export) then allocates nothing per value.
+  virtual void GetText(std::string& text) const { text = AsString(); }
   virtual int32_t AsInteger() const;
   virtual double AsFloat() const;
   virtual TDateTime AsDateTime() const;
@@ -328,6 +331,7 @@ class TStringField : public TField {
   std::optional<std::string> Value() const;
 
   std::string AsString() const override;
+  void GetText(std::string& text) const override;
   int32_t AsInteger() const override;
   double AsFloat() const override;
 

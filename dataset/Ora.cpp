@@ -208,9 +208,10 @@ std::optional<std::string> TOraNumberField::Value() const {
 }
 
 std::string TOraNumberField::AsString() const {
-  const std::optional<std::string> value = Value();
-  if (!value) return {};
-  return OraNumberFieldText(std::string_view(*value));
+  // Read into the stack: this runs for every value of a NUMBER column that an export writes.
+  char value[kOraNumberSize];
+  if (!GetData(value)) return {};
+  return OraNumberFieldText(std::string_view(value, sizeof value));
 }
 
 double TOraNumberField::AsFloat() const {

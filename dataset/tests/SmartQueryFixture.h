@@ -84,11 +84,18 @@ class SmartQueryOnStandin : public ::testing::Test {
   }
 
   // Every row from the current one to the end, as the texts of its fields.
+  // The texts of every row. Each field's GetText, into one string that still holds the text of
+  // the field before it (or a long stale text at the start), gives what AsString gives.
   std::vector<std::vector<std::string>> Walk() {
     std::vector<std::vector<std::string>> rows;
+    std::string reused(300, 'x');
     while (!q.Eof()) {
       std::vector<std::string> row;
-      for (const auto& f : q.Fields()) row.push_back(f->AsString());
+      for (const auto& f : q.Fields()) {
+        row.push_back(f->AsString());
+        f->GetText(reused);
+        EXPECT_EQ(reused, row.back()) << "GetText of " << f->FieldName();
+      }
       rows.push_back(std::move(row));
       q.Next();
     }

@@ -245,8 +245,8 @@ std::string FloatToStr(double value, const TFormatSettings& settings) {
 
   // The exact binary value correctly rounded (ties to even) to 18 significant digits:
   // "d.ddddddddddddddddde+X".
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
-                                    std::chars_format::scientific, 17);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 17);
   // magnitude = 0.d1d2... x 10^decimalExponent
   int decimalExponent =
       ScientificParts(std::string_view(buffer, result.ptr - buffer), digits, count) + 1;

@@ -1,6 +1,7 @@
 #include "dataset/text/NumberText.h"
 
 #include <charconv>
+#include <cstdlib>
 
 namespace tarnwick {
 
@@ -25,41 +26,52 @@ void Normalize(TDecimal& d) {
   d.Digits.erase(d.Digits.find_last_not_of('0') + 1);
 }
 
-std::string FixedText(const TDecimal& d, char separator) {
-  if (d.Digits.empty()) return "0";
+// The digits of a decimal (magnitude = 0.digits x 10^exponent, no leading or trailing zeros; none
+// is zero), in fixed and in exponent notation.
+std::string FixedText(bool negative, std::string_view digits, int exponent, char separator) {
+  if (digits.empty()) return "0";
   std::string out;
-  if (d.Negative) out += '-';
-  const int count = static_cast<int>(d.Digits.size());
-  if (d.Exponent > 0) {
-    if (count <= d.Exponent) {
-      out += d.Digits;
-      out.append(static_cast<std::size_t>(d.Exponent - count), '0');
+  out.reserve(digits.size() + static_cast<std::size_t>(std::abs(exponent)) + 3);
+  if (negative) out += '-';
+  const int count = static_cast<int>(digits.size());
+  if (exponent > 0) {
+    if (count <= exponent) {
+      out += digits;
+      out.append(static_cast<std::size_t>(exponent - count), '0');
     } else {
-      out.append(d.Digits, 0, static_cast<std::size_t>(d.Exponent));
+      out.append(digits.substr(0, static_cast<std::size_t>(exponent)));
       out += separator;
-      out.append(d.Digits, static_cast<std::size_t>(d.Exponent));
+      out.append(digits.substr(static_cast<std::size_t>(exponent)));
     }
   } else {
     out += '0';
     out += separator;
-    out.append(static_cast<std::size_t>(-d.Exponent), '0');
-    out += d.Digits;
+    out.append(static_cast<std::size_t>(-exponent), '0');
+    out += digits;
   }
   return out;
 }
 
-std::string ExponentText(const TDecimal& d, char separator) {
-  if (d.Digits.empty()) return "0";
+std::string ExponentText(bool negative, std::string_view digits, int exponent, char separator) {
+  if (digits.empty()) return "0";
   std::string out;
-  if (d.Negative) out += '-';
-  out += d.Digits[0];
-  if (d.Digits.size() > 1) {
+  if (negative) out += '-';
+  out += digits[0];
+  if (digits.size() > 1) {
     out += separator;
-    out.append(d.Digits, 1);
+    out.append(digits.substr(1));
   }
   out += 'E';
-  out += std::to_string(d.Exponent - 1);
+  out += std::to_string(exponent - 1);
   return out;
+}
+
+std::string FixedText(const TDecimal& d, char separator) {
+  return FixedText(d.Negative, d.Digits, d.Exponent, separator);
+}
+
+std::string ExponentText(const TDecimal& d, char separator) {
+  return ExponentText(d.Negative, d.Digits, d.Exponent, separator);
 }
 
 // The first `keep` digits, the next one rounding half away from zero.
@@ -131,30 +143,36 @@ std::string OraNumberToStr(const uint8_t* number, std::size_t length,
   if (head == 0 && length == 1) return "-INF";
   if (head == 0xFF && length == 2 && number[1] == 101) return "INF";
 
-  TDecimal d;
-  d.Negative = head < 0x80;
+  const bool negative = head < 0x80;
   // The exponent byte counts powers of 100 from 193 (its complement for a negative value); each
   // further byte is one base-100 digit, plus one, or 101 minus it for a negative value, which
-  // ends with the byte 102 when it has fewer than 20 digits.
-  const int exponent = d.Negative ? 62 - head : head - 193;
+  // ends with the byte 102 when it has fewer than 20 digits. The digits are gathered on the
+  // stack: every value of a NUMBER column passes through here.
+  const int exponent = negative ? 62 - head : head - 193;
   std::size_t end = length;
-  if (d.Negative && end > 1 && number[end - 1] == 102) --end;
+  if (negative && end > 1 && number[end - 1] == 102) --end;
   if (end < 2) NotANumber();
+  char buffer[2 * 20];
+  std::size_t count = 0;
   for (std::size_t i = 1; i < end; ++i) {
-    const int digit = d.Negative ? 101 - number[i] : number[i] - 1;
+    const int digit = negative ? 101 - number[i] : number[i] - 1;
     if (digit < 0 || digit > 99) NotANumber();
-    d.Digits += static_cast<char>('0' + digit / 10);
-    d.Digits += static_cast<char>('0' + digit % 10);
+    buffer[count++] = static_cast<char>('0' + digit / 10);
+    buffer[count++] = static_cast<char>('0' + digit % 10);
   }
-  d.Exponent = 2 * (exponent + 1);
-  Normalize(d);
-  if (d.Digits.empty()) NotANumber();
+  std::size_t first = 0;
+  while (first < count && buffer[first] == '0') ++first;
+  if (first == count) NotANumber();
+  while (buffer[count - 1] == '0') --count;
+  const std::string_view digits(buffer + first, count - first);
+  const int decimalExponent = 2 * (exponent + 1) - static_cast<int>(first);
   const char separator = settings.DecimalSeparator;
   // A small value stays in fixed notation while its fraction has at most 40 digits: readers of
   // old DBF programs take "1E-10" for 1, "0.0000000001" they read right.
-  const int fractionDigits = static_cast<int>(d.Digits.size()) - d.Exponent;
-  const bool fixed = d.Exponent <= 40 && (d.Exponent >= -3 || fractionDigits <= 40);
-  return fixed ? FixedText(d, separator) : ExponentText(d, separator);
+  const int fractionDigits = static_cast<int>(digits.size()) - decimalExponent;
+  const bool fixed = decimalExponent <= 40 && (decimalExponent >= -3 || fractionDigits <= 40);
+  return fixed ? FixedText(negative, digits, decimalExponent, separator)
+               : ExponentText(negative, digits, decimalExponent, separator);
 }
 
 std::string OraNumberToStr(const uint8_t* number, std::size_t length) {
