@@ -59,8 +59,9 @@ std::string FormatParts(std::string_view pattern, const TDateTimeParts& parts,
   const bool twelveHour = HasAmPmToken(pattern);
   const int hour = parts.Time.Hour;
   const int shownHour = twelveHour ? (hour % 12 == 0 ? 12 : hour % 12) : hour;
+  // No reserve: the texts of the common patterns fit the string itself, while a reserve beyond
+  // that would allocate for every date.
   std::string out;
-  out.reserve(pattern.size() + 8);
   bool afterHour = false;
   size_t i = 0;
   while (i < pattern.size()) {
