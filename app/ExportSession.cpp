@@ -11,6 +11,7 @@
 
 #include "app/AppPaths.h"
 #include "app/IniFile.h"
+#include "app/RecordWriter.h"
 #include "app/TargetState.h"
 #include "base/Exception.h"
 #include "dataset/text/FieldText.h"
@@ -640,34 +641,62 @@ TImportResult TExportSession::Import(IExportView& view, const std::string& path,
     if (!RoundingLine.empty()) view.AddMemoLine(RoundingLine);
   };
   IExportDatabase& db = *database_;
-  std::vector<std::string> values;
   int64_t& written = RecordsWritten;
+  // The records go to the file on the writer's thread while the next rows are read here; the
+  // gauge moves once per record written, as the records reach the file.
+  TRecordWriter writer(lengthTexts, [&substitutions](const std::vector<uint32_t>& replaced) {
+    substitutions.Add(replaced);
+  });
+  int64_t read = 0;
+  auto showWritten = [&] {
+    for (const int64_t now = writer.Written(); written < now;) {
+      ++written;
+      view.SetGauge(GaugePosition(written, TableRowCount));
+    }
+  };
+  auto writeFailed = [&] {
+    dbf_close();
+    logCounts();
+    view.ShowMessage(kWriteFailed);
+    return TImportResult::WriteFailed;
+  };
   try {
     db.Open("select * from " + table + " order by 1", true, true);
-    while (!db.Eof()) {
+    while (!db.Eof() && !writer.Failed()) {
       if (StopRequested && StopRequested()) {
+        // The rows read so far are written first.
+        const bool complete = writer.Finish();
+        showWritten();
+        if (!complete) return writeFailed();
         dbf_close();
         view.AddMemoLine("Импорт прерван: " + LogDateTime(Now()) +
                          ". Записано записей: " + std::to_string(written));
         logCounts();
         return TImportResult::Stopped;
       }
+      std::vector<std::string>& values = writer.NextRecord();
       db.FieldTexts(fieldNames, values);
-      check.Check(values, written + 1);
+      check.Check(values, read + 1);
       roundings.Fit(values);
-      if (dbf_append(values, lengthTexts) != 0) {
-        dbf_close();
-        logCounts();
-        view.ShowMessage(kWriteFailed);
-        return TImportResult::WriteFailed;
-      }
-      substitutions.Add(dbf_last_replaced());
-      ++written;
-      view.SetGauge(GaugePosition(written, TableRowCount));
+      writer.Add();
+      ++read;
+      showWritten();
       db.Next();
     }
+    const bool complete = writer.Finish();
+    showWritten();
+    if (!complete) return writeFailed();
   } catch (...) {
-    // The records written so far stay, with a matching count, and the file is closed.
+    // The records read before the failure are written; they stay, with a matching count, and
+    // the file is closed. A record that could not be written came before the failing row, whose
+    // failure is then not reported: the write failure ended the import first.
+    bool complete = false;
+    try {
+      complete = writer.Finish();
+    } catch (...) {
+    }
+    showWritten();
+    if (!complete) return writeFailed();
     dbf_close();
     logCounts();
     throw;

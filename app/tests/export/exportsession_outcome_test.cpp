@@ -3,9 +3,12 @@
 // the settings file.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <optional>
 
 #include "app/ExportSession.h"
+#include "app/RecordWriter.h"
 #include "app/tests/export/ExportFakes.h"
 #include "dbf/dbf.h"
 
@@ -133,6 +136,84 @@ TEST_F(OutcomeTest, ADatabaseErrorLeavesTheImportAsAnExceptionWithTheCountOfReco
   EXPECT_THROW(session->Import(view, path, "T"), EOraError);
   EXPECT_EQ(session->RecordsWritten, 3);
   EXPECT_EQ(ReadDbf(path).count, 3u);
+}
+
+// The records reach the file in batches on a thread of their own. Whatever ends an import past
+// several batches, the file holds exactly the records before the end, each in its place, the
+// gauge moved once per record written, and the outcome is the one of the row that came first.
+TEST_F(OutcomeTest, AnImportEndedPastSeveralBatchesKeepsExactlyTheRecordsBefore) {
+  constexpr int kRows = 3000;
+  static_assert(kRows > 4 * static_cast<int>(TRecordWriter::kBatchRecords));
+  struct Case {
+    const char* what;
+    std::optional<int> failingWrite;   // the record whose write finds the disk full
+    std::optional<int> databaseError;  // rows read before the database fails
+    std::optional<int> stopAfter;      // rows read before the stop request
+    TImportResult result;              // when the import returns
+    int written;
+  };
+  const Case cases[] = {
+      {"every row", std::nullopt, std::nullopt, std::nullopt, TImportResult::Done, kRows},
+      {"write failure", 1100, std::nullopt, std::nullopt, TImportResult::WriteFailed, 1099},
+      {"database error", std::nullopt, 1201, std::nullopt, TImportResult::Done, 1201},
+      {"stop", std::nullopt, std::nullopt, 1300, TImportResult::Stopped, 1300},
+      {"write failure before a database error", 700, 1201, std::nullopt, TImportResult::WriteFailed,
+       699},
+      {"write failure before a stop", 700, std::nullopt, 1300, TImportResult::WriteFailed, 699},
+      {"database error before a failing write", 2900, 1201, std::nullopt, TImportResult::Done,
+       1201},
+  };
+  Analyse(Rows(kRows));
+  const std::size_t recordLength = 1 + 6 + 10;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(path);
+    view = TRecordingView();
+    db->results["select * from T order by 1"].failAfterRows =
+        c.databaseError ? std::optional<std::size_t>(*c.databaseError) : std::nullopt;
+    int asked = 0;
+    session->StopRequested = [&] { return c.stopAfter && asked++ >= *c.stopAfter; };
+    int records = 0;
+    DbfFileHooks hooks;
+    hooks.pwrite = [&](int fd, const void* buf, size_t count, off_t offset) -> ssize_t {
+      if (count == recordLength && c.failingWrite && ++records == *c.failingWrite) {
+        errno = ENOSPC;
+        return -1;
+      }
+      return ::pwrite(fd, buf, count, offset);
+    };
+    dbf_set_hooks(hooks);
+    std::optional<TImportResult> result;
+    bool threw = false;
+    try {
+      result = session->Import(view, path, "T");
+    } catch (const EOraError&) {
+      threw = true;
+    }
+    dbf_set_hooks({});
+    const bool databaseErrorFirst =
+        c.databaseError && !(c.failingWrite && *c.failingWrite <= *c.databaseError);
+    EXPECT_EQ(threw, databaseErrorFirst);
+    if (!databaseErrorFirst) {
+      EXPECT_EQ(result, c.result);
+    }
+    EXPECT_EQ(session->RecordsWritten, c.written);
+
+    const TDbfFile file = ReadDbf(path);
+    ASSERT_EQ(file.count, static_cast<uint32_t>(c.written));
+    EXPECT_EQ(file.fileSize, file.headerLength + c.written * file.recordLength);
+    for (int i : {0, c.written / 2, c.written - 1}) {
+      const std::string id = std::to_string(i + 1);
+      EXPECT_EQ(file.records[i].substr(0, 1 + id.size()), " " + id) << "record " << i;
+    }
+    const std::vector<std::string> gauges = view.Calls("gauge: ");
+    ASSERT_EQ(gauges.size(), static_cast<std::size_t>(c.written));
+    EXPECT_EQ(gauges.back(), std::to_string(c.written * 100 / kRows));
+    EXPECT_EQ(view.messages, c.result == TImportResult::WriteFailed
+                                 ? std::vector<std::string>{"Ошибки записи в файл!"}
+                                 : std::vector<std::string>{});
+  }
+  session->StopRequested = nullptr;
 }
 
 }  // namespace

@@ -1,0 +1,117 @@
+#include "app/RecordWriter.h"
+
+#include <pthread.h>
+
+#include <csignal>
+#include <utility>
+
+#include "dbf/dbf.h"
+
+namespace tarnwick {
+
+namespace {
+
+// Blocks the signals that ask a program to stop while the writer thread starts, so that it
+// inherits them blocked and they reach the thread that reads the rows and asks StopRequested.
+// The signals of a fault (SIGBUS of a file cut under the writer's mapping, SIGXFSZ beyond the
+// file size limit) stay with the thread that caused them.
+class TStopSignalsBlocked {
+ public:
+  TStopSignalsBlocked() {
+    sigset_t stop;
+    sigemptyset(&stop);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&stop, signal);
+    blocked_ = pthread_sigmask(SIG_BLOCK, &stop, &previous_) == 0;
+  }
+  ~TStopSignalsBlocked() {
+    if (blocked_) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  TStopSignalsBlocked(const TStopSignalsBlocked&) = delete;
+  TStopSignalsBlocked& operator=(const TStopSignalsBlocked&) = delete;
+
+ private:
+  sigset_t previous_{};
+  bool blocked_ = false;
+};
+
+}  // namespace
+
+TRecordWriter::TRecordWriter(std::vector<std::string> lengths,
+                             std::function<void(const std::vector<uint32_t>&)> appended)
+    : lengths_(std::move(lengths)), appended_(std::move(appended)) {
+  for (TBatch& batch : batches_) batch.records.resize(kBatchRecords);
+  const TStopSignalsBlocked blocked;
+  thread_ = std::thread([this] { Run(); });
+}
+
+TRecordWriter::~TRecordWriter() {
+  Stop();
+}
+
+std::vector<std::string>& TRecordWriter::NextRecord() {
+  TBatch& batch = batches_[filling_];
+  return batch.records[batch.used];
+}
+
+void TRecordWriter::Add() {
+  TBatch& batch = batches_[filling_];
+  if (++batch.used == kBatchRecords) HandOver();
+}
+
+void TRecordWriter::HandOver() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return !pending_; });
+  filling_ = 1 - filling_;
+  pending_ = true;
+  lock.unlock();
+  changed_.notify_all();
+}
+
+bool TRecordWriter::Finish() {
+  if (thread_.joinable()) {
+    if (batches_[filling_].used > 0) HandOver();
+    Stop();
+  }
+  if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  return !Failed();
+}
+
+void TRecordWriter::Stop() noexcept {
+  if (!thread_.joinable()) return;
+  {
+    const std::lock_guard lock(mutex_);
+    finishing_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void TRecordWriter::Run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return pending_ || finishing_; });
+    if (!pending_) return;  // finishing, with every batch written
+    TBatch& batch = batches_[1 - filling_];
+    lock.unlock();
+    // After a failure the rest is not written: the file keeps the records before it.
+    for (std::size_t i = 0; i < batch.used && !Failed(); ++i) {
+      if (dbf_append(batch.records[i], lengths_) != 0) {
+        failed_.store(true, std::memory_order_release);
+        break;
+      }
+      try {
+        if (appended_) appended_(dbf_last_replaced());
+      } catch (...) {
+        error_ = std::current_exception();
+        failed_.store(true, std::memory_order_release);
+      }
+      written_.fetch_add(1, std::memory_order_release);
+    }
+    batch.used = 0;
+    lock.lock();
+    pending_ = false;
+    changed_.notify_all();
+  }
+}
+
+}  // namespace tarnwick
