@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "dataset/text/DateTimeUtils.h"
 #include "dataset/text/NumberText.h"
@@ -461,17 +462,31 @@ ub2* TOCIRecordSet::ReturnCodes(const TFieldDesc& desc) {
 void TOCIRecordSet::CheckTruncation(PBlockHeader block, int32_t fetched, int32_t rowsBefore) {
   if (FReturnCodes.empty()) return;
   const int count = std::min(fetched, FFetchRows);
+  // Where each defined field keeps its indicator and its return codes; looked up once per
+  // fetch, as every value of every row is checked.
+  struct TDefined {
+    const TFieldDesc* desc;
+    std::size_t indicator;
+    const ub2* codes;
+  };
+  std::vector<TDefined> defined;
+  defined.reserve(static_cast<std::size_t>(FFields.Count()));
+  for (const auto& d : FFields) {
+    if (d->HasParent()) continue;
+    defined.push_back({d.get(), static_cast<std::size_t>(FDataSize + 2 * (d->FieldNo - 1)),
+                       ReturnCodes(*d)});
+  }
   for (int i = 0; i < count; ++i) {
     const uint8_t* record = ItemRecord(FBlockMan.BlockItem(block, i));
-    for (const auto& d : FFields) {
-      if (d->HasParent()) continue;
-      const int16_t indicator = Load<int16_t>(record + FDataSize + 2 * (d->FieldNo - 1));
+    for (const TDefined& f : defined) {
+      const int16_t indicator = Load<int16_t>(record + f.indicator);
       // An indicator above 0 is the length the value had; -2, one too large for it.
-      if (ReturnCodes(*d)[i] != 1406 && indicator <= 0 && indicator != -2) continue;
-      const int32_t room = DefineValueSize(*d) - 1;  // a text's NUL takes one byte
+      if (f.codes[i] != 1406 && indicator <= 0 && indicator != -2) continue;
+      const TFieldDesc& d = *f.desc;
+      const int32_t room = DefineValueSize(d) - 1;  // a text's NUL takes one byte
       const std::string length =
           indicator > 0 ? std::to_string(indicator) + " bytes" : "more bytes than fit";
-      RaiseOraError(1406, "ORA-01406: fetched column value was truncated: column " + d->Name +
+      RaiseOraError(1406, "ORA-01406: fetched column value was truncated: column " + d.Name +
                               ", row " + std::to_string(rowsBefore + i + 1) + " (" + length +
                               ", room for " + std::to_string(room) + ")");
     }

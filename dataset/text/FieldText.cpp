@@ -15,6 +15,14 @@ void AppendPadded(std::string& out, int value, int width) {
     out += static_cast<char>('0' + value % 10);
     return;
   }
+  if (value >= 1000 && value <= 9999 && width <= 4) {  // the year of every date of our era
+    const char digits[4] = {static_cast<char>('0' + value / 1000),
+                            static_cast<char>('0' + value / 100 % 10),
+                            static_cast<char>('0' + value / 10 % 10),
+                            static_cast<char>('0' + value % 10)};
+    out.append(digits, 4);
+    return;
+  }
   char buffer[16];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   for (auto length = result.ptr - buffer; length < width; ++length) out += '0';
