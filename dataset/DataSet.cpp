@@ -395,6 +395,10 @@ std::string TDateTimeField::AsString() const {
   return DateTimeFieldText(Value());
 }
 
+void TDateTimeField::GetText(std::string& text) const {
+  DateTimeFieldText(Value(), text);
+}
+
 double TDateTimeField::AsFloat() const {
   return Value().value_or(0);
 }

@@ -387,6 +387,7 @@ class TDateTimeField : public TField {
   // The date in the short date format, then the time in the long time format unless it is
   // midnight.
   std::string AsString() const override;
+  void GetText(std::string& text) const override;
   double AsFloat() const override;
   TDateTime AsDateTime() const override;
 

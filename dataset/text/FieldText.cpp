@@ -16,10 +16,9 @@ void AppendPadded(std::string& out, int value, int width) {
     return;
   }
   if (value >= 1000 && value <= 9999 && width <= 4) {  // the year of every date of our era
-    const char digits[4] = {static_cast<char>('0' + value / 1000),
-                            static_cast<char>('0' + value / 100 % 10),
-                            static_cast<char>('0' + value / 10 % 10),
-                            static_cast<char>('0' + value % 10)};
+    const char digits[4] = {
+        static_cast<char>('0' + value / 1000), static_cast<char>('0' + value / 100 % 10),
+        static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
     out.append(digits, 4);
     return;
   }
@@ -62,14 +61,11 @@ bool HasAmPmToken(std::string_view pattern) {
 
 // Tokens are told apart by their first letter, so each position tries only the tokens that
 // start with its byte, in the order of the pattern language (the longer year first).
-std::string FormatParts(std::string_view pattern, const TDateTimeParts& parts,
-                        const TFormatSettings& settings) {
+void AppendParts(std::string& out, std::string_view pattern, const TDateTimeParts& parts,
+                 const TFormatSettings& settings) {
   const bool twelveHour = HasAmPmToken(pattern);
   const int hour = parts.Time.Hour;
   const int shownHour = twelveHour ? (hour % 12 == 0 ? 12 : hour % 12) : hour;
-  // No reserve: the texts of the common patterns fit the string itself, while a reserve beyond
-  // that would allocate for every date.
-  std::string out;
   bool afterHour = false;
   size_t i = 0;
   while (i < pattern.size()) {
@@ -161,6 +157,12 @@ std::string FormatParts(std::string_view pattern, const TDateTimeParts& parts,
     out += c;
     ++i;
   }
+}
+
+std::string FormatParts(std::string_view pattern, const TDateTimeParts& parts,
+                        const TFormatSettings& settings) {
+  std::string out;
+  AppendParts(out, pattern, parts, settings);
   return out;
 }
 
@@ -293,13 +295,19 @@ std::string FormatDateTime(std::string_view pattern, TDateTime value) {
   return FormatDateTime(pattern, value, FormatSettings());
 }
 
-std::string DateTimeToStr(TDateTime value, const TFormatSettings& settings) {
+void DateTimeToStr(TDateTime value, const TFormatSettings& settings, std::string& text) {
   const TDateTimeParts parts = DecodeDateTime(value);
-  std::string text = FormatParts(settings.ShortDateFormat, parts, settings);
+  text.clear();
+  AppendParts(text, settings.ShortDateFormat, parts, settings);
   if (parts.Time.Hour != 0 || parts.Time.Minute != 0 || parts.Time.Second != 0) {
     text += ' ';
-    text += FormatParts(settings.LongTimeFormat, parts, settings);
+    AppendParts(text, settings.LongTimeFormat, parts, settings);
   }
+}
+
+std::string DateTimeToStr(TDateTime value, const TFormatSettings& settings) {
+  std::string text;
+  DateTimeToStr(value, settings, text);
   return text;
 }
 
@@ -325,6 +333,13 @@ std::string FloatFieldText(std::optional<double> value) {
 
 std::string DateTimeFieldText(std::optional<TDateTime> value) {
   return value ? DateTimeToStr(*value) : std::string();
+}
+
+void DateTimeFieldText(std::optional<TDateTime> value, std::string& text) {
+  if (value)
+    DateTimeToStr(*value, FormatSettings(), text);
+  else
+    text.clear();
 }
 
 int32_t FloatToInteger(double value) {

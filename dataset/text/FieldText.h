@@ -38,6 +38,9 @@ std::string FormatDateTime(std::string_view pattern, TDateTime value);
 // hours, minutes and seconds are not all zero (milliseconds are not shown and do not count).
 std::string DateTimeToStr(TDateTime value, const TFormatSettings& settings);
 std::string DateTimeToStr(TDateTime value);
+// The same text into `text`, whose storage is reused (a date with its time of day is longer
+// than a string holds without allocating).
+void DateTimeToStr(TDateTime value, const TFormatSettings& settings, std::string& text);
 
 // The texts of the field classes; an empty optional is NULL and gives the empty text.
 std::string StringFieldText(const std::optional<std::string>& value);
@@ -45,6 +48,7 @@ std::string StringFieldText(std::optional<std::string>&& value);  // the text mo
 std::string IntegerFieldText(std::optional<int32_t> value);
 std::string FloatFieldText(std::optional<double> value);
 std::string DateTimeFieldText(std::optional<TDateTime> value);
+void DateTimeFieldText(std::optional<TDateTime> value, std::string& text);  // into `text`
 
 // The integer of a float value: the nearest integer, an exact half going to the even neighbour
 // (the IEEE default rounding, so 2.5 gives 2 and 3.5 gives 4). Raises EConvertError for

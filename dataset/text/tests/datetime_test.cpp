@@ -286,9 +286,15 @@ TEST(DateTimeText, DateFollowedByTheTimeWhenItIsNotMidnight) {
       {day + EncodeTime(12, 0, 30, 0), "dd.mm.yyyy", "h:nn AM/PM", "15.08.2008 12:00 PM"},
       {day + EncodeTime(11, 59, 0, 0), "dd.mm.yyyy", "h:nn am/pm", "15.08.2008 11:59 am"},
   };
-  for (const Case& c : cases)
+  // Into one reused string, as a reader of every row takes them: the same texts, whatever the
+  // string held before.
+  std::string reused(40, 'x');
+  for (const Case& c : cases) {
     EXPECT_EQ(DateTimeToStr(c.value, Settings(c.shortDate, c.longTime)), c.text)
         << c.shortDate << " / " << c.longTime;
+    DateTimeToStr(c.value, Settings(c.shortDate, c.longTime), reused);
+    EXPECT_EQ(reused, c.text) << c.shortDate << " / " << c.longTime;
+  }
 }
 
 TEST(DateTimeText, PatternsOfFormatDateTime) {
@@ -338,6 +344,11 @@ TEST_F(ProcessSettingsTest, FieldTextReadsTheSettingsInForceAtEachCall) {
   EXPECT_EQ(DateTimeFieldText(value), "20080815 14:30:05");
   EXPECT_EQ(DateTimeFieldText(EncodeDate(2008, 8, 15)), "20080815");
   EXPECT_EQ(DateTimeFieldText(std::nullopt), "");
+  std::string text = "a text of an earlier value";
+  DateTimeFieldText(value, text);
+  EXPECT_EQ(text, "20080815 14:30:05");
+  DateTimeFieldText(std::nullopt, text);
+  EXPECT_EQ(text, "");
   EXPECT_EQ(FormatDateTime("dd/mm", value), "15.08");
 }
 
