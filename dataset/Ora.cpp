@@ -208,10 +208,19 @@ std::optional<std::string> TOraNumberField::Value() const {
 }
 
 std::string TOraNumberField::AsString() const {
+  std::string text;
+  GetText(text);
+  return text;
+}
+
+void TOraNumberField::GetText(std::string& text) const {
   // Read into the stack: this runs for every value of a NUMBER column that an export writes.
   char value[kOraNumberSize];
-  if (!GetData(value)) return {};
-  return OraNumberFieldText(std::string_view(value, sizeof value));
+  if (!GetData(value)) {
+    text.clear();
+    return;
+  }
+  OraNumberFieldText(std::string_view(value, sizeof value), text);
 }
 
 double TOraNumberField::AsFloat() const {

@@ -41,6 +41,7 @@ class TOraNumberField : public TField {
   std::optional<std::string> Value() const;
 
   std::string AsString() const override;
+  void GetText(std::string& text) const override;
   // The value rounded to the nearest integer; EConvertError beyond the 32-bit range.
   int32_t AsInteger() const override;
   // The double nearest to the value.

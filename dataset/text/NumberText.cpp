@@ -28,10 +28,12 @@ void Normalize(TDecimal& d) {
 
 // The digits of a decimal (magnitude = 0.digits x 10^exponent, no leading or trailing zeros; none
 // is zero), in fixed and in exponent notation.
-std::string FixedText(bool negative, std::string_view digits, int exponent, char separator) {
-  if (digits.empty()) return "0";
-  std::string out;
-  out.reserve(digits.size() + static_cast<std::size_t>(std::abs(exponent)) + 3);
+void AppendFixed(std::string& out, bool negative, std::string_view digits, int exponent,
+                 char separator) {
+  if (digits.empty()) {
+    out += '0';
+    return;
+  }
   if (negative) out += '-';
   const int count = static_cast<int>(digits.size());
   if (exponent > 0) {
@@ -49,12 +51,14 @@ std::string FixedText(bool negative, std::string_view digits, int exponent, char
     out.append(static_cast<std::size_t>(-exponent), '0');
     out += digits;
   }
-  return out;
 }
 
-std::string ExponentText(bool negative, std::string_view digits, int exponent, char separator) {
-  if (digits.empty()) return "0";
-  std::string out;
+void AppendExponent(std::string& out, bool negative, std::string_view digits, int exponent,
+                    char separator) {
+  if (digits.empty()) {
+    out += '0';
+    return;
+  }
   if (negative) out += '-';
   out += digits[0];
   if (digits.size() > 1) {
@@ -62,16 +66,20 @@ std::string ExponentText(bool negative, std::string_view digits, int exponent, c
     out.append(digits.substr(1));
   }
   out += 'E';
-  out += std::to_string(exponent - 1);
-  return out;
+  char text[12];
+  out.append(text, std::to_chars(text, text + sizeof text, exponent - 1).ptr);
 }
 
 std::string FixedText(const TDecimal& d, char separator) {
-  return FixedText(d.Negative, d.Digits, d.Exponent, separator);
+  std::string out;
+  AppendFixed(out, d.Negative, d.Digits, d.Exponent, separator);
+  return out;
 }
 
 std::string ExponentText(const TDecimal& d, char separator) {
-  return ExponentText(d.Negative, d.Digits, d.Exponent, separator);
+  std::string out;
+  AppendExponent(out, d.Negative, d.Digits, d.Exponent, separator);
+  return out;
 }
 
 // The first `keep` digits, the next one rounding half away from zero.
@@ -135,13 +143,22 @@ std::optional<TDecimal> Parse(std::string_view text, char separator) {
 
 }  // namespace
 
-std::string OraNumberToStr(const uint8_t* number, std::size_t length,
-                           const TFormatSettings& settings) {
+void OraNumberToStr(const uint8_t* number, std::size_t length, const TFormatSettings& settings,
+                    std::string& text) {
   if (length == 0 || length > 21) NotANumber();
   const uint8_t head = number[0];
-  if (head == 0x80 && length == 1) return "0";
-  if (head == 0 && length == 1) return "-INF";
-  if (head == 0xFF && length == 2 && number[1] == 101) return "INF";
+  if (head == 0x80 && length == 1) {
+    text = "0";
+    return;
+  }
+  if (head == 0 && length == 1) {
+    text = "-INF";
+    return;
+  }
+  if (head == 0xFF && length == 2 && number[1] == 101) {
+    text = "INF";
+    return;
+  }
 
   const bool negative = head < 0x80;
   // The exponent byte counts powers of 100 from 193 (its complement for a negative value); each
@@ -171,21 +188,40 @@ std::string OraNumberToStr(const uint8_t* number, std::size_t length,
   // old DBF programs take "1E-10" for 1, "0.0000000001" they read right.
   const int fractionDigits = static_cast<int>(digits.size()) - decimalExponent;
   const bool fixed = decimalExponent <= 40 && (decimalExponent >= -3 || fractionDigits <= 40);
-  return fixed ? FixedText(negative, digits, decimalExponent, separator)
-               : ExponentText(negative, digits, decimalExponent, separator);
+  text.clear();
+  if (fixed)
+    AppendFixed(text, negative, digits, decimalExponent, separator);
+  else
+    AppendExponent(text, negative, digits, decimalExponent, separator);
+}
+
+std::string OraNumberToStr(const uint8_t* number, std::size_t length,
+                           const TFormatSettings& settings) {
+  std::string text;
+  OraNumberToStr(number, length, settings, text);
+  return text;
 }
 
 std::string OraNumberToStr(const uint8_t* number, std::size_t length) {
   return OraNumberToStr(number, length, FormatSettings());
 }
 
-std::string OraNumberFieldText(const std::optional<std::string_view>& lengthPrefixed) {
-  if (!lengthPrefixed) return {};
+void OraNumberFieldText(const std::optional<std::string_view>& lengthPrefixed, std::string& text) {
+  if (!lengthPrefixed) {
+    text.clear();
+    return;
+  }
   if (lengthPrefixed->empty()) NotANumber();
   const auto* bytes = reinterpret_cast<const uint8_t*>(lengthPrefixed->data());
   const std::size_t length = bytes[0];
   if (length + 1 > lengthPrefixed->size()) NotANumber();
-  return OraNumberToStr(bytes + 1, length);
+  OraNumberToStr(bytes + 1, length, FormatSettings(), text);
+}
+
+std::string OraNumberFieldText(const std::optional<std::string_view>& lengthPrefixed) {
+  std::string text;
+  OraNumberFieldText(lengthPrefixed, text);
+  return text;
 }
 
 TFittedNumber FitNumberText(const std::string& text, std::size_t length,

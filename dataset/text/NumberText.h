@@ -26,10 +26,16 @@ inline constexpr std::size_t kOraNumberSize = 22;
 std::string OraNumberToStr(const uint8_t* number, std::size_t length,
                            const TFormatSettings& settings);
 std::string OraNumberToStr(const uint8_t* number, std::size_t length);
+// The same text into `text`, whose storage is reused; `text` is unchanged when the bytes are
+// refused.
+void OraNumberToStr(const uint8_t* number, std::size_t length, const TFormatSettings& settings,
+                    std::string& text);
 
 // The text of a field holding an Oracle NUMBER in the length-prefixed form above; an empty
 // optional is NULL and gives the empty text.
 std::string OraNumberFieldText(const std::optional<std::string_view>& lengthPrefixed);
+void OraNumberFieldText(const std::optional<std::string_view>& lengthPrefixed,
+                        std::string& text);  // into `text`
 
 // A number's text fitted into a DBF field of `length` characters.
 struct TFittedNumber {

@@ -59,8 +59,14 @@ Bytes EncodeText(const std::string& text) {
   return Encode(negative, digits, exponent);
 }
 
+// The text of the bytes; the form that writes into a string gives the same text, whatever the
+// string held before.
 std::string Text(const Bytes& bytes) {
-  return OraNumberToStr(bytes.data(), bytes.size());
+  std::string text = OraNumberToStr(bytes.data(), bytes.size());
+  std::string reused = "the text of an earlier value, longer than any number's text here";
+  OraNumberToStr(bytes.data(), bytes.size(), FormatSettings(), reused);
+  EXPECT_EQ(reused, text);
+  return text;
 }
 
 TEST(OraNumberText, KnownEncodingsOfOracle) {
@@ -169,6 +175,9 @@ TEST(OraNumberText, BytesThatAreNoNumberAreRefused) {
   };
   for (const Bytes& bytes : cases) {
     EXPECT_THROW(OraNumberToStr(bytes.data(), bytes.size()), EConvertError) << bytes.size();
+    std::string kept = "kept";
+    EXPECT_THROW(OraNumberToStr(bytes.data(), bytes.size(), FormatSettings(), kept), EConvertError);
+    EXPECT_EQ(kept, "kept");
   }
 }
 
@@ -176,6 +185,11 @@ TEST(OraNumberText, FieldTextOfTheLengthPrefixedForm) {
   EXPECT_EQ(OraNumberFieldText(std::nullopt), "");
   const std::string value("\x03\xC2\x02\x18", 4);  // 1.23E2 in three bytes
   EXPECT_EQ(OraNumberFieldText(std::string_view(value)), "123");
+  std::string text = "an earlier text";
+  OraNumberFieldText(std::string_view(value), text);
+  EXPECT_EQ(text, "123");
+  OraNumberFieldText(std::nullopt, text);
+  EXPECT_EQ(text, "");
   std::string padded(kOraNumberSize, '\0');
   padded[0] = 2;
   padded[1] = static_cast<char>(0xC1);
