@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <csignal>
+#include <system_error>
 #include <utility>
 
 #include "dbf/dbf.h"
@@ -37,11 +38,17 @@ class TStopSignalsBlocked {
 }  // namespace
 
 TRecordWriter::TRecordWriter(std::vector<std::string> lengths,
-                             std::function<void(const std::vector<uint32_t>&)> appended)
+                             std::function<void(const std::vector<uint32_t>&)> appended,
+                             bool ownThread)
     : lengths_(std::move(lengths)), appended_(std::move(appended)) {
   for (TBatch& batch : batches_) batch.records.resize(kBatchRecords);
+  if (!ownThread) return;
   const TStopSignalsBlocked blocked;
-  thread_ = std::thread([this] { Run(); });
+  try {
+    thread_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the caller's thread writes each batch itself when it is full.
+  }
 }
 
 TRecordWriter::~TRecordWriter() {
@@ -59,6 +66,10 @@ void TRecordWriter::Add() {
 }
 
 void TRecordWriter::HandOver() {
+  if (!thread_.joinable()) {
+    if (!finished_) Write(batches_[filling_]);
+    return;
+  }
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return !pending_; });
   filling_ = 1 - filling_;
@@ -68,9 +79,10 @@ void TRecordWriter::HandOver() {
 }
 
 bool TRecordWriter::Finish() {
-  if (thread_.joinable()) {
+  if (!finished_) {
     if (batches_[filling_].used > 0) HandOver();
     Stop();
+    finished_ = true;
   }
   if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
   return !Failed();
@@ -93,25 +105,29 @@ void TRecordWriter::Run() {
     if (!pending_) return;  // finishing, with every batch written
     TBatch& batch = batches_[1 - filling_];
     lock.unlock();
-    // After a failure the rest is not written: the file keeps the records before it.
-    for (std::size_t i = 0; i < batch.used && !Failed(); ++i) {
-      if (dbf_append(batch.records[i], lengths_) != 0) {
-        failed_.store(true, std::memory_order_release);
-        break;
-      }
-      try {
-        if (appended_) appended_(dbf_last_replaced());
-      } catch (...) {
-        error_ = std::current_exception();
-        failed_.store(true, std::memory_order_release);
-      }
-      written_.fetch_add(1, std::memory_order_release);
-    }
-    batch.used = 0;
+    Write(batch);
     lock.lock();
     pending_ = false;
     changed_.notify_all();
   }
+}
+
+void TRecordWriter::Write(TBatch& batch) {
+  // After a failure the rest is not written: the file keeps the records before it.
+  for (std::size_t i = 0; i < batch.used && !Failed(); ++i) {
+    if (dbf_append(batch.records[i], lengths_) != 0) {
+      failed_.store(true, std::memory_order_release);
+      break;
+    }
+    try {
+      if (appended_) appended_(dbf_last_replaced());
+    } catch (...) {
+      error_ = std::current_exception();
+      failed_.store(true, std::memory_order_release);
+    }
+    written_.fetch_add(1, std::memory_order_release);
+  }
+  batch.used = 0;
 }
 
 }  // namespace tarnwick

@@ -31,9 +31,11 @@ class TRecordWriter {
 
   // `lengths`: the field lengths as dbf_append takes them. `appended` runs on the writer thread
   // after every record appended, with dbf_last_replaced; what it touches belongs to the writer
-  // thread until Finish has returned.
+  // thread until Finish has returned. Without `ownThread`, or when no thread can be started (a
+  // process at its limit), the caller's thread writes each batch itself as it fills, with the
+  // same results.
   TRecordWriter(std::vector<std::string> lengths,
-                std::function<void(const std::vector<uint32_t>&)> appended);
+                std::function<void(const std::vector<uint32_t>&)> appended, bool ownThread = true);
   ~TRecordWriter();
   TRecordWriter(const TRecordWriter&) = delete;
   TRecordWriter& operator=(const TRecordWriter&) = delete;
@@ -65,6 +67,8 @@ class TRecordWriter {
   void HandOver();
   void Run();
   void Stop() noexcept;
+  // Appends the records of a batch, up to the first failure, and empties it.
+  void Write(TBatch& batch);
 
   const std::vector<std::string> lengths_;
   const std::function<void(const std::vector<uint32_t>&)> appended_;
@@ -78,6 +82,7 @@ class TRecordWriter {
   std::exception_ptr error_;
   std::atomic<int64_t> written_{0};
   std::atomic<bool> failed_{false};
+  bool finished_ = false;  // Finish has run
   std::thread thread_;
 };
 

@@ -19,7 +19,9 @@ namespace {
 
 using testsupport::ReadDbf;
 
-class RecordWriterTest : public ::testing::Test {
+// Every case runs with the writer's own thread and on the caller's thread (what a process that
+// cannot start a thread gets): the results are the same.
+class RecordWriterTest : public ::testing::TestWithParam<bool> {
  protected:
   RecordWriterTest() {
     const char* names[] = {"ID", "NAME", nullptr};
@@ -43,20 +45,25 @@ class RecordWriterTest : public ::testing::Test {
     }
   }
 
+  bool OwnThread() const { return GetParam(); }
+
   testsupport::ScratchDir dir{"tarnwick-recordwriter"};
   std::string path = dir.File("W.dbf");
   const std::vector<std::string> lengths{"7", "6"};
 };
 
-TEST_F(RecordWriterTest, RecordsArriveInTheirOrderEachCountedWithItsSubstitutions) {
+TEST_P(RecordWriterTest, RecordsArriveInTheirOrderEachCountedWithItsSubstitutions) {
   const int count = 3 * static_cast<int>(TRecordWriter::kBatchRecords) + 17;
   int appended = 0;
   int withQuestionMark = 0;
-  TRecordWriter writer(lengths, [&](const std::vector<uint32_t>& replaced) {
-    ++appended;
-    ASSERT_EQ(replaced.size(), 2u);
-    withQuestionMark += replaced[1] != 0;
-  });
+  TRecordWriter writer(
+      lengths,
+      [&](const std::vector<uint32_t>& replaced) {
+        ++appended;
+        ASSERT_EQ(replaced.size(), 2u);
+        withQuestionMark += replaced[1] != 0;
+      },
+      OwnThread());
   AddRecords(writer, count);
   EXPECT_TRUE(writer.Finish());
   EXPECT_TRUE(writer.Finish()) << "a second Finish gives the same result";
@@ -75,7 +82,7 @@ TEST_F(RecordWriterTest, RecordsArriveInTheirOrderEachCountedWithItsSubstitution
             " " + std::to_string(count) + "   \xA6" + std::to_string(count) + " ");
 }
 
-TEST_F(RecordWriterTest, AFailedAppendEndsTheWritingAndKeepsTheRecordsBefore) {
+TEST_P(RecordWriterTest, AFailedAppendEndsTheWritingAndKeepsTheRecordsBefore) {
   const int failing = static_cast<int>(TRecordWriter::kBatchRecords) + 5;
   int records = 0;
   DbfFileHooks hooks;
@@ -87,7 +94,7 @@ TEST_F(RecordWriterTest, AFailedAppendEndsTheWritingAndKeepsTheRecordsBefore) {
     return ::pwrite(fd, buf, count, offset);
   };
   dbf_set_hooks(hooks);
-  TRecordWriter writer(lengths, nullptr);
+  TRecordWriter writer(lengths, nullptr, OwnThread());
   // The caller may add more before it sees the failure; none of it is written.
   AddRecords(writer, 4 * static_cast<int>(TRecordWriter::kBatchRecords));
   EXPECT_FALSE(writer.Finish());
@@ -100,10 +107,13 @@ TEST_F(RecordWriterTest, AFailedAppendEndsTheWritingAndKeepsTheRecordsBefore) {
   EXPECT_EQ(file.fileSize, file.headerLength + (failing - 1) * file.recordLength);
 }
 
-TEST_F(RecordWriterTest, WhatTheCallbackThrowsReachesFinishAfterItsRecord) {
-  TRecordWriter writer(lengths, [n = 0](const std::vector<uint32_t>&) mutable {
-    if (++n == 3) throw std::runtime_error("no room for the counts");
-  });
+TEST_P(RecordWriterTest, WhatTheCallbackThrowsReachesFinishAfterItsRecord) {
+  TRecordWriter writer(
+      lengths,
+      [n = 0](const std::vector<uint32_t>&) mutable {
+        if (++n == 3) throw std::runtime_error("no room for the counts");
+      },
+      OwnThread());
   AddRecords(writer, 10);
   EXPECT_THROW(writer.Finish(), std::runtime_error);
   EXPECT_EQ(writer.Written(), 3) << "the third record was appended before its callback threw";
@@ -111,16 +121,23 @@ TEST_F(RecordWriterTest, WhatTheCallbackThrowsReachesFinishAfterItsRecord) {
   EXPECT_EQ(ReadDbf(path).count, 3u);
 }
 
-TEST_F(RecordWriterTest, AWriterThatIsNotFinishedWritesWhatWasHandedOverAndEnds) {
+TEST_P(RecordWriterTest, AWriterThatIsNotFinishedWritesWhatWasHandedOverAndEnds) {
   {
-    TRecordWriter writer(lengths, nullptr);
+    TRecordWriter writer(lengths, nullptr, OwnThread());
     AddRecords(writer, static_cast<int>(TRecordWriter::kBatchRecords) + 3);
   }
   // The full batch went to the thread; the three records after it were never handed over.
   EXPECT_EQ(ReadDbf(path).count, TRecordWriter::kBatchRecords);
 }
 
-TEST_F(RecordWriterTest, StopSignalsAreBlockedOnTheWriterThreadAndFaultSignalsAreNot) {
+INSTANTIATE_TEST_SUITE_P(Threads, RecordWriterTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "OwnThread" : "CallersThread";
+                         });
+
+using RecordWriterThreadTest = RecordWriterTest;
+
+TEST_F(RecordWriterThreadTest, StopSignalsAreBlockedOnTheWriterThreadAndFaultSignalsAreNot) {
   bool checked = false;
   sigset_t mask;
   sigemptyset(&mask);
