@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace tarnwick::utf8 {
@@ -15,6 +16,10 @@ struct DecodeCase {
   char32_t code_point;  // for a valid sequence
   std::size_t length;   // 0: the first byte is stray
 };
+
+std::ostream& operator<<(std::ostream& os, const DecodeCase& c) {
+  return os << c.name;
+}
 
 class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -85,6 +90,10 @@ struct TextCase {
   bool valid;
   std::size_t count;  // characters, a stray byte counting as one
 };
+
+std::ostream& operator<<(std::ostream& os, const TextCase& c) {
+  return os << c.name;
+}
 
 class TextTest : public ::testing::TestWithParam<TextCase> {};
 

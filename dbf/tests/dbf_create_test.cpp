@@ -282,6 +282,10 @@ struct RefusedCase {
   void (*mutate)(CreateArgs&);
 };
 
+std::ostream& operator<<(std::ostream& os, const RefusedCase& c) {
+  return os << c.label;
+}
+
 std::vector<Field> three_fields() {
   return {{"ID", 'N', 5, 0}, {"NAME", 'C', 30, 0}, {"BORN", 'D', 8, 0}};
 }

@@ -1,6 +1,8 @@
 // A table that changes between the structure analysis and the import, as one does when the window
 // reads the structure and the user presses "import" after a nightly reload has replaced the
 // table: the file never gets a value that its field cannot hold.
+#include <ostream>
+
 #include "app/tests/standin/StandinExportFixture.h"
 
 namespace tarnwick::export_test {
@@ -15,6 +17,10 @@ struct TChange {
   // A piece of the error, or empty when every value still fits its field.
   const char* error;
 };
+
+std::ostream& operator<<(std::ostream& os, const TChange& c) {
+  return os << c.what;
+}
 
 class ChangedTableTest : public StandinExportTest, public ::testing::WithParamInterface<TChange> {};
 
