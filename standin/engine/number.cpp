@@ -306,16 +306,17 @@ int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv, boo
     canonical = canonicalNumber(p, len);
     return 0;
   }
+  // The base-100 digits as one integer; a digit out of range wraps around beyond 99.
   uint64_t m = 0;
+  const unsigned bias = neg ? 101 : 1;
   for (size_t i = 1; i < end; ++i) {
-    int digit = neg ? 101 - p[i] : p[i] - 1;
-    if (digit < 0 || digit > 99) return 0;
-    m = m * 100 + static_cast<uint64_t>(digit);
+    const unsigned digit = neg ? bias - p[i] : p[i] - bias;
+    if (digit > 99) return 0;
+    m = m * 100 + digit;
   }
   // Every digit is in range; a mantissa this short has no zero digit at either end and, when
   // negative, its 102, in the form encodeNumber writes.
-  const int firstDigit = neg ? 101 - p[1] : p[1] - 1;
-  canonical = firstDigit != 0 && m % 100 != 0 && (!neg || end < len);
+  canonical = p[1] != bias && m % 100 != 0 && (!neg || end < len);
   int scale100 = exponent - (k - 1);  // value = m x 100^scale100
   if (scale100 >= 0 && exponent <= 8) {
     for (int i = 0; i < scale100; ++i) m *= 100;
