@@ -93,6 +93,24 @@ enum class StmtType : uint16_t {
   Declare = 9,
 };
 
+// Added for the fetch path: one value of the current row with its kind, as Cursor::value() reads
+// it in one call. Only the members that belong to `kind` are set (the value is read for every
+// value of every row, so nothing else is written). Views point into engine-owned memory valid
+// until the next step().
+struct Value {
+  ValueKind kind;
+  int64_t integer;        // Integer: what asInteger() gives
+  double real;            // Real: what asReal() gives
+  std::string_view text;  // Text: what asText() gives; Bytes: what asBytes() gives
+  // Integer and Real: the NUMBER in Oracle's byte format (1 to 21 bytes) when the engine holds it
+  // so, exactly as encoding numberText() would give it; empty otherwise.
+  std::string_view number;
+  // Date: what asDate() gives, when `dateValid`; a stored text that is not a date leaves it false,
+  // and asDate() then raises the error.
+  DateTime date;
+  bool dateValid;
+};
+
 class Cursor {
  public:
   virtual ~Cursor() = default;
@@ -116,6 +134,9 @@ class Cursor {
   virtual std::string_view numberText(int col) const = 0;  // exact decimal text of a NUMBER
   virtual DateTime asDate(int col) const = 0;
   virtual std::string_view asBytes(int col) const = 0;  // RAW/BLOB bytes
+  // Added: the kind and the value together, for readers of every value of every row. Throws what
+  // kind() throws, and nothing else.
+  virtual Value value(int col) const = 0;
 };
 
 class Session {
@@ -159,6 +180,9 @@ class Server {
 // - asText() of a NUMBER is its numberText(), of a DATE or TIMESTAMP "YYYY-MM-DD HH:MM:SS".
 // - asDate() of a TIMESTAMP drops the fraction of a second.
 // - A column index outside the select list throws std::out_of_range.
+// - value() reads the stored value once: a NUMBER is decoded once whatever is asked of it, and a
+//   stored NUMBER whose bytes are in the form the engine writes comes as those bytes
+//   (Value::number).
 
 // Server folders for standin-admin and tests. A server folder holds "users" (one "NAME password"
 // line per user), "settings" ("key = value" lines) and one SQLite schema file per user

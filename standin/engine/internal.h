@@ -65,6 +65,14 @@ bool decodeNumber(const unsigned char* p, size_t len, Decimal& out);
 // at most 18 digits, 2 with `dv` when it has a fraction, at most 14 digits and a small exponent
 // (then `dv` is the correctly rounded double), 0 when the full decimal is needed.
 int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv);
+// True when the bytes are a NUMBER exactly as encodeNumber writes it: no zero base-100 digit at
+// either end of the mantissa, every digit in range, and the 102 that ends a negative mantissa of
+// fewer than 20 digits. Such bytes are the only form of their value, so a reader may hand them on
+// instead of encoding the decoded value again.
+bool canonicalNumber(const unsigned char* p, size_t len);
+// Both of the above in one pass over the bytes: quickNumber's answer, and in `canonical` what
+// canonicalNumber says of them.
+int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv, bool& canonical);
 // Reads any SQLite value that stands for a number: a stored NUMBER blob, an integer, a real
 // (rounded to 15 significant digits) or a numeric text. False for NULL; throws ORA-01722 for text
 // that is not a number.

@@ -285,8 +285,15 @@ bool decodeNumber(const unsigned char* p, size_t len, Decimal& out) {
 }
 
 int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv) {
+  bool canonical;
+  return quickNumber(p, len, iv, dv, canonical);
+}
+
+int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv, bool& canonical) {
+  canonical = false;
   if (len == 0) return 0;
   if (len == 1 && p[0] == 128) {
+    canonical = true;
     iv = 0;
     return 1;
   }
@@ -295,13 +302,21 @@ int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv) {
   size_t end = len;
   if (neg && p[end - 1] == 102) --end;
   int k = static_cast<int>(end) - 1;  // base-100 mantissa digits
-  if (k < 1 || k > 9) return 0;
-  uint64_t m = 0;
-  for (size_t i = 1; i < end; ++i) {
-    int digit = neg ? 101 - p[i] : p[i] - 1;
-    if (digit < 0 || digit > 99) return 0;
-    m = m * 100 + static_cast<uint64_t>(digit);
+  if (k < 1 || k > 9) {
+    canonical = canonicalNumber(p, len);
+    return 0;
   }
+  // The base-100 digits as one integer; a digit out of range wraps around beyond 99.
+  uint64_t m = 0;
+  const unsigned bias = neg ? 101 : 1;
+  for (size_t i = 1; i < end; ++i) {
+    const unsigned digit = neg ? bias - p[i] : p[i] - bias;
+    if (digit > 99) return 0;
+    m = m * 100 + digit;
+  }
+  // Every digit is in range; a mantissa this short has no zero digit at either end and, when
+  // negative, its 102, in the form encodeNumber writes.
+  canonical = p[1] != bias && m % 100 != 0 && (!neg || end < len);
   int scale100 = exponent - (k - 1);  // value = m x 100^scale100
   if (scale100 >= 0 && exponent <= 8) {
     for (int i = 0; i < scale100; ++i) m *= 100;
@@ -320,12 +335,15 @@ int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv) {
     return 2;
   }
 #if defined(__x86_64__) && LDBL_MANT_DIG == 64
+  // Powers of ten up to 10^26, each exact in the 64-bit mantissa of a long double.
+  static const long double kPow10Long[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                           1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                           1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
+                                           1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L};
   if (exp10 >= -26) {
     // Up to 18 digits: the x87 division rounds once to 64 bits; rounding that to a double is
     // correct unless the 11 dropped bits are exactly one half, which is left to the exact path.
-    long double p = 1;
-    for (int i = 0; i < -exp10; ++i) p *= 10;  // exact up to 10^27
-    long double r = static_cast<long double>(m) / p;
+    long double r = static_cast<long double>(m) / kPow10Long[-exp10];
     uint64_t mantissa;
     std::memcpy(&mantissa, &r, sizeof mantissa);
     if ((mantissa & 0x7FF) == 0x400) return 0;
@@ -334,6 +352,27 @@ int quickNumber(const unsigned char* p, size_t len, int64_t& iv, double& dv) {
   }
 #endif
   return 0;
+}
+
+bool canonicalNumber(const unsigned char* p, size_t len) {
+  if (len == 1) return p[0] == 128;  // zero
+  if (len < 2 || len > 21) return false;
+  if (p[0] >= 128) {
+    // Positive: digit = byte - 1.
+    for (size_t i = 1; i < len; ++i)
+      if (p[i] < 1 || p[i] > 100) return false;
+    return p[1] != 1 && p[len - 1] != 1;
+  }
+  // Negative: digit = 101 - byte; the 102 ends every mantissa shorter than 20 digits.
+  size_t end = len;
+  if (p[len - 1] == 102)
+    --end;
+  else if (len != 21)
+    return false;
+  if (end < 2) return false;
+  for (size_t i = 1; i < end; ++i)
+    if (p[i] < 2 || p[i] > 101) return false;
+  return p[1] != 101 && p[end - 1] != 101;
 }
 
 // ---- exact arithmetic ------------------------------------------------------------------------

@@ -116,6 +116,8 @@ std::map<std::string, std::string> readSettings(const fs::path& folder) {
 
 class Connection;
 
+[[noreturn]] void beyondSelectList();
+
 class CursorImpl final : public Cursor {
  public:
   CursorImpl(std::shared_ptr<Connection> connection, Plan plan);
@@ -131,14 +133,20 @@ class CursorImpl final : public Cursor {
   std::string_view numberText(int col) const override;
   DateTime asDate(int col) const override;
   std::string_view asBytes(int col) const override;
+  Value value(int col) const override;
 
  private:
+  // How the values of a select-list item are read, from its type.
+  enum class Reading : uint8_t { Number, Date, Bytes, Text };
+
   // Decoded NUMBER of the current row, kept per column so that repeated reads decode once.
   struct NumberCache {
     uint64_t quickRow = UINT64_MAX;
     int quick = 0;  // quickNumber's answer for the current row
     int64_t iv = 0;
     double dv = 0;
+    std::string_view stored;  // the stored NUMBER bytes (a BLOB value), else empty
+    bool canonical = false;   // they are in the form encodeNumber writes
     uint64_t row = UINT64_MAX;
     bool textReady = false;
     Decimal value;
@@ -147,8 +155,19 @@ class CursorImpl final : public Cursor {
   };
   const Decimal& number(int col) const;
   const NumberCache& quick(int col) const;
-  int storage(int col) const;
-  void checkColumn(int col) const;
+  void readNumber(int col, int storage, Value& v) const;
+  // Every reader starts with these two: they are small enough to be inlined.
+  int storage(int col) const {
+    if (storageRow_[col] != row_) {
+      storageRow_[col] = row_;
+      values_[col] = sqlite3_column_value(stmt_.get(), col);
+      storage_[col] = sqlite3_value_type(values_[col]);
+    }
+    return storage_[col];
+  }
+  void checkColumn(int col) const {
+    if (col < 0 || static_cast<size_t>(col) >= plan_.columns.size()) beyondSelectList();
+  }
 
   void checkLoggedOn() const;
 
@@ -161,6 +180,7 @@ class CursorImpl final : public Cursor {
   bool executed_ = false;
   bool done_ = false;
   uint64_t row_ = 0;
+  std::vector<Reading> readings_;  // per select-list item
   mutable std::vector<NumberCache> numbers_;
   // Each value of the current row and its SQLite storage class, looked up once per row; the
   // sqlite3_value_* readers then avoid the per-call cost of sqlite3_column_*.
@@ -479,19 +499,15 @@ CursorImpl::CursorImpl(std::shared_ptr<Connection> connection, Plan plan)
     : connection_(std::move(connection)), session_(*connection_), plan_(std::move(plan)) {
   if (plan_.action == Action::Query || plan_.action == Action::Dml)
     stmt_ = session_.compile(plan_.sql, plan_);
+  for (const ColType& t : plan_.columnTypes)
+    readings_.push_back(t.isNumber()  ? Reading::Number
+                        : t.isDate()  ? Reading::Date
+                        : t.isBytes() ? Reading::Bytes
+                                      : Reading::Text);
   numbers_.resize(plan_.columns.size());
   storageRow_.assign(plan_.columns.size(), UINT64_MAX);
   storage_.assign(plan_.columns.size(), SQLITE_NULL);
   values_.assign(plan_.columns.size(), nullptr);
-}
-
-int CursorImpl::storage(int col) const {
-  if (storageRow_[col] != row_) {
-    storageRow_[col] = row_;
-    values_[col] = sqlite3_column_value(stmt_.get(), col);
-    storage_[col] = sqlite3_value_type(values_[col]);
-  }
-  return storage_[col];
 }
 
 void CursorImpl::checkLoggedOn() const {
@@ -566,9 +582,8 @@ bool CursorImpl::step() {
   }
 }
 
-void CursorImpl::checkColumn(int col) const {
-  if (col < 0 || static_cast<size_t>(col) >= plan_.columns.size())
-    throw std::out_of_range("column index beyond the select list");
+[[noreturn]] void beyondSelectList() {
+  throw std::out_of_range("column index beyond the select list");
 }
 
 const Decimal& CursorImpl::number(int col) const {
@@ -589,10 +604,13 @@ const CursorImpl::NumberCache& CursorImpl::quick(int col) const {
   if (c.quickRow != row_) {
     c.quickRow = row_;
     c.quick = 0;
+    c.stored = {};
+    c.canonical = false;
     if (storage(col) == SQLITE_BLOB) {
       auto* p = static_cast<const unsigned char*>(sqlite3_value_blob(values_[col]));
       size_t len = static_cast<size_t>(sqlite3_value_bytes(values_[col]));
-      c.quick = quickNumber(p, len, c.iv, c.dv);
+      c.quick = quickNumber(p, len, c.iv, c.dv, c.canonical);
+      c.stored = {reinterpret_cast<const char*>(p), len};
     }
   }
   return c;
@@ -674,6 +692,75 @@ DateTime CursorImpl::asDate(int col) const {
   std::string_view s(reinterpret_cast<const char*>(p), sqlite3_value_bytes(values_[col]));
   if (!parseDateText(s, d)) raise(1858);
   return d;
+}
+
+// The kind and the value as kind() and the asX() readers give them, with the same errors at the
+// same points: only what kind() checks can fail here; a DATE whose text does not parse is left to
+// asDate(), which a reader calls only when it needs the date.
+Value CursorImpl::value(int col) const {
+  checkColumn(col);
+  Value v;
+  v.kind = ValueKind::Null;
+  const int storage = this->storage(col);
+  if (storage == SQLITE_NULL) return v;
+  sqlite3_value* stored = values_[col];
+  switch (readings_[col]) {
+    case Reading::Number:
+      readNumber(col, storage, v);
+      break;
+    case Reading::Date: {
+      v.kind = ValueKind::Date;
+      if (const unsigned char* p = sqlite3_value_text(stored)) {
+        v.dateValid = parseDateText(
+            {reinterpret_cast<const char*>(p), static_cast<size_t>(sqlite3_value_bytes(stored))},
+            v.date);
+      } else {
+        v.date = DateTime{};  // no text at all reads as the zero date, as in asDate()
+        v.dateValid = true;
+      }
+      break;
+    }
+    case Reading::Bytes:
+      v.kind = ValueKind::Bytes;
+      if (const void* p = sqlite3_value_blob(stored))
+        v.text = {static_cast<const char*>(p), static_cast<size_t>(sqlite3_value_bytes(stored))};
+      break;
+    case Reading::Text:
+      v.kind = ValueKind::Text;
+      if (const unsigned char* p = sqlite3_value_text(stored))
+        v.text = {reinterpret_cast<const char*>(p),
+                  static_cast<size_t>(sqlite3_value_bytes(stored))};
+      break;
+  }
+  return v;
+}
+
+// A NUMBER as kind(), asInteger() and asReal() read it: an SQLite integer as it is, stored bytes of
+// the common sizes without the full decimal, anything else through the decimal (which raises
+// ORA-01722 for what is not a number).
+void CursorImpl::readNumber(int col, int storage, Value& v) const {
+  if (storage == SQLITE_INTEGER) {
+    v.kind = ValueKind::Integer;
+    v.integer = sqlite3_value_int64(values_[col]);
+    return;
+  }
+  const NumberCache& q = quick(col);
+  if (q.quick == 1) {
+    v.kind = ValueKind::Integer;
+    v.integer = q.iv;
+  } else if (q.quick == 2) {
+    v.kind = ValueKind::Real;
+    v.real = q.dv;
+  } else {
+    const Decimal& d = number(col);
+    if (decimalToInt(d, v.integer)) {
+      v.kind = ValueKind::Integer;
+    } else {
+      v.kind = ValueKind::Real;
+      v.real = decimalToDouble(d);
+    }
+  }
+  if (q.canonical) v.number = q.stored;
 }
 
 std::string_view CursorImpl::asBytes(int col) const {

@@ -83,15 +83,6 @@ bool acceptedDefine(ub2 dty, sb4 size) {
   }
 }
 
-// Per fetch call: where the error of a failing row is described.
-struct FetchState {
-  const char* expected = "";
-  const char* got = "";
-  bool truncated = false;
-  char scratch[8192];  // text form of NUMBER, DATE and RAW values
-  std::string longNumber;
-};
-
 inline void put16(char* base, ub4 skip, ub4 row, uint16_t v) {
   if (base) std::memcpy(base + static_cast<size_t>(row) * skip, &v, sizeof v);
 }
@@ -171,32 +162,18 @@ inline void store(const Define& d, ub4 row, T v) {
   setOutputs(d, row, 0, sizeof v, 0);
 }
 
-int putInteger(const Define& d, ub4 row, standin::Cursor& c, int col, standin::ValueKind k,
-               FetchState& st) {
-  // An integral value of the engine keeps all its 64 bits; others are truncated toward zero.
-  bool exact = k == standin::ValueKind::Integer;
-  int64_t whole = 0;
-  long double v = 0;
-  switch (k) {
-    case standin::ValueKind::Integer:
-      whole = c.asInteger(col);
-      v = static_cast<long double>(whole);
-      break;
-    case standin::ValueKind::Real:
-      v = std::trunc(static_cast<long double>(c.asReal(col)));
-      break;
-    case standin::ValueKind::Text: {
-      double parsed;
-      if (!parseNumber(c.asText(col), parsed)) return 1722;
-      v = std::trunc(static_cast<long double>(parsed));
-      break;
-    }
-    default:
-      return mismatch(st, "NUMBER", k);
-  }
-  bool isUnsigned = d.dty == SQLT_UIN;
+// True when an integral value fits the define's integer type.
+bool fitsInteger(int64_t v, sb4 size, bool isUnsigned) {
+  if (isUnsigned) return v >= 0 && (size == 8 || static_cast<uint64_t>(v) >> (8 * size) == 0);
+  if (size == 8) return true;
+  const int64_t limit = int64_t{1} << (8 * size - 1);
+  return v >= -limit && v < limit;
+}
+
+// True when a value already truncated toward zero fits the define's integer type.
+bool fitsInteger(long double v, sb4 size, bool isUnsigned) {
   long double lo, hi;
-  switch (d.valueSize) {
+  switch (size) {
     case 1:
       lo = isUnsigned ? 0 : -128.0L;
       hi = isUnsigned ? 255.0L : 127.0L;
@@ -214,9 +191,33 @@ int putInteger(const Define& d, ub4 row, standin::Cursor& c, int col, standin::V
       hi = isUnsigned ? 18446744073709551615.0L : 9223372036854775807.0L;
       break;
   }
-  if (v < lo || v > hi) return 1455;
-  int64_t i = exact ? whole : static_cast<int64_t>(v);
-  uint64_t u = exact ? static_cast<uint64_t>(whole) : static_cast<uint64_t>(v);
+  return v >= lo && v <= hi;
+}
+
+int putInteger(const Define& d, ub4 row, const standin::Value& v, FetchState& st) {
+  // An integral value of the engine keeps all its 64 bits; others are truncated toward zero.
+  const bool isUnsigned = d.dty == SQLT_UIN;
+  int64_t i = 0;
+  uint64_t u = 0;
+  switch (v.kind) {
+    case standin::ValueKind::Integer:
+      if (!fitsInteger(v.integer, d.valueSize, isUnsigned)) return 1455;
+      i = v.integer;
+      u = static_cast<uint64_t>(v.integer);
+      break;
+    case standin::ValueKind::Real:
+    case standin::ValueKind::Text: {
+      double real = v.real;
+      if (v.kind == standin::ValueKind::Text && !parseNumber(v.text, real)) return 1722;
+      const long double whole = std::trunc(static_cast<long double>(real));
+      if (!fitsInteger(whole, d.valueSize, isUnsigned)) return 1455;
+      i = static_cast<int64_t>(whole);
+      u = static_cast<uint64_t>(whole);
+      break;
+    }
+    default:
+      return mismatch(st, "NUMBER", v.kind);
+  }
   switch (d.valueSize) {
     case 1:
       isUnsigned ? store<uint8_t>(d, row, static_cast<uint8_t>(u))
@@ -237,60 +238,72 @@ int putInteger(const Define& d, ub4 row, standin::Cursor& c, int col, standin::V
   return 0;
 }
 
-int putFloat(const Define& d, ub4 row, standin::Cursor& c, int col, standin::ValueKind k,
-             FetchState& st) {
-  double v;
-  switch (k) {
+int putFloat(const Define& d, ub4 row, const standin::Value& v, FetchState& st) {
+  double real;
+  switch (v.kind) {
     case standin::ValueKind::Integer:
-      v = static_cast<double>(c.asInteger(col));
+      real = static_cast<double>(v.integer);
       break;
     case standin::ValueKind::Real:
-      v = c.asReal(col);
+      real = v.real;
       break;
     case standin::ValueKind::Text:
-      if (!parseNumber(c.asText(col), v)) return 1722;
+      if (!parseNumber(v.text, real)) return 1722;
       break;
     default:
-      return mismatch(st, "NUMBER", k);
+      return mismatch(st, "NUMBER", v.kind);
   }
   bool single = d.dty == SQLT_BFLOAT || (d.dty == SQLT_FLT && d.valueSize == 4);
   if (single)
-    store<float>(d, row, static_cast<float>(v));
+    store<float>(d, row, static_cast<float>(real));
   else
-    store<double>(d, row, v);
+    store<double>(d, row, real);
   return 0;
 }
 
-int putNumber(const Define& d, ub4 row, standin::Cursor& c, int col, standin::ValueKind k,
+int putNumber(const Define& d, ub4 row, standin::Cursor& c, int col, const standin::Value& v,
               FetchState& st) {
-  std::string_view text;
-  if (k == standin::ValueKind::Integer || k == standin::ValueKind::Real)
-    text = c.numberText(col);
-  else if (k == standin::ValueKind::Text)
-    text = c.asText(col);
-  else
-    return mismatch(st, "NUMBER", k);
-  unsigned char bytes[21];
-  size_t n = encodeNumber(text, bytes);
-  if (n == 0) return 1722;
+  unsigned char encoded[21];
+  std::string_view bytes;
+  if (v.kind == standin::ValueKind::Integer || v.kind == standin::ValueKind::Real) {
+    // The engine hands on a stored NUMBER as it is; anything else is encoded from its text.
+    bytes = v.number;
+    if (bytes.empty()) {
+      size_t n = encodeNumber(c.numberText(col), encoded);
+      if (n == 0) return 1722;
+      bytes = {reinterpret_cast<const char*>(encoded), n};
+    }
+  } else if (v.kind == standin::ValueKind::Text) {
+    size_t n = encodeNumber(v.text, encoded);
+    if (n == 0) return 1722;
+    bytes = {reinterpret_cast<const char*>(encoded), n};
+  } else {
+    return mismatch(st, "NUMBER", v.kind);
+  }
   char* dst = d.value + static_cast<size_t>(row) * d.valueSkip;
   if (d.dty == SQLT_VNU) {
-    dst[0] = static_cast<char>(n);
-    std::memcpy(dst + 1, bytes, n);
-    setOutputs(d, row, 0, n + 1, 0);
+    dst[0] = static_cast<char>(bytes.size());
+    std::memcpy(dst + 1, bytes.data(), bytes.size());
+    setOutputs(d, row, 0, bytes.size() + 1, 0);
   } else {
-    std::memcpy(dst, bytes, n);
-    setOutputs(d, row, 0, n, 0);
+    std::memcpy(dst, bytes.data(), bytes.size());
+    setOutputs(d, row, 0, bytes.size(), 0);
   }
   return 0;
+}
+
+// The date of a DATE value; one whose stored text is not a date makes the engine raise its error.
+standin::DateTime dateOf(standin::Cursor& c, int col, const standin::Value& v) {
+  return v.dateValid ? v.date : c.asDate(col);
 }
 
 // Writes column `col` of the engine's current row into row `row` of define d. Returns 0, or the
 // Oracle error that ends the fetch at this row.
 int putValue(Stmt& s, const Define& d, ub4 row, FetchState& st) {
   standin::Cursor& c = *s.cursor;
-  int col = static_cast<int>(d.position) - 1;
-  standin::ValueKind k = c.kind(col);
+  const int col = static_cast<int>(d.position) - 1;
+  const standin::Value v = c.value(col);
+  const standin::ValueKind k = v.kind;
   if (k == standin::ValueKind::Null) {
     setOutputs(d, row, -1, 0, 1405);
     return d.ind ? 0 : 1405;
@@ -301,66 +314,65 @@ int putValue(Stmt& s, const Define& d, ub4 row, FetchState& st) {
     case SQLT_AVC:
     case SQLT_AFC:
     case SQLT_LNG: {
-      std::string_view v;
+      std::string_view text;
       switch (k) {
         case standin::ValueKind::Text:
-          v = c.asText(col);
+          text = v.text;
           break;
         case standin::ValueKind::Integer:
         case standin::ValueKind::Real:
-          v = std::string_view(st.scratch, formatNumber(c.numberText(col), s.decimalChar,
-                                                        st.scratch, sizeof st.scratch));
+          text = std::string_view(st.scratch, formatNumber(c.numberText(col), s.decimalChar,
+                                                           st.scratch, sizeof st.scratch));
           // Oracle writes a number whose text would pass 40 characters in scientific notation;
           // such values are rare enough to take the engine's allocating formatter.
-          if (v.size() > 40) {
+          if (text.size() > 40) {
             st.longNumber = standin::oracleNumberText(c.numberText(col), s.decimalChar);
-            v = st.longNumber;
+            text = st.longNumber;
           }
           break;
         case standin::ValueKind::Date:
-          v = std::string_view(st.scratch,
-                               s.dateFormat.format(c.asDate(col), st.scratch, sizeof st.scratch));
+          text = std::string_view(
+              st.scratch, s.dateFormat.format(dateOf(c, col, v), st.scratch, sizeof st.scratch));
           break;
         case standin::ValueKind::Bytes: {
           if (s.columns[col].type != standin::OraType::Raw) return mismatch(st, "CHAR", k);
-          std::string_view b = c.asBytes(col);
           static const char hex[] = "0123456789ABCDEF";
           size_t n = 0;
-          for (unsigned char byte : b) {
+          for (unsigned char byte : v.text) {
             if (n + 2 > sizeof st.scratch) break;
             st.scratch[n++] = hex[byte >> 4];
             st.scratch[n++] = hex[byte & 15];
           }
-          v = std::string_view(st.scratch, n);
+          text = std::string_view(st.scratch, n);
           break;
         }
         default:
           break;
       }
-      return putBytes(d, row, v, st);
+      return putBytes(d, row, text, st);
     }
     case SQLT_INT:
     case SQLT_UIN:
-      return putInteger(d, row, c, col, k, st);
+      return putInteger(d, row, v, st);
     case SQLT_FLT:
     case SQLT_BFLOAT:
     case SQLT_BDOUBLE:
-      return putFloat(d, row, c, col, k, st);
+      return putFloat(d, row, v, st);
     case SQLT_DAT: {
       if (k != standin::ValueKind::Date) return mismatch(st, "DATE", k);
       unsigned char bytes[7];
-      encodeDate(c.asDate(col), bytes);
+      encodeDate(dateOf(c, col, v), bytes);
       std::memcpy(d.value + static_cast<size_t>(row) * d.valueSkip, bytes, 7);
       setOutputs(d, row, 0, 7, 0);
       return 0;
     }
     case SQLT_NUM:
     case SQLT_VNU:
-      return putNumber(d, row, c, col, k, st);
+      return putNumber(d, row, c, col, v, st);
     case SQLT_BIN:
     case SQLT_LBI:
       if (k != standin::ValueKind::Bytes) return mismatch(st, "BINARY", k);
-      return putBytes(d, row, c.asBytes(col), st);
+      return putBytes(d, row, v.text, st);
     default:
       return 1460;
   }
@@ -381,8 +393,12 @@ void loadNls(Stmt& s) {
 // Fetches up to nrows rows of an executed query into the defines.
 sword fetchRows(Stmt& s, Error& err, ub4 nrows, bool requireDefines) {
   Server* srv = as<Server>(s.connection->server, OCI_HTYPE_SERVER);
-  std::vector<Define*> active;
-  active.reserve(s.defines.size());
+  if (!s.fetchState) s.fetchState = std::make_unique<FetchState>();
+  FetchState& st = *s.fetchState;
+  st.expected = st.got = "";
+  st.truncated = false;
+  std::vector<Define*>& active = st.defines;
+  active.clear();
   for (auto& d : s.defines) {
     if (!d) continue;
     if (d->position > s.columns.size()) fail(1007);
@@ -400,7 +416,6 @@ sword fetchRows(Stmt& s, Error& err, ub4 nrows, bool requireDefines) {
     }
   }
 
-  auto st = std::make_unique<FetchState>();
   ub4 got = 0;
   int error = 0;
   try {
@@ -414,7 +429,7 @@ sword fetchRows(Stmt& s, Error& err, ub4 nrows, bool requireDefines) {
         break;
       }
       for (Define* d : active) {
-        error = putValue(s, *d, got, *st);
+        error = putValue(s, *d, got, st);
         if (error) break;
       }
       if (error) break;  // the failing row is not counted
@@ -428,7 +443,7 @@ sword fetchRows(Stmt& s, Error& err, ub4 nrows, bool requireDefines) {
   s.rowsFetched = got;
   if (error) {
     if (srv && isFatalConnectionError(error)) srv->broken = true;
-    if (error == 932) fail(932, {st->expected, st->got});
+    if (error == 932) fail(932, {st.expected, st.got});
     fail(error);
   }
   if (got < nrows) {
@@ -436,7 +451,7 @@ sword fetchRows(Stmt& s, Error& err, ub4 nrows, bool requireDefines) {
     setDiag(&err.diag, 1403);
     return OCI_NO_DATA;
   }
-  if (st->truncated) {
+  if (st.truncated) {
     setDiag(&err.diag, 24345);
     return OCI_SUCCESS_WITH_INFO;
   }

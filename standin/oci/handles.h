@@ -111,6 +111,18 @@ struct Param : Handle {
   ub4 position;
 };
 
+// What a fetch call works with, kept by the statement so that fetches after the first allocate
+// nothing: the defines it fills, where the error of a failing row is described, and room for the
+// text forms of NUMBER, DATE and RAW values.
+struct FetchState {
+  std::vector<Define*> defines;
+  const char* expected = "";
+  const char* got = "";
+  bool truncated = false;
+  char scratch[8192];
+  std::string longNumber;
+};
+
 struct Stmt : Handle {
   explicit Stmt(Env* env) : Handle(OCI_HTYPE_STMT, env) {}
   ~Stmt() override;
@@ -134,7 +146,8 @@ struct Stmt : Handle {
   char decimalChar = '.';
   DateFormat dateFormat;
   std::string dateFormatText;
-  void releaseCursor();  // drops the engine cursor and the connection link
+  std::unique_ptr<FetchState> fetchState;  // made by the first fetch
+  void releaseCursor();                    // drops the engine cursor and the connection link
 };
 
 // Registry of live handles.

@@ -153,7 +153,10 @@ TEST(Decimal, QuickReadingAgreesWithTheFullDecimal) {
     ASSERT_TRUE(decodeNumber(reinterpret_cast<const unsigned char*>(enc.data()), enc.size(), full));
     int64_t iv = 0;
     double dv = 0;
-    int q = quickNumber(reinterpret_cast<const unsigned char*>(enc.data()), enc.size(), iv, dv);
+    bool canonical = false;
+    int q = quickNumber(reinterpret_cast<const unsigned char*>(enc.data()), enc.size(), iv, dv,
+                        canonical);
+    EXPECT_TRUE(canonical) << text;
     if (q == 1) {
       ++quickInts;
       int64_t expect = 0;
@@ -167,6 +170,57 @@ TEST(Decimal, QuickReadingAgreesWithTheFullDecimal) {
   }
   EXPECT_GT(quickInts, 100);
   EXPECT_GT(quickReals, 100);
+}
+
+TEST(Decimal, CanonicalBytesAreTheOnlyFormOfTheirValue) {
+  auto repeat = [](std::vector<int> head, int byte, int count, std::vector<int> tail) {
+    head.insert(head.end(), static_cast<size_t>(count), byte);
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+  };
+  const std::pair<std::vector<int>, bool> cases[] = {
+      {{0x80}, true},                            // 0
+      {{0xC1, 0x02}, true},                      // 1
+      {{0x3E, 0x64, 102}, true},                 // -1
+      {{0xC1, 0x02, 0x33}, true},                // 1.5
+      {{0x3F, 0x33, 102}, true},                 // -0.5
+      {{0x80, 0x02}, true},                      // 1E-130
+      {{0xFF, 0x0B}, true},                      // 1E125
+      {repeat({0xD3}, 100, 19, {}), true},       // 38 nines
+      {repeat({0x2C}, 2, 19, {102}), true},      // minus 38 nines
+      {repeat({0xC0}, 0x22, 20, {}), true},      // 1/3: twenty digits
+      {repeat({0x3F}, 0x44, 20, {}), true},      // -1/3: twenty digits, no 102
+      {{}, false},                               // nothing
+      {{0xC1}, false},                           // no mantissa
+      {{0x3E, 102}, false},                      // no mantissa before the 102
+      {{0xC1, 0x02, 0x01}, false},               // a zero digit at the end
+      {{0xC2, 0x01, 0x02}, false},               // a zero digit at the start
+      {{0x3E, 0x65, 0x64, 102}, false},          // a negative zero digit at the start
+      {{0x3E, 0x64}, false},                     // negative without its 102
+      {{0xC1, 0x66}, false},                     // digit beyond 99
+      {{0x3E, 0x01, 102}, false},                // negative digit beyond 99
+      {repeat({0x3F}, 0x44, 20, {102}), false},  // a 102 after twenty digits
+      {repeat({0xC0}, 0x22, 21, {}), false},     // twenty-one digits
+      {repeat({0xC5}, 0x02, 8, {0x01}), false},  // nine digits, a zero at the end
+      {repeat({0xC6}, 0x02, 9, {0x01}), false},  // ten digits, a zero at the end
+      {repeat({0x3E}, 0x64, 8, {}), false},      // eight negative digits without 102
+  };
+  for (const auto& [bytes, expected] : cases) {
+    std::string stored(bytes.begin(), bytes.end());
+    const auto* p = reinterpret_cast<const unsigned char*>(stored.data());
+    SCOPED_TRACE(::testing::PrintToString(bytes));
+    EXPECT_EQ(canonicalNumber(p, stored.size()), expected);
+    int64_t iv = 0;
+    double dv = 0;
+    bool canonical = !expected;
+    quickNumber(p, stored.size(), iv, dv, canonical);
+    EXPECT_EQ(canonical, expected) << "the one-pass reading";
+    if (expected) {
+      Decimal d;
+      ASSERT_TRUE(decodeNumber(p, stored.size(), d));
+      EXPECT_EQ(encodeNumber(d), stored) << "encoding the value again gives the same bytes";
+    }
+  }
 }
 
 TEST(Decimal, ArithmeticAgreesWithIntegerArithmetic) {

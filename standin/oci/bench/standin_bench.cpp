@@ -1,16 +1,20 @@
 // standin-bench: the cost of the stand-in client's fetch path against a plain SQLite loop.
 //
 // Makes a server with a generated table (default one million rows of ten columns), fetches every
-// row through the OCI array defines the way the program does (blocks of records, SQLT_INT /
-// SQLT_BDOUBLE / SQLT_DAT / SQLT_STR by column type), then reads the same table from the same
-// SQLite file with sqlite3_step and sqlite3_column_*, and prints both times and their ratio.
+// row through the OCI array defines the way the program does (blocks of records with an indicator
+// and a column return code per value; SQLT_INT for integers of up to 9 digits, SQLT_VNU for
+// numbers of more than 15, SQLT_BDOUBLE for the other numbers, SQLT_DAT, SQLT_STR), then reads the
+// same table from the same SQLite file with sqlite3_step and sqlite3_column_*, and prints both
+// times and their ratio.
 //
 //   standin-bench [--rows N] [--block N] [--server <existing folder with user BENCH/bench>]
+//                 [--table NAME (default BIG)]
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -110,8 +114,16 @@ long long fetchOci(Oci& o, const std::string& table, ub4 block, long long& check
     OCIAttrGet(p, OCI_DTYPE_PARAM, &precision, nullptr, OCI_ATTR_PRECISION, o.err);
     OCIAttrGet(p, OCI_DTYPE_PARAM, &scale, nullptr, OCI_ATTR_SCALE, o.err);
     Field f{};
-    if (type == SQLT_NUM && precision > 0 && precision <= 9 && scale == 0)
+    // The decimal digits the program gives a number: its precision (a FLOAT's binary precision
+    // in decimal digits), 38 when it has none.
+    const bool isFloat = scale == -127 && precision > 0;
+    const int digits = isFloat         ? static_cast<int>(std::ceil(precision * 0.30103))
+                       : precision > 0 ? precision
+                                       : 38;
+    if (type == SQLT_NUM && !isFloat && digits <= 9 && scale == 0)
       f = {SQLT_INT, 4, 0};
+    else if (type == SQLT_NUM && digits > 15)
+      f = {SQLT_VNU, 22, 0};
     else if (type == SQLT_NUM)
       f = {SQLT_BDOUBLE, 8, 0};
     else if (type == SQLT_DAT)
@@ -125,15 +137,17 @@ long long fetchOci(Oci& o, const std::string& table, ub4 block, long long& check
   size_t dataSize = offset;
   size_t recordSize = dataSize + 2 * fields.size();
   std::vector<char> records(recordSize * block);
+  // The column return codes: one run of `block` codes per field.
+  std::vector<ub2> codes(fields.size() * block);
   for (size_t i = 0; i < fields.size(); ++i) {
     OCIDefine* d = nullptr;
     char* base = records.data();
     o.check(OCIDefineByPos(s, &d, o.err, static_cast<ub4>(i + 1), base + fields[i].offset,
-                           fields[i].size, fields[i].dty, base + dataSize + 2 * i, nullptr, nullptr,
-                           OCI_DEFAULT),
+                           fields[i].size, fields[i].dty, base + dataSize + 2 * i, nullptr,
+                           codes.data() + i * block, OCI_DEFAULT),
             "define");
     o.check(OCIDefineArrayOfStruct(d, o.err, static_cast<ub4>(recordSize),
-                                   static_cast<ub4>(recordSize), 0, 0),
+                                   static_cast<ub4>(recordSize), 0, sizeof(ub2)),
             "array define");
   }
   long long rows = 0;
@@ -200,6 +214,7 @@ int main(int argc, char** argv) {
   long long rows = 1000000;
   ub4 block = 25;
   std::string existing;
+  std::string table = "BIG";
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--rows" && i + 1 < argc)
@@ -208,8 +223,10 @@ int main(int argc, char** argv) {
       block = static_cast<ub4>(std::atol(argv[++i]));
     else if (a == "--server" && i + 1 < argc)
       existing = argv[++i];
+    else if (a == "--table" && i + 1 < argc)
+      table = argv[++i];
     else
-      die("usage: standin-bench [--rows N] [--block N] [--server <folder>]");
+      die("usage: standin-bench [--rows N] [--block N] [--server <folder>] [--table NAME]");
   }
   if (rows <= 0 || block == 0) die("rows and block must be positive");
 
@@ -223,7 +240,7 @@ int main(int argc, char** argv) {
     auto t0 = Clock::now();
     admin("create-server '" + server.string() + "'");
     admin("create-user '" + server.string() + "' BENCH bench");
-    admin("generate '" + server.string() + "' BENCH BIG " + std::to_string(rows));
+    admin("generate '" + server.string() + "' BENCH " + table + " " + std::to_string(rows));
     std::printf("generated %lld rows in %.1f s\n", rows, seconds(Clock::now() - t0));
   }
 
@@ -235,10 +252,10 @@ int main(int argc, char** argv) {
   o.connect(server.string());
   for (int round = 0; round < 3; ++round) {
     auto t0 = Clock::now();
-    nOci = fetchOci(o, "BIG", block, sumOci);
+    nOci = fetchOci(o, table, block, sumOci);
     tOci = std::min(tOci, seconds(Clock::now() - t0));
     t0 = Clock::now();
-    nSqlite = fetchSqlite(server / "BENCH.db", "BIG", sumSqlite);
+    nSqlite = fetchSqlite(server / "BENCH.db", table, sumSqlite);
     tSqlite = std::min(tSqlite, seconds(Clock::now() - t0));
   }
 
