@@ -71,9 +71,10 @@ void TRecordWriter::HandOver() {
     return;
   }
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !pending_; });
-  filling_ = 1 - filling_;
-  pending_ = true;
+  // The batch after this one must be neither queued nor being written.
+  changed_.wait(lock, [this] { return queued_ + 1 < kBatches; });
+  ++queued_;
+  filling_ = (filling_ + 1) % kBatches;
   lock.unlock();
   changed_.notify_all();
 }
@@ -101,13 +102,14 @@ void TRecordWriter::Stop() noexcept {
 void TRecordWriter::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return pending_ || finishing_; });
-    if (!pending_) return;  // finishing, with every batch written
-    TBatch& batch = batches_[1 - filling_];
+    changed_.wait(lock, [this] { return queued_ > 0 || finishing_; });
+    if (queued_ == 0) return;  // finishing, with every batch written
+    TBatch& batch = batches_[next_];
     lock.unlock();
     Write(batch);
     lock.lock();
-    pending_ = false;
+    next_ = (next_ + 1) % kBatches;
+    --queued_;
     changed_.notify_all();
   }
 }

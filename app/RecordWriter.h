@@ -19,15 +19,18 @@ namespace tarnwick {
 // a machine with two processors the kernel's share of the writes, one per record, no longer adds
 // to the time of the reads. The records reach the file in the order they were added, each with
 // its count before the next one is written, as if the caller had appended them itself; only the
-// moment differs, at most two batches of records later. The caller reads the result of the
+// moment differs, at most kBatches batches of records later. The caller reads the result of the
 // appends from Written and Failed, and from Finish, which waits for all of them.
 //
 // The DBF writer is used by the writer thread alone between the construction and Finish: the
 // caller opens the table before and closes it after.
 class TRecordWriter {
  public:
-  // Records handed to the thread at a time.
-  static constexpr std::size_t kBatchRecords = 512;
+  // Records handed to the thread at a time, and batches in flight: the reading runs ahead of
+  // the writing by up to that many batches, so that a moment when the kernel makes the writes
+  // wait (the write-back of the file's pages) does not stop the reading.
+  static constexpr std::size_t kBatchRecords = 256;
+  static constexpr std::size_t kBatches = 8;
 
   // `lengths`: the field lengths as dbf_append takes them. `appended` runs on the writer thread
   // after every record appended, with dbf_last_replaced; what it touches belongs to the writer
@@ -63,7 +66,7 @@ class TRecordWriter {
     std::size_t used = 0;
   };
 
-  // Waits until the thread is done with its batch, then gives it the filled one.
+  // Gives the filled batch to the thread, after waiting for a free one to fill next.
   void HandOver();
   void Run();
   void Stop() noexcept;
@@ -72,12 +75,15 @@ class TRecordWriter {
 
   const std::vector<std::string> lengths_;
   const std::function<void(const std::vector<uint32_t>&)> appended_;
-  TBatch batches_[2];
-  int filling_ = 0;  // the batch the caller fills; the other one is the thread's
+  // A ring: the caller fills batches_[filling_]; the `queued_` batches before it, from
+  // batches_[next_] on, wait for the thread or are being written.
+  TBatch batches_[kBatches];
+  std::size_t filling_ = 0;
+  std::size_t next_ = 0;
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  bool pending_ = false;    // the thread's batch waits for it or is being written
+  std::size_t queued_ = 0;
   bool finishing_ = false;  // no more batches come
   std::exception_ptr error_;
   std::atomic<int64_t> written_{0};

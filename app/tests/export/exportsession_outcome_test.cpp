@@ -142,8 +142,10 @@ TEST_F(OutcomeTest, ADatabaseErrorLeavesTheImportAsAnExceptionWithTheCountOfReco
 // several batches, the file holds exactly the records before the end, each in its place, the
 // gauge moved once per record written, and the outcome is the one of the row that came first.
 TEST_F(OutcomeTest, AnImportEndedPastSeveralBatchesKeepsExactlyTheRecordsBefore) {
-  constexpr int kRows = 3000;
-  static_assert(kRows > 4 * static_cast<int>(TRecordWriter::kBatchRecords));
+  constexpr int kRows = 5000;
+  // The ring of batches goes round twice.
+  static_assert(kRows >
+                2 * static_cast<int>(TRecordWriter::kBatches * TRecordWriter::kBatchRecords));
   struct Case {
     const char* what;
     std::optional<int> failingWrite;   // the record whose write finds the disk full
@@ -155,12 +157,14 @@ TEST_F(OutcomeTest, AnImportEndedPastSeveralBatchesKeepsExactlyTheRecordsBefore)
   const Case cases[] = {
       {"every row", std::nullopt, std::nullopt, std::nullopt, TImportResult::Done, kRows},
       {"write failure", 1100, std::nullopt, std::nullopt, TImportResult::WriteFailed, 1099},
+      {"write failure on the second round", 4321, std::nullopt, std::nullopt,
+       TImportResult::WriteFailed, 4320},
       {"database error", std::nullopt, 1201, std::nullopt, TImportResult::Done, 1201},
       {"stop", std::nullopt, std::nullopt, 1300, TImportResult::Stopped, 1300},
       {"write failure before a database error", 700, 1201, std::nullopt, TImportResult::WriteFailed,
        699},
       {"write failure before a stop", 700, std::nullopt, 1300, TImportResult::WriteFailed, 699},
-      {"database error before a failing write", 2900, 1201, std::nullopt, TImportResult::Done,
+      {"database error before a failing write", 4500, 1201, std::nullopt, TImportResult::Done,
        1201},
   };
   Analyse(Rows(kRows));

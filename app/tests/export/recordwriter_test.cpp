@@ -53,7 +53,9 @@ class RecordWriterTest : public ::testing::TestWithParam<bool> {
 };
 
 TEST_P(RecordWriterTest, RecordsArriveInTheirOrderEachCountedWithItsSubstitutions) {
-  const int count = 3 * static_cast<int>(TRecordWriter::kBatchRecords) + 17;
+  // Round the ring of batches three times, and a part of a batch.
+  const int count =
+      static_cast<int>(3 * TRecordWriter::kBatches * TRecordWriter::kBatchRecords + 17);
   int appended = 0;
   int withQuestionMark = 0;
   TRecordWriter writer(

@@ -1,5 +1,6 @@
 // Handle checks, handle life cycle and diagnostics of the stand-in client, through its C interface.
 #include <cstring>
+#include <ostream>
 
 #include "standin/oci/tests/support/OciFixture.h"
 
@@ -85,6 +86,10 @@ struct Bad {
   const char* what;
   int kind;  // 0 null, 1 wrong type, 2 freed, 3 not a handle
 };
+
+std::ostream& operator<<(std::ostream& os, const Bad& bad) {
+  return os << bad.what;
+}
 
 class OciInvalidHandles : public ::testing::TestWithParam<Bad> {};
 
