@@ -473,8 +473,8 @@ void TOCIRecordSet::CheckTruncation(PBlockHeader block, int32_t fetched, int32_t
   defined.reserve(static_cast<std::size_t>(FFields.Count()));
   for (const auto& d : FFields) {
     if (d->HasParent()) continue;
-    defined.push_back({d.get(), static_cast<std::size_t>(FDataSize + 2 * (d->FieldNo - 1)),
-                       ReturnCodes(*d)});
+    defined.push_back(
+        {d.get(), static_cast<std::size_t>(FDataSize + 2 * (d->FieldNo - 1)), ReturnCodes(*d)});
   }
   for (int i = 0; i < count; ++i) {
     const uint8_t* record = ItemRecord(FBlockMan.BlockItem(block, i));
