@@ -114,11 +114,12 @@ using tarnwick::testsupport::RunCommand;
 using tarnwick::testsupport::ShellQuote;
 using tarnwick::testsupport::SystemPython;
 
-// Empty when GDAL's ogrinfo can be run, else the reason it cannot.
-inline std::string ogrinfo_missing() {
-  const CommandResult r = RunCommand("ogrinfo --version 2>/dev/null");
-  if (r.status != 0) return "ogrinfo (Debian package gdal-bin) is not installed";
-  return {};
+// Whether GDAL's ogrinfo can be run; a failure saying why when not: the checks that read a table
+// with it fail instead of passing unseen on a machine without it.
+inline ::testing::AssertionResult ogrinfo_available() {
+  if (RunCommand("ogrinfo --version 2>/dev/null").status == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "ogrinfo (Debian package gdal-bin) is not installed (scripts/deps.sh installs it)";
 }
 
 // Runs ogrinfo -al on a table (stderr included).
