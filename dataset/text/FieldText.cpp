@@ -5,6 +5,8 @@
 #include <limits>
 #include <utility>
 
+#include "dataset/text/NumberText.h"
+
 namespace tarnwick {
 
 namespace {
@@ -180,35 +182,10 @@ namespace {
 std::string FloatDigitsText(bool negative, std::string_view digits, int decimalExponent,
                             char separator) {
   std::string out;
-  if (negative) out += '-';
-  const int count = static_cast<int>(digits.size());
-  if (decimalExponent >= -3 && decimalExponent <= 15) {
-    if (decimalExponent > 0) {
-      if (count <= decimalExponent) {
-        out += digits;
-        out.append(decimalExponent - count, '0');
-      } else {
-        out.append(digits.substr(0, decimalExponent));
-        out += separator;
-        out.append(digits.substr(decimalExponent));
-      }
-    } else {
-      out += '0';
-      out += separator;
-      out.append(-decimalExponent, '0');
-      out += digits;
-    }
-  } else {
-    out += digits[0];
-    if (count > 1) {
-      out += separator;
-      out.append(digits.substr(1));
-    }
-    out += 'E';
-    char exponent[8];
-    const auto end = std::to_chars(exponent, exponent + sizeof exponent, decimalExponent - 1).ptr;
-    out.append(exponent, end);
-  }
+  if (decimalExponent >= -3 && decimalExponent <= 15)
+    AppendFixedText(out, negative, digits, decimalExponent, separator);
+  else
+    AppendExponentText(out, negative, digits, decimalExponent, separator);
   return out;
 }
 

@@ -26,59 +26,15 @@ void Normalize(TDecimal& d) {
   d.Digits.erase(d.Digits.find_last_not_of('0') + 1);
 }
 
-// The digits of a decimal (magnitude = 0.digits x 10^exponent, no leading or trailing zeros; none
-// is zero), in fixed and in exponent notation.
-void AppendFixed(std::string& out, bool negative, std::string_view digits, int exponent,
-                 char separator) {
-  if (digits.empty()) {
-    out += '0';
-    return;
-  }
-  if (negative) out += '-';
-  const int count = static_cast<int>(digits.size());
-  if (exponent > 0) {
-    if (count <= exponent) {
-      out += digits;
-      out.append(static_cast<std::size_t>(exponent - count), '0');
-    } else {
-      out.append(digits.substr(0, static_cast<std::size_t>(exponent)));
-      out += separator;
-      out.append(digits.substr(static_cast<std::size_t>(exponent)));
-    }
-  } else {
-    out += '0';
-    out += separator;
-    out.append(static_cast<std::size_t>(-exponent), '0');
-    out += digits;
-  }
-}
-
-void AppendExponent(std::string& out, bool negative, std::string_view digits, int exponent,
-                    char separator) {
-  if (digits.empty()) {
-    out += '0';
-    return;
-  }
-  if (negative) out += '-';
-  out += digits[0];
-  if (digits.size() > 1) {
-    out += separator;
-    out.append(digits.substr(1));
-  }
-  out += 'E';
-  char text[12];
-  out.append(text, std::to_chars(text, text + sizeof text, exponent - 1).ptr);
-}
-
 std::string FixedText(const TDecimal& d, char separator) {
   std::string out;
-  AppendFixed(out, d.Negative, d.Digits, d.Exponent, separator);
+  AppendFixedText(out, d.Negative, d.Digits, d.Exponent, separator);
   return out;
 }
 
 std::string ExponentText(const TDecimal& d, char separator) {
   std::string out;
-  AppendExponent(out, d.Negative, d.Digits, d.Exponent, separator);
+  AppendExponentText(out, d.Negative, d.Digits, d.Exponent, separator);
   return out;
 }
 
@@ -143,6 +99,48 @@ std::optional<TDecimal> Parse(std::string_view text, char separator) {
 
 }  // namespace
 
+void AppendFixedText(std::string& out, bool negative, std::string_view digits, int exponent,
+                     char separator) {
+  if (digits.empty()) {
+    out += '0';
+    return;
+  }
+  if (negative) out += '-';
+  const int count = static_cast<int>(digits.size());
+  if (exponent > 0) {
+    if (count <= exponent) {
+      out += digits;
+      out.append(static_cast<std::size_t>(exponent - count), '0');
+    } else {
+      out.append(digits.substr(0, static_cast<std::size_t>(exponent)));
+      out += separator;
+      out.append(digits.substr(static_cast<std::size_t>(exponent)));
+    }
+  } else {
+    out += '0';
+    out += separator;
+    out.append(static_cast<std::size_t>(-exponent), '0');
+    out += digits;
+  }
+}
+
+void AppendExponentText(std::string& out, bool negative, std::string_view digits, int exponent,
+                        char separator) {
+  if (digits.empty()) {
+    out += '0';
+    return;
+  }
+  if (negative) out += '-';
+  out += digits[0];
+  if (digits.size() > 1) {
+    out += separator;
+    out.append(digits.substr(1));
+  }
+  out += 'E';
+  char text[12];
+  out.append(text, std::to_chars(text, text + sizeof text, exponent - 1).ptr);
+}
+
 void OraNumberToStr(const uint8_t* number, std::size_t length, const TFormatSettings& settings,
                     std::string& text) {
   if (length == 0 || length > 21) NotANumber();
@@ -190,9 +188,9 @@ void OraNumberToStr(const uint8_t* number, std::size_t length, const TFormatSett
   const bool fixed = decimalExponent <= 40 && (decimalExponent >= -3 || fractionDigits <= 40);
   text.clear();
   if (fixed)
-    AppendFixed(text, negative, digits, decimalExponent, separator);
+    AppendFixedText(text, negative, digits, decimalExponent, separator);
   else
-    AppendExponent(text, negative, digits, decimalExponent, separator);
+    AppendExponentText(text, negative, digits, decimalExponent, separator);
 }
 
 std::string OraNumberToStr(const uint8_t* number, std::size_t length,

@@ -16,6 +16,14 @@ namespace tarnwick {
 // (1..21) and then the number itself (an exponent byte and up to 20 base-100 digits).
 inline constexpr std::size_t kOraNumberSize = 22;
 
+// Appends the text of a decimal, magnitude = 0.digits x 10^exponent (digits without leading or
+// trailing zeros; none is zero, which gives "0"), with "-" before a negative one: in fixed notation
+// ("123.45", "0.001"), or in exponent notation ("1.5E-45", "1E125").
+void AppendFixedText(std::string& out, bool negative, std::string_view digits, int exponent,
+                     char separator);
+void AppendExponentText(std::string& out, bool negative, std::string_view digits, int exponent,
+                        char separator);
+
 // The exact decimal text of an Oracle NUMBER given by its bytes (without the length byte): every
 // significant digit (up to 40), "-" before a negative value, no leading zeros, no trailing zeros
 // after the decimal separator. With magnitude = 0.d1...dm x 10^E, values of up to 40 integer
