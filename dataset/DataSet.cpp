@@ -285,24 +285,31 @@ TStringField::TStringField(TFieldType type) : TField(type) {
   SetSize(20);
 }
 
-std::optional<std::string> TStringField::Value() const {
-  FBuffer.resize(static_cast<size_t>(DataSize()));
-  if (!GetData(FBuffer.data())) return std::nullopt;
-  return std::string(FBuffer.data(), strnlen(FBuffer.data(), FBuffer.size()));
-}
-
-std::string TStringField::AsString() const {
-  return StringFieldText(Value());
-}
-
-void TStringField::GetText(std::string& text) const {
-  // The stored text is read straight into `text`, up to its first NUL, as Value reads it.
+bool TStringField::ReadText(std::string& text) const {
+  // Read straight into `text`, then cut at its first NUL.
   text.resize(static_cast<size_t>(DataSize()));
   if (!GetData(text.data())) {
     text.clear();
-    return;
+    return false;
   }
   text.resize(strnlen(text.data(), text.size()));
+  return true;
+}
+
+std::optional<std::string> TStringField::Value() const {
+  std::string text;
+  if (!ReadText(text)) return std::nullopt;
+  return text;
+}
+
+std::string TStringField::AsString() const {
+  std::string text;
+  ReadText(text);
+  return text;
+}
+
+void TStringField::GetText(std::string& text) const {
+  ReadText(text);
 }
 
 int32_t TStringField::AsInteger() const {

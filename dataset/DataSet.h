@@ -339,9 +339,11 @@ class TStringField : public TField {
   explicit TStringField(TFieldType type);
 
  private:
+  // The stored text into `text` (emptied for NULL); false for NULL.
+  bool ReadText(std::string& text) const;
+
   bool FFixedChar = false;
   int FBufferSize = 0;
-  mutable std::vector<char> FBuffer;
 };
 
 class TIntegerField : public TField {
